@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# The one list of what ZorManager needs from Debian's packages. run.sh and test.sh source
+# this file and call zm_setup, which installs only what is missing.
+# Add a package here, with a comment saying what uses it; nowhere else.
+
+ZM_PACKAGES=(
+    build-essential      # the C/C++ compiler and make
+    cmake                # the build system (3.25 or newer)
+    ninja-build          # the generator the presets use
+    pkg-config           # finds libserialport, pugixml and OpenSSL for CMake
+    libgtest-dev         # GoogleTest: the unit and integration tests
+    libgmock-dev         # GoogleMock: matchers used by the tests
+    libbenchmark-dev     # Google Benchmark: bench/
+    libssl-dev           # OpenSSL: SMTP TLS, MD5, HMAC, Base64
+    libserialport-dev    # serial port link and port enumeration
+    libpugixml-dev       # XML document class under the KML writer
+    libmodbus-dev        # tests: an independent Modbus RTU peer for the range finder
+    libjs-leaflet        # the map on the preview page, served by our own HTTP server
+    python3              # tests: independent readers and helper peers
+    python3-aiosmtpd     # tests: a real SMTP server on loopback
+    openssl              # tests: self-signed certificates for the TLS mail tests
+    curl                 # tests: a real HTTP client against the embedded server
+    iputils-ping         # tests: cross-check of ICMP echo availability
+    procps               # tests: process inspection (ps, pkill)
+)
+
+zm_missing_packages() {
+    local pkg missing=()
+    for pkg in "${ZM_PACKAGES[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$pkg")
+        fi
+    done
+    printf '%s\n' "${missing[@]}"
+}
+
+zm_setup() {
+    local missing
+    mapfile -t missing < <(zm_missing_packages)
+    [ "${#missing[@]}" -eq 0 ] && return 0
+    [ -z "${missing[0]}" ] && return 0
+    echo "Installing missing packages: ${missing[*]}"
+    local sudo=""
+    if [ "$(id -u)" -ne 0 ]; then
+        command -v sudo >/dev/null 2>&1 || { echo "Need root or sudo to install: ${missing[*]}" >&2; return 1; }
+        sudo="sudo"
+    fi
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq || return 1
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" || return 1
+}
+
+# zm_build PRESET: configure (once) and build one preset.
+zm_build() {
+    local preset="$1"
+    local root
+    root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+    (cd "$root" && cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j "$(nproc)")
+}
