@@ -2,7 +2,7 @@
 add_library(zm_options INTERFACE)
 target_compile_options(zm_options INTERFACE
     -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align
-    -Woverloaded-virtual -Wformat=2 -Wimplicit-fallthrough)
+    -Woverloaded-virtual -Wformat=2 -Werror=format-security -Werror=format-nonliteral -Wimplicit-fallthrough)
 target_compile_definitions(zm_options INTERFACE _FILE_OFFSET_BITS=64)
 if(ZM_WARNINGS_AS_ERRORS)
     target_compile_options(zm_options INTERFACE -Werror)
