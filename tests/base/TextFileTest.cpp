@@ -8,9 +8,12 @@ using namespace std::string_literals;
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -234,6 +237,26 @@ TEST(AppendTextFile, FailedWriteIsReportedAndCutBack) {
     if (::access("/dev/full", W_OK) != 0)
         GTEST_SKIP() << "no /dev/full";
     EXPECT_FALSE(AppendTextFile("/dev/full", "text", false, TextUtf8));
+}
+
+TEST(AppendTextFile, AnAppendStoppedPartWayIsCutBack) {
+    test::TempDir dir;
+    std::string path = dir.file("log.txt");
+    ASSERT_TRUE(AppendTextFile(path, std::string(300, 'a'), false, TextAnsi));
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // A file size limit lets the first bytes of the append in and refuses the rest.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{400, 400};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        _exit(AppendTextFile(path, std::string(3000, 'b'), false, TextUtf8) ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the failed append was reported as success";
+    EXPECT_EQ(ReadBytes(path), std::string(300, 'a'));
 }
 
 TEST(AppendTextFile, FolderThatCannotBeMade) {
