@@ -207,7 +207,7 @@ TEST(Ini, NumbersAndBooleans) {
     EXPECT_EQ(ini.GetInt("N", "v", 77), 0);
 }
 
-TEST(Ini, TypedWritesStoreTheDescribedTexts) {
+TEST(Ini, TypedWritesStoreTheirTextForms) {
     test::TempDir dir;
     CIni ini(dir.file("t.ini"));
     ASSERT_TRUE(ini.WriteInt("W", "b2", 5, 2));

@@ -12,9 +12,11 @@ using namespace std::string_literals;
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace zm {
@@ -140,6 +142,7 @@ TEST(TextFileRead, MissingFile) {
     EXPECT_FALSE(ReadTextFile(dir.file("none.txt"), text));
     EXPECT_EQ(text, "");
     EXPECT_TRUE(IsAnsiFile(dir.file("none.txt")));
+    EXPECT_FALSE(ReadTextFile(dir.folder(), text));  // a folder is not a file
 }
 
 TEST(ReadTextFile, JoinsWithCrLfAndKeepsFinalTerminator) {
@@ -237,6 +240,33 @@ TEST(AppendTextFile, FailedWriteIsReportedAndCutBack) {
     if (::access("/dev/full", W_OK) != 0)
         GTEST_SKIP() << "no /dev/full";
     EXPECT_FALSE(AppendTextFile("/dev/full", "text", false, TextUtf8));
+}
+
+TEST(AppendTextFile, ThreadsAppendingToOneFileLoseNothing) {
+    test::TempDir dir;
+    std::string path = dir.file("log.html");
+    constexpr int kThreads = 4, kEntries = 500;
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kEntries; ++i)
+                if (!AppendTextFile(path, "<li>" + std::to_string(t) + "</li>\r\n", false,
+                                    TextAnsi))
+                    ++failures;
+        });
+    for (auto& th : threads)
+        th.join();
+    EXPECT_EQ(failures.load(), 0);
+    std::string text = ReadBytes(path);
+    for (int t = 0; t < kThreads; ++t) {
+        std::string entry = "<li>" + std::to_string(t) + "</li>\r\n";
+        size_t count = 0;
+        for (size_t at = text.find(entry); at != std::string::npos; at = text.find(entry, at + 1))
+            ++count;
+        EXPECT_EQ(count, static_cast<size_t>(kEntries)) << t;
+    }
+    EXPECT_EQ(text.size(), kThreads * kEntries * std::string("<li>0</li>\r\n").size());
 }
 
 TEST(AppendTextFile, AnAppendStoppedPartWayIsCutBack) {
