@@ -124,6 +124,23 @@ TEST(Ini, EditsKeepEveryOtherLine) {
     EXPECT_EQ(ReadBytes(path), Utf16File(expected));
 }
 
+TEST(Ini, WritesKeepTheFileEncodingAndUndecodableLines) {
+    test::TempDir dir;
+    std::string path = dir.file("e.ini");
+    // A lone surrogate in a comment: the line cannot be decoded, its bytes must survive.
+    const std::string broken = Utf16Le(u"; a") + "\x00\xD8" + Utf16Le(u"b\r\n");
+    WriteBytes(path, kBom + Utf16Le(u"[S]\r\n") + broken);
+    CIni ini(path);
+    ASSERT_TRUE(ini.WriteString("S", "k", "v"));
+    EXPECT_EQ(ReadBytes(path), kBom + Utf16Le(u"[S]\r\n") + broken + Utf16Le(u"k=v\r\n"));
+
+    std::string be = dir.file("be.ini");
+    WriteBytes(be, std::string("\xFE\xFF\0[\0S\0]\0\r\0\n", 12));
+    CIni big(be);
+    ASSERT_TRUE(big.WriteString("S", "k", "v"));
+    EXPECT_EQ(ReadBytes(be), std::string("\xFE\xFF\0[\0S\0]\0\r\0\n\0k\0=\0v\0\r\0\n", 22));
+}
+
 TEST(Ini, RefusesWritesThatWouldBreakTheLineForm) {
     test::TempDir dir;
     std::string path = dir.file("r.ini");
