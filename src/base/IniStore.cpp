@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -47,15 +48,6 @@ bool WriteCounter(int fd, uint64_t value) {
         value >>= 8;
     }
     return ::pwrite(fd, bytes, sizeof bytes, 0) == static_cast<ssize_t>(sizeof bytes);
-}
-
-uint64_t ReadCounter(const std::string& lockPath) {
-    int fd = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return 0;
-    uint64_t value = ReadCounter(fd);
-    ::close(fd);
-    return value;
 }
 
 bool ReadAll(int fd, std::string& out, off_t sizeHint) {
@@ -102,6 +94,7 @@ struct PathState {
     uint64_t counter = 0;
     bool valid = false;
     std::string lockPath;
+    std::atomic<int> counterFd{-1};
 };
 
 namespace {
@@ -136,36 +129,61 @@ std::string LockFilePath(const std::string& canon) {
     return (p.parent_path() / ("." + p.filename().string() + ".lock")).string();
 }
 
+namespace {
+
+// The write counter of a file, read through a descriptor of its lock file kept open for the
+// process (lock files are never removed), so a cached read costs three system calls.
+constexpr int kMaxCounterFds = 32;
+std::atomic<int> gCounterFds{0};
+
+uint64_t CurrentCounter(PathState& state) {
+    int fd = state.counterFd.load();
+    if (fd < 0) {
+        fd = ::open(state.lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return 0;
+        int expected = -1;
+        if (gCounterFds.fetch_add(1) < kMaxCounterFds &&
+            state.counterFd.compare_exchange_strong(expected, fd))
+            return ReadCounter(fd);
+        gCounterFds.fetch_sub(1);
+        uint64_t value = ReadCounter(fd);
+        ::close(fd);
+        return value;
+    }
+    return ReadCounter(fd);
+}
+
+}  // namespace
+
 std::shared_ptr<const CIniDocument> Load(const std::string& canon) {
     static const auto kEmpty = std::make_shared<const CIniDocument>();
     if (canon.empty())
         return kEmpty;
     auto state = StateOf(canon);
-    uint64_t before = ReadCounter(state->lockPath);
+    uint64_t before = CurrentCounter(*state);
+    struct stat st {};
+    if (::stat(canon.c_str(), &st) != 0)
+        return kEmpty;
+    Stamp stamp = StampOf(st);
+    uint64_t after = CurrentCounter(*state);
+    {
+        std::lock_guard guard(state->cacheMutex);
+        if (state->valid && before == after && state->counter == before && state->stamp == stamp)
+            return state->doc;
+    }
     int fd = ::open(canon.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return kEmpty;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        ::close(fd);
-        return kEmpty;
-    }
-    Stamp stamp = StampOf(st);
-    uint64_t after = ReadCounter(state->lockPath);
-    {
-        std::lock_guard guard(state->cacheMutex);
-        if (state->valid && before == after && state->counter == before && state->stamp == stamp) {
-            ::close(fd);
-            return state->doc;
-        }
-    }
+    // What is read is what the stamp describes only when the descriptor has that stamp.
+    bool same = ::fstat(fd, &st) == 0 && StampOf(st) == stamp;
     std::string bytes;
     bool ok = ReadAll(fd, bytes, st.st_size);
     ::close(fd);
     if (!ok)
         return kEmpty;
     auto doc = std::make_shared<const CIniDocument>(CIniDocument::Parse(bytes));
-    if (before == after) {
+    if (same && before == after) {
         std::lock_guard guard(state->cacheMutex);
         state->doc = doc;
         state->stamp = stamp;
