@@ -6,6 +6,7 @@
 #include "platform/CodePage.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <locale.h>
@@ -188,6 +189,11 @@ bool CopyExclusive(const std::string& from, const std::string& to) {
 
 bool HasByteOrderMark(const std::string& path, bool& exists) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        fd = -1;
+    }
     exists = fd >= 0;
     if (fd < 0)
         return false;

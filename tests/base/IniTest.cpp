@@ -455,6 +455,14 @@ TEST(Ini, SettingsFilesArePrivateAndKeepTheirMode) {
     ASSERT_TRUE(ini.WriteString("S", "k", "v"));
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0644u);
+    if (::geteuid() == 0) {
+        // An administrator's write leaves the file with its owner.
+        ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+        ASSERT_TRUE(ini.WriteString("S", "k", "w"));
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 65534u);
+        EXPECT_EQ(st.st_gid, 65534u);
+    }
 }
 
 TEST(Ini, AFailedWriteLeavesTheOldFileWhole) {
