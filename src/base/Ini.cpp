@@ -216,7 +216,6 @@ void ConvertAnsiFile(const std::string& path, const std::string& canon) {
         return;  // another writer converted it meanwhile, or it went away
     if (!CopyExclusive(canon, BackupName(path)))
         return;
-    std::string bytes;
     int codePage = -1;
     {
         std::shared_ptr<const CIniDocument> doc = ini::Load(canon);

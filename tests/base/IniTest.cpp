@@ -614,6 +614,31 @@ TEST(IniBatch, WritesOnceAtTheEndAndReadsItsOwnChanges) {
     EXPECT_EQ(ini.GetString("Other", "k"), "waited");
 }
 
+TEST(IniBatch, BatchesInTwoProcessesLoseNothing) {
+    test::TempDir dir;
+    std::string path = dir.file("two.ini");
+    auto save = [&](const std::string& section) {
+        CIniBatch batch(path);
+        CIni ini(path);
+        bool ok = batch.IsHeld();
+        for (int k = 0; k < 30; ++k)
+            ok = ini.WriteInt(section, "n" + std::to_string(k), k) && ok;
+        return ok;
+    };
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        _exit(save("Child") ? 0 : 1);
+    EXPECT_TRUE(save("Parent"));
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    CIni ini(path);
+    for (const char* section : {"Child", "Parent"})
+        for (int k = 0; k < 30; ++k)
+            EXPECT_EQ(ini.GetInt(section, "n" + std::to_string(k), -1), k) << section << k;
+}
+
 // An independent reader: Python's configparser over the decoded UTF-16 text.
 TEST(IniInterop, ConfigParserReadsWhatCIniWrote) {
     if (::access("/usr/bin/python3", X_OK) != 0)
