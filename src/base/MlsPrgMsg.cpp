@@ -373,8 +373,9 @@ void CMlsPrgMsg::WriteLanguageFileLocked(const std::string& name, bool full, boo
     }
     // One batch: the file is rewritten once, and a full rewrite replaces the old file only
     // when complete, so the translator's work is never left half-deleted.
-    CIni ini(LanguagePath(name));
-    CIniBatch batch(ini);
+    const std::string path = LanguagePath(name);
+    CIni ini(path);
+    CIniBatch batch(path);
     if (!full) {
         for (const auto& [where, text] : missing_) {
             // A key already in the file keeps the translator's text.
