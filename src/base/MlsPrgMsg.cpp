@@ -15,10 +15,12 @@ namespace zm {
 
 namespace {
 
-// The process-wide service and the lock that keeps it alive while a free Translate()
-// uses it: the service unregisters itself under the exclusive lock before it goes away.
-std::shared_mutex& InstanceMutex() {
-    static std::shared_mutex mutex;
+// The process-wide service and the lock that keeps it alive while a free Translate() uses
+// it: the service unregisters itself under this lock before it goes away. Plain mutexes
+// throughout: with a readers-writer lock, busy device threads could keep a language switch
+// waiting indefinitely.
+std::mutex& InstanceMutex() {
+    static std::mutex mutex;
     return mutex;
 }
 CMlsPrgMsg*& InstancePointer() {
@@ -107,7 +109,7 @@ CMlsPrgMsg::~CMlsPrgMsg() {
 }
 
 CMlsPrgMsg* CMlsPrgMsg::Instance() {
-    std::shared_lock lock(InstanceMutex());
+    std::unique_lock lock(InstanceMutex());
     return InstancePointer();
 }
 
@@ -127,7 +129,7 @@ void CMlsPrgMsg::SetFolder(const std::string& folder) {
 }
 
 std::string CMlsPrgMsg::GetFolder() const {
-    std::shared_lock lock(mutex_);
+    std::unique_lock lock(mutex_);
     return folder_;
 }
 
@@ -137,7 +139,7 @@ void CMlsPrgMsg::SetMessageSink(MessageSink sink) {
 }
 
 std::string CMlsPrgMsg::GetLastError() const {
-    std::shared_lock lock(mutex_);
+    std::unique_lock lock(mutex_);
     return lastError_;
 }
 
@@ -173,36 +175,26 @@ std::string CMlsPrgMsg::Translate(const CMlsEntry& entry, const char* section) {
     const bool ownText = entry.HasOwnText();
     const std::pair<std::string_view, std::string_view> where{section ? section : kDefaultSection,
                                                               key};
-    {
-        std::shared_lock lock(mutex_);
-        const bool english = current_ == kEnglish;
-        if (english && ownText) {
-            return entry.text;
-        }
-        if (auto it = loaded_.find(where); it != loaded_.end()) {
-            return it->second;
-        }
-        if (auto it = missing_.find(where); it != missing_.end()) {
-            return it->second;
-        }
-        if (!ownText) {
-            // An entry that only names its key: the catalogue's text of that key.
-            if (const CMlsEntry* registered = FindMlsEntry(key)) {
-                return registered->text;
-            }
-            return english ? std::string(key) : "{" + std::string(key) + "}";
-        }
-        if (!entry.recordGaps) {
-            return entry.text;
-        }
-    }
     std::unique_lock lock(mutex_);
-    // The language may have changed while no lock was held: decide again.
-    if (current_ == kEnglish) {
+    const bool english = current_ == kEnglish;
+    if (english && ownText) {
         return entry.text;
     }
     if (auto it = loaded_.find(where); it != loaded_.end()) {
         return it->second;
+    }
+    if (auto it = missing_.find(where); it != missing_.end()) {
+        return it->second;
+    }
+    if (!ownText) {
+        // An entry that only names its key: the catalogue's text of that key.
+        if (const CMlsEntry* registered = FindMlsEntry(key)) {
+            return registered->text;
+        }
+        return english ? std::string(key) : "{" + std::string(key) + "}";
+    }
+    if (!entry.recordGaps) {
+        return entry.text;
     }
     auto [it, inserted] = missing_.try_emplace({std::string(where.first), std::string(key)},
                                                "{" + std::string(entry.text) + "}");
@@ -210,7 +202,7 @@ std::string CMlsPrgMsg::Translate(const CMlsEntry& entry, const char* section) {
 }
 
 std::string Translate(const CMlsEntry& entry, const char* section) {
-    std::shared_lock lock(InstanceMutex());
+    std::unique_lock lock(InstanceMutex());
     if (CMlsPrgMsg* service = InstancePointer()) {
         return service->Translate(entry, section);
     }
@@ -249,17 +241,17 @@ void CMlsPrgMsg::InitLanguages() {
 }
 
 std::vector<std::string> CMlsPrgMsg::GetLanguages() const {
-    std::shared_lock lock(mutex_);
+    std::unique_lock lock(mutex_);
     return languages_;
 }
 
 int CMlsPrgMsg::GetLanguageCount() const {
-    std::shared_lock lock(mutex_);
+    std::unique_lock lock(mutex_);
     return static_cast<int>(languages_.size());
 }
 
 std::string CMlsPrgMsg::GetLanguageName(int index) const {
-    std::shared_lock lock(mutex_);
+    std::unique_lock lock(mutex_);
     if (index < 0 || static_cast<size_t>(index) >= languages_.size()) {
         return kEnglish;
     }
@@ -267,7 +259,7 @@ std::string CMlsPrgMsg::GetLanguageName(int index) const {
 }
 
 std::string CMlsPrgMsg::GetCurrentLanguage() const {
-    std::shared_lock lock(mutex_);
+    std::unique_lock lock(mutex_);
     return current_;
 }
 
@@ -418,12 +410,12 @@ void CMlsPrgMsg::RecordCatalogue() {
 }
 
 CMlsPrgMsg::Table CMlsPrgMsg::GetLoadedTable() const {
-    std::shared_lock lock(mutex_);
+    std::unique_lock lock(mutex_);
     return loaded_;
 }
 
 CMlsPrgMsg::Table CMlsPrgMsg::GetMissingTable() const {
-    std::shared_lock lock(mutex_);
+    std::unique_lock lock(mutex_);
     return missing_;
 }
 

@@ -2,7 +2,7 @@
 
 #include <functional>
 #include <map>
-#include <shared_mutex>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -117,7 +117,7 @@ class CMlsPrgMsg {
     std::string SearchFolder() const;
     void Report(const std::string& error);
 
-    mutable std::shared_mutex mutex_;  // guards every member below
+    mutable std::mutex mutex_;  // guards every member below
     std::string folder_;
     std::string current_ = kEnglish;
     std::vector<std::string> languages_{kEnglish};

@@ -52,12 +52,18 @@ uint32_t Utf16Rank(uint32_t cp) {
     return cp + 0x100000;
 }
 
+bool EndsInBlank(std::string_view text) {
+    return !text.empty() && (IsBlank(text.front()) || IsBlank(text.back()));
+}
+
 }  // namespace
 
 std::string MlsEncodeValue(std::string_view text) {
-    bool quote = !text.empty() &&
-                 (IsBlank(text.front()) || IsBlank(text.back()) ||
-                  (text.size() >= 2 && IsQuote(text.front()) && text.front() == text.back()));
+    // A gap is quoted by the text inside its braces too, as language files have always had
+    // it; quoting is harmless to the reader either way.
+    const bool gap = text.size() >= 2 && text.front() == '{' && text.back() == '}';
+    const bool quote = EndsInBlank(text) || (gap && EndsInBlank(text.substr(1, text.size() - 2))) ||
+                       (text.size() >= 2 && IsQuote(text.front()) && text.front() == text.back());
     std::string value = quote ? " '" : " ";
     for (char c : text) {
         if (c == '\n') {

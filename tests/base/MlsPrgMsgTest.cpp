@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -67,6 +68,20 @@ class MlsPrgMsgTest : public ::testing::Test {
     std::vector<std::string> messages;
     CMlsPrgMsg service;
 };
+
+// The conversion of an ANSI file refuses to overwrite an existing backup; backups named for
+// the next half minute make it fail, so the file stays ANSI.
+void BlockAnsiBackup(const std::string& path) {
+    const std::time_t now = std::time(nullptr);
+    for (int second = -2; second <= 30; ++second) {
+        std::time_t when = now + second;
+        std::tm local{};
+        localtime_r(&when, &local);
+        char stamp[32];
+        std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &local);
+        test::WriteBytes(path + "-" + stamp + ".ansi.bak", "taken");
+    }
+}
 
 const std::vector<std::string> kGerman = {"[Codepage]",
                                           "codepage=1252",
@@ -328,11 +343,15 @@ TEST_F(MlsPrgMsgTest, UnusableLanguagesFallBackToEnglish) {
         const char* message;  // part of the reported error, or null for none
     };
     const Case cases[] = {
-        {"Klingon", nullptr},  // not in the list
-        {"Ansi", "has no Codepage definition!\n\nUnable to continue.."},
+        {"Klingon", nullptr},           // not in the list
         {"German", "cannot be found"},  // removed after the list was built
+        // Still ANSI (its conversion failed) and no code page named.
+        {"Ansi", "has no Codepage definition!\n\nUnable to continue.."},
     };
     for (const Case& c : cases) {
+        if (c.language == std::string("Ansi")) {
+            BlockAnsiBackup(Path("Ansi"));
+        }
         ASSERT_TRUE(service.SwitchLanguage("Other"));
         EXPECT_EQ(service.Translate(texts::tpMenu_Cache), "{Cache}");
         messages.clear();
@@ -355,16 +374,21 @@ TEST_F(MlsPrgMsgTest, UnusableLanguagesFallBackToEnglish) {
     EXPECT_EQ(test::ReadBytes(Path("Ansi")), "[Menu]\r\ntpMenu_File=Datei\r\n");
 }
 
-TEST_F(MlsPrgMsgTest, AnsiFileWithCodepageIsConvertedAndRead) {
-    // "Файл" in code page 1251.
+TEST_F(MlsPrgMsgTest, AnsiFilesAreConvertedAndRead) {
+    // "Файл" in code page 1251, and in the system's 8-bit text (UTF-8 here) without a code page.
     test::WriteBytes(Path("Russian"),
                      "[Codepage]\r\ncodepage=1251\r\n[Menu]\r\ntpMenu_File= \xD4\xE0\xE9\xEB\r\n");
+    test::WriteBytes(Path("Plain"), "[Menu]\r\ntpMenu_File= \xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB\r\n");
     service.InitLanguages();
-    ASSERT_TRUE(service.SwitchLanguage("Russian")) << service.GetLastError();
-    EXPECT_EQ(service.Translate(texts::tpMenu_File, "Menu"), "\xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB");
-    bool ok = false;
-    ReadUtf16Lines(Path("Russian"), &ok);
-    EXPECT_TRUE(ok);
+    for (const char* language : {"Russian", "Plain"}) {
+        ASSERT_TRUE(service.SwitchLanguage(language)) << service.GetLastError();
+        EXPECT_EQ(service.Translate(texts::tpMenu_File, "Menu"), "\xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB")
+            << language;
+        bool ok = false;
+        ReadUtf16Lines(Path(language), &ok);
+        EXPECT_TRUE(ok) << language;
+    }
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(MlsPrgMsgTest, EntriesWithoutOwnTextUseTheCatalogue) {
