@@ -6,7 +6,9 @@
 #include <mutex>
 #include <system_error>
 
+#include "base/Folders.h"
 #include "base/Ini.h"
+#include "base/MessageSink.h"
 #include "base/MlsCatalogue.h"
 #include "base/MlsText.h"
 #include "base/texts/MenuTexts.h"
@@ -68,15 +70,6 @@ bool HasByteOrderMark(const std::string& path) {
     return n == 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF;
 }
 
-std::string ProgramFolder() {
-    std::error_code ec;
-    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec || exe.empty()) {
-        return "./";
-    }
-    return exe.parent_path().string() + "/";
-}
-
 std::string WithSlash(std::string folder) {
     if (!folder.empty() && folder.back() != '/') {
         folder += '/';
@@ -133,32 +126,23 @@ std::string CMlsPrgMsg::GetFolder() const {
     return folder_;
 }
 
-void CMlsPrgMsg::SetMessageSink(MessageSink sink) {
-    std::unique_lock lock(mutex_);
-    sink_ = std::move(sink);
-}
-
 std::string CMlsPrgMsg::GetLastError() const {
     std::unique_lock lock(mutex_);
     return lastError_;
 }
 
 void CMlsPrgMsg::Report(const std::string& error) {
-    MessageSink sink;
     {
         std::unique_lock lock(mutex_);
         lastError_ = error;
-        sink = sink_;
     }
     // Outside the lock: a message box may wait for the operator while device threads keep
     // translating.
-    if (sink) {
-        sink(error);
-    }
+    ShowMessage(error, MessageBoxType{MsgButtons::kOk, MsgIcon::kError});
 }
 
 std::string CMlsPrgMsg::SearchFolder() const {
-    return folder_.empty() ? ProgramFolder() + "Translations/" : folder_;
+    return folder_.empty() ? GetTranslationsFolder() : folder_;
 }
 
 std::string CMlsPrgMsg::LanguagePath(const std::string& name) const {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "MlsTestFiles.h"
+#include "base/MessageSink.h"
 #include "base/MlsCatalogue.h"
 #include "base/MlsPrgMsg.h"
 #include "base/texts/BaseTexts.h"
@@ -29,8 +30,13 @@ class MlsPrgMsgTest : public ::testing::Test {
   protected:
     MlsPrgMsgTest() {
         service.SetFolder(dir.folder());
-        service.SetMessageSink([this](const std::string& text) { messages.push_back(text); });
+        SetMessageSink([this](const std::string& text, MessageBoxType type, const std::string&) {
+            messages.push_back(text);
+            EXPECT_EQ(type.icon, MsgIcon::kError);
+            return MsgResult::kOk;
+        });
     }
+    ~MlsPrgMsgTest() override { SetMessageSink(nullptr); }
 
     std::string Path(const std::string& language) const { return dir.file(language + ".lng"); }
 
