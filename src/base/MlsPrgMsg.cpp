@@ -11,6 +11,7 @@
 #include "base/MessageSink.h"
 #include "base/MlsCatalogue.h"
 #include "base/MlsText.h"
+#include "base/TextFile.h"
 #include "base/texts/MenuTexts.h"
 
 namespace zm {
@@ -61,13 +62,15 @@ bool IsCodepageSection(std::string_view section) {
 // True when the file begins with a byte-order mark, i.e. is no longer an ANSI file.
 bool HasByteOrderMark(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
-    unsigned char head[3] = {0, 0, 0};
-    file.read(reinterpret_cast<char*>(head), 3);
-    std::streamsize n = file.gcount();
-    if (n >= 2 && ((head[0] == 0xFF && head[1] == 0xFE) || (head[0] == 0xFE && head[1] == 0xFF))) {
-        return true;
+    char head[3] = {0, 0, 0};
+    file.read(head, sizeof head);
+    const std::string_view start(head, static_cast<size_t>(file.gcount()));
+    for (TextEncoding encoding : {TextUtf16Le, TextUtf16Be, TextUtf8}) {
+        if (start.starts_with(ByteOrderMark(encoding))) {
+            return true;
+        }
     }
-    return n == 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF;
+    return false;
 }
 
 std::string WithSlash(std::string folder) {
@@ -312,12 +315,12 @@ bool CMlsPrgMsg::LoadLanguageFile(const std::string& path) {
 bool CMlsPrgMsg::LoadLanguageFileLocked(const std::string& path, std::string& error) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) {
-        // Not in the description's list of failures, but a language file removed after the
-        // list was built must not look like a file without a code page.
+        // A language file removed after the list was built must not be reported as one
+        // without a code page.
         error = "The language file cannot be found:\n\n" + path;
         return false;
     }
-    CIni ini(path);  // converts an ANSI file that names its code page
+    CIni ini(path);  // converts an ANSI file (with its code page, else the system's)
     const int codepage = ini.GetInt(kCodepageSection, "codepage", -1, 10);
     if (codepage == -1 && !HasByteOrderMark(path)) {
         error = kNoCodepageText;
