@@ -208,6 +208,11 @@ std::string Translate(const CMlsEntry& entry) {
 
 void CMlsPrgMsg::InitLanguages() {
     std::unique_lock lock(mutex_);
+    // Called again while another language is current, this ends that language properly:
+    // its gaps would otherwise be lost and its texts outlive it.
+    WriteLanguageFileLocked(current_, false, false);
+    loaded_.clear();
+    missing_.clear();
     current_ = kEnglish;
     languages_.assign(1, kEnglish);
     std::error_code ec;

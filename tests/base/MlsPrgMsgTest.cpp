@@ -132,12 +132,17 @@ TEST_F(MlsPrgMsgTest, LanguageListHoldsEnglishAndTheLanguageFiles) {
         EXPECT_EQ(service.GetLanguageName(index), "English") << index;
     }
 
-    // Building the list again starts afresh, in English.
+    // Building the list again starts afresh, in English, after the gaps of the language that
+    // was current have gone to its file.
     ASSERT_TRUE(service.SwitchLanguage("German"));
+    EXPECT_EQ(service.Translate(texts::tpMenu_File), "{&File}");
     std::filesystem::remove(Path("Russian"));
     service.InitLanguages();
     EXPECT_EQ(service.GetCurrentLanguage(), "English");
     EXPECT_EQ(service.GetLanguageCount(), 3);
+    EXPECT_TRUE(service.GetLoadedTable().empty());
+    EXPECT_TRUE(service.GetMissingTable().empty());
+    EXPECT_TRUE(Has(Lines("German"), "tpMenu_File= {&File}"));
 }
 
 TEST_F(MlsPrgMsgTest, TranslationsComeFromTheLanguageFile) {
