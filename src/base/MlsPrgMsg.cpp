@@ -1,6 +1,7 @@
 #include "base/MlsPrgMsg.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <mutex>

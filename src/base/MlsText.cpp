@@ -1,5 +1,6 @@
 #include "base/MlsText.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace zm {
@@ -96,6 +97,18 @@ std::string MlsDecodeValue(std::string_view stored) {
 }
 
 bool MlsTextLess::operator()(std::string_view a, std::string_view b) const {
+    // Up to the first difference the texts are equal whatever the encoding; when that
+    // difference lies between two ASCII bytes (or one text ends), bytes decide as well.
+    auto [at, bt] = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
+    if (bt == b.end()) {
+        return false;
+    }
+    if (at == a.end()) {
+        return true;
+    }
+    if (static_cast<uint8_t>(*at) < 0x80 && static_cast<uint8_t>(*bt) < 0x80) {
+        return static_cast<uint8_t>(*at) < static_cast<uint8_t>(*bt);
+    }
     size_t i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
         uint32_t x = Utf16Rank(NextCodePoint(a, i));
