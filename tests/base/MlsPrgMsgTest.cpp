@@ -97,7 +97,9 @@ const std::vector<std::string> kGerman = {"[Codepage]",
                                           "tp_Cancel= Abbrechen",
                                           "tp_Apply= 'Anwenden  '",
                                           "[ZorSetsDlg]",
-                                          "tpZorSetsDlg_SureToCancel= Wirklich\\r\\nabbrechen\\n"};
+                                          "tpZorSetsDlg_SureToCancel= Wirklich\\r\\nabbrechen\\n",
+                                          "[ZorSetsView]",
+                                          "tpZorSetsView_= Feld"};
 
 TEST_F(MlsPrgMsgTest, EnglishGivesBuiltInTextsAndRecordsNothing) {
     WriteLanguage("German", kGerman);
@@ -155,6 +157,7 @@ TEST_F(MlsPrgMsgTest, TranslationsComeFromTheLanguageFile) {
     EXPECT_EQ(service.TranslateCommon(texts::tp_Cancel), "Abbrechen");
     EXPECT_EQ(service.TranslateCommon(texts::tp_Apply), "Anwenden  ") << "quotes keep blanks";
     EXPECT_EQ(service.Translate(texts::tpZorSetsDlg_SureToCancel), "Wirklich\r\nabbrechen\n");
+    EXPECT_EQ(service.Translate(texts::tpZorSetsView_), "Feld") << "a hidden caption translated";
     // The section is part of the lookup, and sections compare exactly.
     EXPECT_EQ(service.Translate(texts::tpMenu_Exit, "menu"), "{E&xit}");
     EXPECT_EQ(service.Translate(texts::tpMenu_Exit, nullptr), "{E&xit}");
@@ -422,7 +425,7 @@ TEST_F(MlsPrgMsgTest, EntriesWithoutOwnTextUseTheCatalogue) {
     EXPECT_EQ(service.Translate(unknown, "Menu"), "{tpNowhere_Key}");
     EXPECT_EQ(service.Translate(noKey, "Menu"), "");
     EXPECT_EQ(service.Translate(quiet, "Menu"), "Quiet");
-    EXPECT_EQ(service.Translate(texts::tpZorSetsView_), "");
+    EXPECT_EQ(service.Translate(texts::tpZorSetsView_, "Default"), "");
     EXPECT_TRUE(service.GetMissingTable().empty());
 }
 
@@ -520,7 +523,8 @@ TEST_F(MlsPrgMsgTest, TranslateRunsWhileLanguagesSwitch) {
                             (entry.Key() == "tp_Cancel" && text == "Abbrechen") ||
                             (entry.Key() == "tp_Apply" && text == "Anwenden  ") ||
                             (entry.Key() == "tpZorSetsDlg_SureToCancel" &&
-                             text == "Wirklich\r\nabbrechen\n");
+                             text == "Wirklich\r\nabbrechen\n") ||
+                            (entry.Key() == "tpZorSetsView_" && text == "Feld");
                 if (!fine) {
                     ++bad;
                 }
