@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <initializer_list>
 #include <utility>
 
 #include "base/Printf.h"
@@ -67,53 +66,59 @@ std::string RealPath(const std::string& path) {
 }  // namespace
 
 CHttpServer::CHttpServer(CLog* log) : CGenericServer(log) {
-    const std::initializer_list<std::pair<std::initializer_list<const char*>, const char*>> table =
-        {
-            {{"doc"}, "application/msword"},
-            {{"bin", "dll", "exe"}, "application/octet-stream"},
-            {{"pdf"}, "application/pdf"},
-            {{"p7c"}, "application/pkcs7-mime"},
-            {{"ai", "eps", "ps"}, "application/postscript"},
-            {{"fdf"}, "application/vnd.fdf"},
-            {{"gz"}, "application/x-gzip"},
-            {{"class"}, "application/x-java-class"},
-            {{"js"}, "application/x-javascript"},
-            {{"lzh"}, "application/x-lzh"},
-            {{"lnk"}, "application/x-ms-shortcut"},
-            {{"tar"}, "application/x-tar"},
-            {{"hlp"}, "application/x-winhelp"},
-            {{"cert"}, "application/x-x509-ca-cert"},
-            {{"zip"}, "application/zip"},
-            {{"cab", "arj"}, "application/x-compressed"},
-            {{"aif", "aifc", "aiff"}, "audio/aiff"},
-            {{"au", "snd"}, "audio/basic"},
-            {{"mid", "rmi"}, "audio/midi"},
-            {{"mp3"}, "audio/mpeg"},
-            {{"vox"}, "audio/voxware"},
-            {{"wav"}, "audio/wav"},
-            {{"ra", "ram"}, "audio/x-pn-realaudio"},
-            {{"bmp"}, "image/bmp"},
-            {{"gif"}, "image/gif"},
-            {{"png"}, "image/png"},
-            {{"jpeg", "jpg"}, "image/jpeg"},
-            {{"tif", "tiff"}, "image/tiff"},
-            {{"xbm"}, "image/xbm"},
-            {{"wrl"}, "model/vrml"},
-            {{"htm", "html"}, "text/html"},
-            {{"c", "cpp", "def", "h", "txt"}, "text/plain"},
-            {{"rtx", "rtf"}, "text/richtext"},
-            {{"java"}, "text/x-java-source"},
-            {{"css"}, "text/css"},
-            {{"mpeg", "mpg", "mpe"}, "video/mpeg"},
-            {{"avi"}, "video/msvideo"},
-            {{"mov", "qt"}, "video/quicktime"},
-            {{"shtml"}, "wwwserver/html-ssi"},
-            {{"asa", "asp", "cfm", "dbm", "isa", "plx", "url", "cgi", "php", "wcgi"},
-             "wwwserver/isapi"},
-        };
-    for (const auto& [extensions, type] : table)
-        for (const char* ext : extensions)
-            m_mime[ext] = type;
+    // Extensions separated by blanks; where one occurs twice the later entry holds.
+    static const char* const kTable[][2] = {
+        {"doc", "application/msword"},
+        {"bin dll exe", "application/octet-stream"},
+        {"pdf", "application/pdf"},
+        {"p7c", "application/pkcs7-mime"},
+        {"ai eps ps", "application/postscript"},
+        {"fdf", "application/vnd.fdf"},
+        {"gz", "application/x-gzip"},
+        {"class", "application/x-java-class"},
+        {"js", "application/x-javascript"},
+        {"lzh", "application/x-lzh"},
+        {"lnk", "application/x-ms-shortcut"},
+        {"tar", "application/x-tar"},
+        {"hlp", "application/x-winhelp"},
+        {"cert", "application/x-x509-ca-cert"},
+        {"zip", "application/zip"},
+        {"cab arj", "application/x-compressed"},
+        {"aif aifc aiff", "audio/aiff"},
+        {"au snd", "audio/basic"},
+        {"mid rmi", "audio/midi"},
+        {"mp3", "audio/mpeg"},
+        {"vox", "audio/voxware"},
+        {"wav", "audio/wav"},
+        {"ra ram", "audio/x-pn-realaudio"},
+        {"bmp", "image/bmp"},
+        {"gif", "image/gif"},
+        {"png", "image/png"},
+        {"jpeg jpg", "image/jpeg"},
+        {"tif tiff", "image/tiff"},
+        {"xbm", "image/xbm"},
+        {"wrl", "model/vrml"},
+        {"htm html", "text/html"},
+        {"c cpp def h txt", "text/plain"},
+        {"rtx rtf", "text/richtext"},
+        {"java", "text/x-java-source"},
+        {"css", "text/css"},
+        {"mpeg mpg mpe", "video/mpeg"},
+        {"avi", "video/msvideo"},
+        {"mov qt", "video/quicktime"},
+        {"shtml", "wwwserver/html-ssi"},
+        {"asa asp cfm dbm isa plx url cgi php wcgi", "wwwserver/isapi"},
+    };
+    for (const auto& row : kTable) {
+        std::string names = row[0];
+        for (size_t pos = 0; pos < names.size();) {
+            size_t end = names.find(' ', pos);
+            if (end == std::string::npos)
+                end = names.size();
+            m_mime[names.substr(pos, end - pos)] = row[1];
+            pos = end + 1;
+        }
+    }
 }
 
 CHttpServer::~CHttpServer() {
