@@ -183,7 +183,7 @@ bool Eventually(Pred pred, int timeoutMs = 5000) {
 // ---- fixture ------------------------------------------------------------------------------
 
 const std::string kKml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<kml/>";
-const std::string kPng = std::string("\x89PNG\r\n\x1a\n\0\0binary", 18);
+const std::string kPng = std::string("\x89PNG\r\n\x1a\n\0\0binary", 16);
 
 class HttpServerTest : public ::testing::Test {
   protected:
