@@ -306,7 +306,7 @@ void CGenericServer::ClientThread(int fd, std::shared_ptr<ClientState> state,
 void CGenericServer::ServeConnection(int fd, const Wake& wake) {
     const uint32_t timeoutMs = m_clientTimeoutMs;
     const int pollTimeout = timeoutMs == 0 ? -1 : static_cast<int>(timeoutMs);
-    std::vector<char> buffer(kMaxReceive);
+    std::unique_ptr<char[]> buffer(new char[kMaxReceive]);  // not zeroed: every connection pays
     std::string request, response;
     size_t sent = 0;
     bool sending = false;
@@ -328,7 +328,7 @@ void CGenericServer::ServeConnection(int fd, const Wake& wake) {
             return;
 
         if (!sending) {
-            ssize_t got = recv(fd, buffer.data(), buffer.size(), 0);
+            ssize_t got = recv(fd, buffer.get(), kMaxReceive, 0);
             if (got == 0)
                 return;  // the client closed
             if (got < 0) {
@@ -337,7 +337,7 @@ void CGenericServer::ServeConnection(int fd, const Wake& wake) {
                 return;
             }
             m_kbReceived.fetch_add(static_cast<double>(got) / 1024.0);
-            request.append(buffer.data(), static_cast<size_t>(got));
+            request.append(buffer.get(), static_cast<size_t>(got));
             if (!IsRequestComplete(request)) {
                 if (request.size() > kMaxRequest) {
                     if (RateLimitAllows(m_lastOversizeLog))

@@ -149,6 +149,7 @@ bool CHttpServer::Start(const std::string& rootFolder, const std::string& defaul
         if (m_root.empty())
             // An empty root would make "/" the web folder: the whole file system.
             LogMessage("Empty root folder, no file is served", "Start", 0);
+        m_realRoot = m_root.empty() ? std::string() : RealPath(m_root);
         ok = StartServer(port, clientTimeoutMs);
     }
     ServerLogResult(GetLog(), StrPrintf("CHttpServer::Start (%d)", port), ok);
@@ -214,7 +215,7 @@ bool CHttpServer::ReadFile(const std::string& path, std::string& body) {
         lock = std::unique_lock<std::recursive_mutex>(*fileLock);
 
     // A symbolic link may point anywhere; what counts is where the file really is.
-    std::string realRoot = RealPath(m_root);
+    std::string realRoot = m_realRoot.empty() ? RealPath(m_root) : m_realRoot;
     std::string realFile = RealPath(full);
     if (realRoot.empty() || realFile.empty())
         return false;

@@ -52,6 +52,7 @@ class CHttpServer : public CGenericServer {
     bool IsConfined(const std::string& path) const;
 
     std::string m_root;
+    std::string m_realRoot;  // resolved at start; again per request while it does not exist
     std::string m_defaultPage;
     std::map<std::string, std::string> m_mime;
     mutable std::mutex m_routeLock;

@@ -511,7 +511,8 @@ TEST_F(HttpServerTest, ConnectionsBeyondTheLimitAreClosedOthersServed) {
         ASSERT_GE(held.back()->fd, 0);
     }
     ASSERT_TRUE(Eventually(
-        [&] { return server.GetActiveConnections() == CGenericServer::kMaxConnections; }));
+        [&] { return server.GetActiveConnections() == CGenericServer::kMaxConnections; }))
+        << server.GetActiveConnections();
     Socket extra(port);
     EXPECT_TRUE(extra.WaitClosed(3000));
     EXPECT_EQ(extra.buffered, "");
