@@ -503,6 +503,37 @@ TEST_F(HttpServerTest, FilesAreReadUnderTheWriterLock) {
     EXPECT_EQ(Parse(s.ReadResponse()).body, kKml);
 }
 
+std::string Pattern(size_t size) {
+    std::string s(size, '\0');
+    uint32_t x = 12345;
+    for (char& c : s) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 24);
+    }
+    return s;
+}
+
+TEST_F(HttpServerTest, LargeFileArrivesWholeThroughPartialSends) {
+    const std::string big = Pattern(6 * 1024 * 1024);
+    WriteFile(root / "files" / "big.bin", big);
+    Start();
+    std::string got = Curl(Url("/files/big.bin"));
+    EXPECT_EQ(got.size(), big.size());
+    EXPECT_TRUE(got == big);
+}
+
+TEST_F(HttpServerTest, ClientThatStopsReadingIsDroppedAfterTimeout) {
+    WriteFile(root / "files" / "big.bin", Pattern(16 * 1024 * 1024));
+    Start(300);
+    Socket s(port);
+    int small = 4096;
+    setsockopt(s.fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    ASSERT_TRUE(s.Send("GET /files/big.bin HTTP/1.0\r\n\r\n"));
+    // Nothing is read: the server's send stalls, and its time-out ends the connection.
+    ASSERT_TRUE(Eventually([&] { return server.GetActiveConnections() == 1; }));
+    EXPECT_TRUE(Eventually([&] { return server.GetActiveConnections() == 0; }, 5000));
+}
+
 TEST_F(HttpServerTest, ConnectionsBeyondTheLimitAreClosedOthersServed) {
     Start(10000);
     std::vector<std::unique_ptr<Socket>> held;
@@ -510,9 +541,9 @@ TEST_F(HttpServerTest, ConnectionsBeyondTheLimitAreClosedOthersServed) {
         held.push_back(std::make_unique<Socket>(port));
         ASSERT_GE(held.back()->fd, 0);
     }
-    ASSERT_TRUE(Eventually(
-        [&] { return server.GetActiveConnections() == CGenericServer::kMaxConnections; }))
-        << server.GetActiveConnections();
+    ASSERT_TRUE(Eventually([&] {
+        return server.GetActiveConnections() == CGenericServer::kMaxConnections;
+    })) << server.GetActiveConnections();
     Socket extra(port);
     EXPECT_TRUE(extra.WaitClosed(3000));
     EXPECT_EQ(extra.buffered, "");
