@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "base/Log.h"
+
 namespace zm {
 
 namespace {
@@ -13,18 +15,22 @@ void ToStderr(const std::string& text) {
 }  // namespace
 
 void ServerLogError(CLog* log, const std::string& entry) {
-    (void)log;
+    if (log)
+        log->AddError("%s", entry.c_str());
     ToStderr(entry);
 }
 
 void ServerLogWarning(CLog* log, const std::string& entry) {
-    (void)log;
+    if (log)
+        log->AddWarning("%s", entry.c_str());
     ToStderr(entry);
 }
 
 void ServerLogResult(CLog* log, const std::string& name, bool result) {
-    (void)log;
-    ToStderr(name + (result ? " ... Ok." : " ... Error!"));
+    if (log)
+        log->AddResult(name, result ? 1 : 0, kLogBlack);
+    else
+        ToStderr(name + (result ? " ... Ok." : " ... Error!"));
 }
 
 }  // namespace zm

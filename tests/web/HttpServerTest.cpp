@@ -15,6 +15,8 @@
 #include <regex>
 #include <thread>
 
+#include "base/Log.h"
+#include "support/FileBytes.h"
 #include "support/TempDir.h"
 
 namespace zm {
@@ -226,6 +228,7 @@ class HttpServerTest : public ::testing::Test {
 
     test::TempDir dir;
     fs::path root;
+    CLog runLog;  // outlives the server
     CHttpServer server;
     uint16_t port = 0;
 };
@@ -532,6 +535,41 @@ TEST_F(HttpServerTest, ClientThatStopsReadingIsDroppedAfterTimeout) {
     // Nothing is read: the server's send stalls, and its time-out ends the connection.
     ASSERT_TRUE(Eventually([&] { return server.GetActiveConnections() == 1; }));
     EXPECT_TRUE(Eventually([&] { return server.GetActiveConnections() == 0; }, 5000));
+}
+
+TEST_F(HttpServerTest, MessagesAndResultsGoToTheRunLog) {
+    runLog.SetFolder(dir.folder() + "Logs");
+    ASSERT_TRUE(runLog.Open("RunLog", false));
+    server.SetLog(&runLog);
+    Start();
+    Exchange("HELLO\r\n\r\n");
+    Exchange("GET /../secret.txt HTTP/1.0\r\n\r\n");
+    Exchange("GET /out.txt HTTP/1.0\r\n\r\n");
+    CHttpServer other(&runLog);
+    other.SetBindAddress("127.0.0.1");
+    EXPECT_FALSE(other.Start(root.string(), "/preview", port, 1000));
+    ASSERT_TRUE(server.Shutdown());
+    runLog.Close();
+    // A result line is three appends, each with its own byte-order mark.
+    auto result = [](const std::string& name, bool ok) {
+        return " " + name + " ... </font>\r\n\xEF\xBB\xBF<font color=#" +
+               (ok ? "006400>Ok." : "C80000>Error!");
+    };
+
+    const std::string text = test::ReadBytes(runLog.GetPath());
+    const std::string expected[] = {
+        "HttpServer message: [\"No 'space' found in Request String #2\"], [\"ParseRequest\"], [0]",
+        "HttpServer message: [\"Request path outside the web folder refused: /../secret.txt\"], "
+        "[\"ParseRequest\"], [404]",
+        "HttpServer message: [\"Request path outside the web folder refused\"], [\"ReadFile\"], "
+        "[404]",
+        "HttpServer message: [\"bind(...) failure\"], [\"AcceptThread\"], [98]",
+        result("CHttpServer::Start (0)", true),
+        result("CHttpServer::Start (" + std::to_string(port) + ")", false),
+        result("CHttpServer::Shutdown", true),
+    };
+    for (const std::string& e : expected)
+        EXPECT_NE(text.find(e), std::string::npos) << e << "\n---\n" << text;
 }
 
 TEST_F(HttpServerTest, ConnectionsBeyondTheLimitAreClosedOthersServed) {
