@@ -462,6 +462,55 @@ TEST_F(SmtpTls, VerificationChecksTheServerName) {
     }
 }
 
+// The server ends the TLS session and closes while the client still writes: the client
+// reports it, and the process is not ended by a broken-pipe signal on its later writes.
+TEST_F(SmtpTls, ServerClosingInsideTls) {
+    for (int round = 0; round < 3; ++round) {
+        std::vector<std::string> flags = TlsFlags(true);
+        flags.push_back("--close-after-ehlo");
+        SmtpTestServer server(flags);
+        Account account;
+        account.security = CSmtp::kSecurityTls;
+        EXPECT_EQ(Send(server, account), 400);
+    }
+}
+
+// Writing after the server reset the connection must fail with an error, not end the
+// process with a broken-pipe signal; over TLS the library writes through our socket layer.
+TEST_F(SmtpTls, WritesAfterAResetDoNotEndTheProcess) {
+    for (bool tls : {false, true}) {
+        SCOPED_TRACE(tls ? "TLS" : "plain");
+        std::vector<std::string> flags =
+            tls ? TlsFlags(true) : std::vector<std::string>{"--auth", ""};
+        flags.push_back("--reset-at-ehlo");
+        SmtpTestServer server(flags);
+        CSmtpTransport transport;
+        transport.Connect("127.0.0.1", server.port(), 5);
+        if (tls) {
+            transport.PrepareTls(false);
+            transport.Handshake("127.0.0.1", 5);
+        }
+        int code = 0;
+        transport.ReceiveReply(5, code);
+        ASSERT_EQ(code, 220);
+        transport.SendAll("EHLO zm\r\n", 5);
+        try {
+            transport.ReceiveReply(5, code);
+            ADD_FAILURE() << "reply after a reset";
+        } catch (const ECSmtp& e) {
+            EXPECT_EQ(e.GetErrorNum(), 400) << e.what();
+        }
+        for (int i = 0; i < 3; ++i) {
+            try {
+                transport.SendAll("QUIT\r\n", 5);
+                ADD_FAILURE() << "send after a reset succeeded";
+            } catch (const ECSmtp& e) {
+                EXPECT_TRUE(e.GetErrorNum() == 102 || e.GetErrorNum() == 414) << e.what();
+            }
+        }
+    }
+}
+
 TEST_F(SmtpTls, StartTlsRequestedButNotOffered) {
     SmtpTestServer server({"--auth", "LOGIN"});
     Account account;

@@ -15,7 +15,9 @@ import hmac
 import logging
 import os
 import signal
+import socket
 import ssl
+import struct
 import sys
 import time
 import warnings
@@ -182,6 +184,12 @@ def _recording(name):
         if name == "AUTH" and shown:
             shown = shown.split()[0]  # never the credential of AUTH PLAIN
         record(f"{name} {shown}".rstrip())
+        if name == "EHLO" and args.reset_at_ehlo:
+            # Abortive close: the client's next receive sees a reset, not an orderly end.
+            sock = self.transport.get_extra_info("socket")
+            sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            self.transport.abort()
+            return
         await original(self, arg)
         if name == "EHLO" and args.close_after_ehlo:
             self.transport.close()
@@ -262,6 +270,7 @@ if __name__ == "__main__":
     p.add_argument("--fail-rcpt", default="", help="reply code for RCPT TO")
     p.add_argument("--close-after-ehlo", action="store_true")
     p.add_argument("--no-greeting", action="store_true")
+    p.add_argument("--reset-at-ehlo", action="store_true")
     p.add_argument("--lifetime", type=float, default=60.0)
     args = p.parse_args()
     # Failures the tests provoke on purpose are not worth a traceback on stderr.
