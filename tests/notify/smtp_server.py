@@ -273,6 +273,13 @@ if __name__ == "__main__":
     p.add_argument("--reset-at-ehlo", action="store_true")
     p.add_argument("--lifetime", type=float, default=60.0)
     args = p.parse_args()
+    # End with the test program, even when it is killed before it can end us.
+    try:
+        import ctypes
+        PR_SET_PDEATHSIG = 1
+        ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
+    except (OSError, AttributeError):
+        pass
     # Failures the tests provoke on purpose are not worth a traceback on stderr.
     logging.getLogger("mail.log").setLevel(logging.CRITICAL)
     warnings.simplefilter("ignore")
