@@ -3,8 +3,8 @@
 #include <netdb.h>
 #include <unistd.h>
 
-#include <climits>
 #include <ctime>
+#include <stdexcept>
 
 #include "base/Printf.h"
 #include "notify/SmtpCodec.h"
@@ -20,32 +20,39 @@ constexpr uint16_t kDefaultSmtpPort = 25;
 // One entry of the dialogue: how long to wait for the socket to take the command, how
 // long for each piece of the reply (0: no reply expected), and which reply is good.
 struct CommandSpec {
+    SmtpStep step;
     int sendTimeoutSec;
     int replyTimeoutSec;
     int expected;
     int error;
 };
 
-CommandSpec SpecOf(int step) {
-    static constexpr CommandSpec kTable[] = {
-        {0, 5, 220, ECSmtp::kServerNotResponding},     // greeting
-        {5, 5, 250, ECSmtp::kEhloRejected},            // EHLO
-        {5, 5, 235, ECSmtp::kAuthPlainRejected},       // AUTH PLAIN
-        {5, 5, 334, ECSmtp::kAuthLoginRejected},       // AUTH LOGIN
-        {5, 5, 334, ECSmtp::kAuthCramMd5Rejected},     // AUTH CRAM-MD5
-        {5, 5, 334, ECSmtp::kAuthDigestMd5Rejected},   // AUTH DIGEST-MD5
-        {5, 5, 334, ECSmtp::kDigestResponseRejected},  // DIGEST-MD5 response
-        {5, 5, 334, ECSmtp::kUsernameRejected},        // user name
-        {5, 5, 235, ECSmtp::kAuthRejected},            // password / final credential
-        {5, 5, 250, ECSmtp::kMailFromRejected},        // MAIL FROM
-        {5, 5, 250, ECSmtp::kRcptToRejected},          // RCPT TO
-        {5, 2, 354, ECSmtp::kDataRejected},            // DATA
-        {3, 0, 0, ECSmtp::kDataBlockFailed},           // data block
-        {3, 10, 250, ECSmtp::kMessageBodyRejected},    // end of data
-        {5, 5, 221, ECSmtp::kQuitRejected},            // QUIT
-        {5, 5, 220, ECSmtp::kStartTlsRejected},        // STARTTLS
-    };
-    return kTable[step];
+constexpr CommandSpec kCommandTable[] = {
+    {SmtpStep::Greeting, 0, 5, 220, ECSmtp::kServerNotResponding},
+    {SmtpStep::Ehlo, 5, 5, 250, ECSmtp::kEhloRejected},
+    {SmtpStep::AuthPlain, 5, 5, 235, ECSmtp::kAuthPlainRejected},
+    {SmtpStep::AuthLogin, 5, 5, 334, ECSmtp::kAuthLoginRejected},
+    {SmtpStep::AuthCramMd5, 5, 5, 334, ECSmtp::kAuthCramMd5Rejected},
+    {SmtpStep::AuthDigestMd5, 5, 5, 334, ECSmtp::kAuthDigestMd5Rejected},
+    {SmtpStep::DigestResponse, 5, 5, 334, ECSmtp::kDigestResponseRejected},
+    {SmtpStep::UserName, 5, 5, 334, ECSmtp::kUsernameRejected},
+    {SmtpStep::Password, 5, 5, 235, ECSmtp::kAuthRejected},
+    {SmtpStep::MailFrom, 5, 5, 250, ECSmtp::kMailFromRejected},
+    {SmtpStep::RcptTo, 5, 5, 250, ECSmtp::kRcptToRejected},
+    {SmtpStep::Data, 5, 2, 354, ECSmtp::kDataRejected},
+    {SmtpStep::DataBlock, 3, 0, 0, ECSmtp::kDataBlockFailed},
+    {SmtpStep::DataEnd, 3, 10, 250, ECSmtp::kMessageBodyRejected},
+    {SmtpStep::Quit, 5, 5, 221, ECSmtp::kQuitRejected},
+    {SmtpStep::StartTls, 5, 5, 220, ECSmtp::kStartTlsRejected},
+};
+
+const CommandSpec& SpecOf(SmtpStep step) {
+    for (const CommandSpec& spec : kCommandTable) {
+        if (spec.step == step) {
+            return spec;
+        }
+    }
+    throw std::logic_error("mail dialogue step without a table entry");
 }
 
 // Header values and command arguments are single lines: a line end inside one would let
@@ -130,13 +137,13 @@ void CSmtp::AddTo(const std::string& mail, const std::string& name) {
     recipients_.emplace_back(name, mail);
 }
 
-void CSmtp::Command(Step step, const std::string& text) {
-    const CommandSpec spec = SpecOf(static_cast<int>(step));
-    if (step != Step::Greeting) {
+void CSmtp::Command(SmtpStep step, const std::string& text) {
+    const CommandSpec& spec = SpecOf(step);
+    if (step != SmtpStep::Greeting) {
         try {
             transport_.SendAll(text, spec.sendTimeoutSec);
         } catch (const ECSmtp& error) {
-            if (step == Step::DataBlock && error.GetErrorNum() == ECSmtp::kSendFailed) {
+            if (step == SmtpStep::DataBlock && error.GetErrorNum() == ECSmtp::kSendFailed) {
                 throw ECSmtp(ECSmtp::kDataBlockFailed, error.GetDetail());
             }
             throw;
@@ -164,7 +171,6 @@ bool CSmtp::OpenConnection(const std::string& host, uint16_t port, int security,
     }
     CloseConnection();
     lastReply_.clear();
-    connectedHost_ = host;
     try {
         if (security != kSecurityNone && security != kSecurityStartTls &&
             security != kSecurityTls) {
@@ -178,16 +184,16 @@ bool CSmtp::OpenConnection(const std::string& host, uint16_t port, int security,
         if (security == kSecurityTls) {
             transport_.Handshake(host, kHandshakeTimeoutSec);
         }
-        Command(Step::Greeting);
-        Command(Step::Ehlo, StrPrintf("EHLO %s\r\n", localHost_.c_str()));
+        Command(SmtpStep::Greeting);
+        Command(SmtpStep::Ehlo, StrPrintf("EHLO %s\r\n", localHost_.c_str()));
         dialogue_ = true;
         if (security == kSecurityStartTls) {
             if (!ReplyHasKeyword(lastReply_, "STARTTLS")) {
                 throw ECSmtp(ECSmtp::kStartTlsUnsupported);
             }
-            Command(Step::StartTls, "STARTTLS\r\n");
+            Command(SmtpStep::StartTls, "STARTTLS\r\n");
             transport_.Handshake(host, kHandshakeTimeoutSec);
-            Command(Step::Ehlo, StrPrintf("EHLO %s\r\n", localHost_.c_str()));
+            Command(SmtpStep::Ehlo, StrPrintf("EHLO %s\r\n", localHost_.c_str()));
         }
         if (authenticate && ReplyHasKeyword(lastReply_, "AUTH")) {
             Authenticate();
@@ -207,16 +213,16 @@ void CSmtp::Authenticate() {
         throw ECSmtp(ECSmtp::kNoPassword);
     }
     if (ReplyHasKeyword(lastReply_, "LOGIN")) {
-        Command(Step::AuthLogin, "AUTH LOGIN\r\n");
-        Command(Step::UserName, Base64Encode(login_) + "\r\n");
-        Command(Step::Password, Base64Encode(password_) + "\r\n");
+        Command(SmtpStep::AuthLogin, "AUTH LOGIN\r\n");
+        Command(SmtpStep::UserName, Base64Encode(login_) + "\r\n");
+        Command(SmtpStep::Password, Base64Encode(password_) + "\r\n");
     } else if (ReplyHasKeyword(lastReply_, "PLAIN")) {
         std::string credential;
         credential += '\0';
         credential += login_;
         credential += '\0';
         credential += password_;
-        Command(Step::AuthPlain, "AUTH PLAIN " + Base64Encode(credential) + "\r\n");
+        Command(SmtpStep::AuthPlain, "AUTH PLAIN " + Base64Encode(credential) + "\r\n");
     } else if (ReplyHasKeyword(lastReply_, "CRAM-MD5")) {
         AuthCramMd5();
     } else if (ReplyHasKeyword(lastReply_, "DIGEST-MD5")) {
@@ -227,16 +233,17 @@ void CSmtp::Authenticate() {
 }
 
 void CSmtp::AuthCramMd5() {
-    Command(Step::AuthCramMd5, "AUTH CRAM-MD5\r\n");
+    Command(SmtpStep::AuthCramMd5, "AUTH CRAM-MD5\r\n");
     auto challenge = Base64Decode(ChallengeText(lastReply_));
     if (!challenge) {
         throw ECSmtp(ECSmtp::kAuthCramMd5Rejected, "challenge is not Base64");
     }
-    Command(Step::Password, Base64Encode(CramMd5Response(login_, password_, *challenge)) + "\r\n");
+    Command(SmtpStep::Password,
+            Base64Encode(CramMd5Response(login_, password_, *challenge)) + "\r\n");
 }
 
 void CSmtp::AuthDigestMd5() {
-    Command(Step::AuthDigestMd5, "AUTH DIGEST-MD5\r\n");
+    Command(SmtpStep::AuthDigestMd5, "AUTH DIGEST-MD5\r\n");
     auto decoded = Base64Decode(ChallengeText(lastReply_));
     if (!decoded) {
         throw ECSmtp(ECSmtp::kBadDigestChallenge, "challenge is not Base64");
@@ -252,8 +259,8 @@ void CSmtp::AuthDigestMd5() {
     const std::string cnonce = StrPrintf("%lx", static_cast<unsigned long>(std::time(nullptr)));
     const std::string response =
         DigestMd5Response(login_, password_, *challenge, cnonce, "smtp/" + peer);
-    Command(Step::DigestResponse, Base64Encode(response) + "\r\n");
-    Command(Step::Password, "\r\n");
+    Command(SmtpStep::DigestResponse, Base64Encode(response) + "\r\n");
+    Command(SmtpStep::Password, "\r\n");
 }
 
 std::string CSmtp::BuildHeader(long long unixTime) const {
@@ -314,13 +321,13 @@ std::string CSmtp::BuildHeader(long long unixTime) const {
 
 void CSmtp::SendBody() {
     if (body_.empty()) {
-        Command(Step::DataBlock, " \r\n");
+        Command(SmtpStep::DataBlock, " \r\n");
         return;
     }
     for (const std::string& line : body_) {
         std::string block;
         AppendBodyLine(block, line);
-        Command(Step::DataBlock, block);
+        Command(SmtpStep::DataBlock, block);
     }
 }
 
@@ -332,17 +339,18 @@ void CSmtp::SendMail() {
         if (senderMail_.empty()) {
             throw ECSmtp(ECSmtp::kNoSender);
         }
-        Command(Step::MailFrom, StrPrintf("MAIL FROM:<%s>\r\n", OneLine(senderMail_).c_str()));
+        Command(SmtpStep::MailFrom, StrPrintf("MAIL FROM:<%s>\r\n", OneLine(senderMail_).c_str()));
         if (recipients_.empty()) {
             throw ECSmtp(ECSmtp::kNoRecipient);
         }
         for (const auto& recipient : recipients_) {
-            Command(Step::RcptTo, StrPrintf("RCPT TO:<%s>\r\n", OneLine(recipient.second).c_str()));
+            Command(SmtpStep::RcptTo,
+                    StrPrintf("RCPT TO:<%s>\r\n", OneLine(recipient.second).c_str()));
         }
-        Command(Step::Data, "DATA\r\n");
-        Command(Step::DataBlock, BuildHeader(static_cast<long long>(std::time(nullptr))));
+        Command(SmtpStep::Data, "DATA\r\n");
+        Command(SmtpStep::DataBlock, BuildHeader(static_cast<long long>(std::time(nullptr))));
         SendBody();
-        Command(Step::DataEnd, "\r\n.\r\n");
+        Command(SmtpStep::DataEnd, "\r\n.\r\n");
     } catch (const ECSmtp& error) {
         AfterFailure(error);
         throw;
@@ -372,7 +380,7 @@ void CSmtp::CloseConnection() noexcept {
     if (transport_.IsOpen() && dialogue_) {
         dialogue_ = false;
         try {
-            Command(Step::Quit, "QUIT\r\n");
+            Command(SmtpStep::Quit, "QUIT\r\n");
         } catch (...) {
             // The message is out or already failed; a refused QUIT changes nothing.
         }

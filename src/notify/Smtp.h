@@ -11,6 +11,27 @@
 
 namespace zm {
 
+// The steps of the mail dialogue, each with its own entry (time-outs, expected reply,
+// error code) in the command table.
+enum class SmtpStep {
+    Greeting,
+    Ehlo,
+    AuthPlain,
+    AuthLogin,
+    AuthCramMd5,
+    AuthDigestMd5,
+    DigestResponse,
+    UserName,
+    Password,
+    MailFrom,
+    RcptTo,
+    Data,
+    DataBlock,
+    DataEnd,
+    Quit,
+    StartTls,
+};
+
 // Sends one alert mail per object: fill in server, account, sender, subject, recipients
 // and body lines, call SendMail; the dialogue ends (QUIT) when the object is destroyed.
 // Every failure is raised as ECSmtp, after the connection has been closed.
@@ -63,27 +84,9 @@ class CSmtp {
     std::string BuildHeader(long long unixTime) const;
 
   private:
-    enum class Step {
-        Greeting,
-        Ehlo,
-        AuthPlain,
-        AuthLogin,
-        AuthCramMd5,
-        AuthDigestMd5,
-        DigestResponse,
-        UserName,
-        Password,
-        MailFrom,
-        RcptTo,
-        Data,
-        DataBlock,
-        DataEnd,
-        Quit,
-        StartTls,
-    };
     // Sends `text` (nothing for the greeting) and checks the reply against the step's entry
     // of the command table.
-    void Command(Step step, const std::string& text = {});
+    void Command(SmtpStep step, const std::string& text = {});
     void Authenticate();
     void AuthCramMd5();
     void AuthDigestMd5();
@@ -100,7 +103,6 @@ class CSmtp {
     std::string login_;
     std::string password_;
     std::string server_;
-    std::string connectedHost_;
     uint16_t port_ = 0;
     bool authenticate_ = true;
     int priority_ = 3;
