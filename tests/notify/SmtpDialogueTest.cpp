@@ -126,14 +126,17 @@ int Send(const SmtpTestServer& server, const Account& account, std::string* deta
 }
 
 struct MechanismCase {
+    const char* name;
     const char* offered;
     std::vector<std::string> flags;
     std::string password;
     const char* used;
 };
 
-void ExpectMechanismUsed(const MechanismCase& c) {
-    SCOPED_TRACE(std::string(c.offered) + " " + c.used);
+class SmtpMechanism : public ::testing::TestWithParam<MechanismCase> {};
+
+TEST_P(SmtpMechanism, ChosenByPreferenceAndAnsweredCorrectly) {
+    const MechanismCase& c = GetParam();
     std::vector<std::string> flags = {"--auth", c.offered, "--password", c.password};
     flags.insert(flags.end(), c.flags.begin(), c.flags.end());
     SmtpTestServer server(flags);
@@ -151,32 +154,21 @@ void ExpectMechanismUsed(const MechanismCase& c) {
         << transcript;
 }
 
-TEST(SmtpDialogue, LoginIsPreferredToPlain) {
-    const MechanismCase cases[] = {
-        {"LOGIN", {}, "secret", "LOGIN"},
-        {"PLAIN", {}, "secret", "PLAIN"},
-        {"PLAIN,LOGIN", {}, "secret", "LOGIN"},
-        {"LOGIN,PLAIN", {}, "secret", "LOGIN"},
-        {"DIGEST-MD5,PLAIN", {}, "secret", "PLAIN"},
-    };
-    for (const auto& c : cases) {
-        ExpectMechanismUsed(c);
-    }
-}
-
-TEST(SmtpDialogue, ChallengeMechanismsAnswerCorrectly) {
-    const std::string longPassword(70, 'k');  // longer than the HMAC block: hashed first
-    const MechanismCase cases[] = {
-        {"CRAM-MD5", {}, "secret", "CRAM-MD5"},
-        {"CRAM-MD5", {}, longPassword, "CRAM-MD5"},
-        {"DIGEST-MD5,CRAM-MD5", {}, "secret", "CRAM-MD5"},
-        {"DIGEST-MD5", {}, "secret", "DIGEST-MD5"},
-        {"DIGEST-MD5", {"--realm", ""}, "secret", "DIGEST-MD5"},
-    };
-    for (const auto& c : cases) {
-        ExpectMechanismUsed(c);
-    }
-}
+INSTANTIATE_TEST_SUITE_P(
+    Offers, SmtpMechanism,
+    ::testing::Values(
+        MechanismCase{"Login", "LOGIN", {}, "secret", "LOGIN"},
+        MechanismCase{"Plain", "PLAIN", {}, "secret", "PLAIN"},
+        MechanismCase{"PlainThenLogin", "PLAIN,LOGIN", {}, "secret", "LOGIN"},
+        MechanismCase{"LoginThenPlain", "LOGIN,PLAIN", {}, "secret", "LOGIN"},
+        MechanismCase{"DigestThenPlain", "DIGEST-MD5,PLAIN", {}, "secret", "PLAIN"},
+        MechanismCase{"CramMd5", "CRAM-MD5", {}, "secret", "CRAM-MD5"},
+        // Longer than the HMAC block: the key is hashed first.
+        MechanismCase{"CramMd5LongPassword", "CRAM-MD5", {}, std::string(70, 'k'), "CRAM-MD5"},
+        MechanismCase{"DigestThenCram", "DIGEST-MD5,CRAM-MD5", {}, "secret", "CRAM-MD5"},
+        MechanismCase{"DigestMd5", "DIGEST-MD5", {}, "secret", "DIGEST-MD5"},
+        MechanismCase{"DigestMd5NoRealm", "DIGEST-MD5", {"--realm", ""}, "secret", "DIGEST-MD5"}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 TEST(SmtpDialogue, DigestResponseNamesTheServerByAddress) {
     SmtpTestServer server({"--auth", "DIGEST-MD5"});
@@ -190,48 +182,61 @@ TEST(SmtpDialogue, DigestResponseNamesTheServerByAddress) {
     EXPECT_NE(transcript.find(",nc=00000001,cnonce=\""), std::string::npos) << transcript;
 }
 
-TEST(SmtpDialogue, WrongPasswordFailsWithTheMechanismsCode) {
-    struct Case {
-        const char* offered;
-        int code;
-    };
-    const Case cases[] = {{"LOGIN", 406}, {"PLAIN", 302}, {"CRAM-MD5", 406}, {"DIGEST-MD5", 306}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.offered);
-        SmtpTestServer server({"--auth", c.offered, "--password", "right"});
-        Account account;
-        account.password = "wrong";
-        EXPECT_EQ(Send(server, account), c.code);
-        ASSERT_TRUE(server.WaitFor("DISCONNECT"));
-        EXPECT_EQ(server.Transcript().find("MAIL "), std::string::npos);
-    }
+struct RefusalCase {
+    const char* offered;
+    int code;
+};
+
+class SmtpWrongPassword : public ::testing::TestWithParam<RefusalCase> {};
+
+TEST_P(SmtpWrongPassword, FailsWithTheMechanismsCode) {
+    SmtpTestServer server({"--auth", GetParam().offered, "--password", "right"});
+    Account account;
+    account.password = "wrong";
+    EXPECT_EQ(Send(server, account), GetParam().code);
+    ASSERT_TRUE(server.WaitFor("DISCONNECT"));
+    EXPECT_EQ(server.Transcript().find("MAIL "), std::string::npos);
 }
 
-TEST(SmtpDialogue, AccountProblemsBeforeAnyAuthCommand) {
-    struct Case {
-        const char* offered;
-        const char* login;
-        const char* password;
-        int code;
-    };
-    const Case cases[] = {
-        {"LOGIN", "", "secret", 204},
-        {"LOGIN", "user", "", 205},
-        {"XOAUTH2 GSSAPI", "user", "secret", 417},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.code);
-        SmtpTestServer server({"--auth", c.offered});
-        Account account;
-        account.login = c.login;
-        account.password = c.password;
-        EXPECT_EQ(Send(server, account), c.code);
-        ASSERT_TRUE(server.WaitFor("DISCONNECT"));
-        EXPECT_EQ(CountLinesStartingWith(server.Transcript(), "AUTH "), 0);
-        // The dialogue was open (EHLO done): it is ended politely.
-        EXPECT_NE(server.Transcript().find("QUIT"), std::string::npos);
-    }
+INSTANTIATE_TEST_SUITE_P(Mechanisms, SmtpWrongPassword,
+                         ::testing::Values(RefusalCase{"LOGIN", 406}, RefusalCase{"PLAIN", 302},
+                                           RefusalCase{"CRAM-MD5", 406},
+                                           RefusalCase{"DIGEST-MD5", 306}),
+                         [](const auto& param) {
+                             std::string name = param.param.offered;
+                             name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
+                             return name;
+                         });
+
+struct AccountCase {
+    const char* name;
+    const char* offered;
+    const char* login;
+    const char* password;
+    int code;
+};
+
+class SmtpAccountProblem : public ::testing::TestWithParam<AccountCase> {};
+
+TEST_P(SmtpAccountProblem, RaisedBeforeAnyAuthCommand) {
+    const AccountCase& c = GetParam();
+    SmtpTestServer server({"--auth", c.offered});
+    Account account;
+    account.login = c.login;
+    account.password = c.password;
+    EXPECT_EQ(Send(server, account), c.code);
+    ASSERT_TRUE(server.WaitFor("DISCONNECT"));
+    EXPECT_EQ(CountLinesStartingWith(server.Transcript(), "AUTH "), 0);
+    // The dialogue was open (EHLO done): it is ended politely.
+    EXPECT_NE(server.Transcript().find("QUIT"), std::string::npos);
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, SmtpAccountProblem,
+                         ::testing::Values(AccountCase{"NoLogin", "LOGIN", "", "secret", 204},
+                                           AccountCase{"NoPassword", "LOGIN", "user", "", 205},
+                                           AccountCase{"NoKnownMechanism", "XOAUTH2 GSSAPI", "user",
+                                                       "secret", 417}),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 TEST(SmtpDialogue, WithoutAuthOfferedOrWantedNoAuthentication) {
     {
@@ -404,71 +409,77 @@ TEST_F(SmtpTls, ImplicitTlsWithoutVerification) {
     EXPECT_NE(server.Transcript().find("MESSAGE 1"), std::string::npos);
 }
 
-TEST_F(SmtpTls, VerificationRefusesAnUntrustedCertificate) {
-    for (bool implicit : {false, true}) {
-        SCOPED_TRACE(implicit ? "implicit TLS" : "STARTTLS");
-        SmtpTestServer server(TlsFlags(implicit));
-        Account account;
-        account.security = implicit ? CSmtp::kSecurityTls : CSmtp::kSecurityStartTls;
-        account.verify = true;
-        account.host = "localhost";
-        std::string detail;
-        EXPECT_EQ(Send(server, account, &detail), 414);
-        EXPECT_NE(detail.find("certificate verif"), std::string::npos) << detail;
-        // Nothing secret went out: no login was attempted.
-        EXPECT_EQ(CountLinesStartingWith(server.Transcript(), "AUTH"), 0);
+class SmtpTlsVerify : public SmtpTls, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(SmtpTlsVerify, RefusesAnUntrustedCertificate) {
+    const bool implicit = GetParam();
+    SmtpTestServer server(TlsFlags(implicit));
+    Account account;
+    account.security = implicit ? CSmtp::kSecurityTls : CSmtp::kSecurityStartTls;
+    account.verify = true;
+    account.host = "localhost";
+    std::string detail;
+    EXPECT_EQ(Send(server, account, &detail), 414);
+    EXPECT_NE(detail.find("certificate verif"), std::string::npos) << detail;
+    // Nothing secret went out: no login was attempted.
+    EXPECT_EQ(CountLinesStartingWith(server.Transcript(), "AUTH"), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, SmtpTlsVerify, ::testing::Bool(), [](const auto& param) {
+    return std::string(param.param ? "ImplicitTls" : "StartTls");
+});
+
+struct ServerNameCase {
+    const char* name;
+    const char* host;
+    bool other;       // certificate for mail.other.test
+    const char* sni;  // expected SNI, nullptr: none
+    int code;
+};
+
+class SmtpTlsServerName : public SmtpTls, public ::testing::WithParamInterface<ServerNameCase> {};
+
+TEST_P(SmtpTlsServerName, CheckedAgainstTheCertificate) {
+    const auto& c = Certificates::Get();
+    const ServerNameCase& t = GetParam();
+    TrustOnly trust(t.other ? c.otherCert() : c.cert());
+    SmtpTestServer server(TlsFlags(true, t.other));
+    Account account;
+    account.security = CSmtp::kSecurityTls;
+    account.verify = true;
+    account.host = t.host;
+    std::string detail;
+    EXPECT_EQ(Send(server, account, &detail), t.code) << detail;
+    // The server's handshake ran before the client gave up or ended with QUIT.
+    if (t.code == 0) {
+        ASSERT_TRUE(server.WaitFor("QUIT"));
+    } else {
+        ASSERT_TRUE(server.WaitFor("SNI "));
+        EXPECT_NE(detail.find("mismatch"), std::string::npos) << detail;
+    }
+    const std::string transcript = server.Transcript();
+    if (t.sni != nullptr) {
+        EXPECT_NE(transcript.find(std::string("SNI ") + t.sni + "\n"), std::string::npos)
+            << transcript;
+    } else {
+        EXPECT_EQ(transcript.find("SNI "), std::string::npos) << transcript;
     }
 }
 
-TEST_F(SmtpTls, VerificationChecksTheServerName) {
-    const auto& c = Certificates::Get();
-    struct Case {
-        const char* host;
-        bool other;       // certificate for mail.other.test
-        const char* sni;  // expected SNI, nullptr: none
-        int code;
-    };
-    const Case cases[] = {
-        {"localhost", false, "localhost", 0},
-        {"127.0.0.1", false, nullptr, 0},
-        {"localhost", true, "localhost", 414},
-    };
-    for (const auto& t : cases) {
-        SCOPED_TRACE(std::string(t.host) + (t.other ? " other" : ""));
-        TrustOnly trust(t.other ? c.otherCert() : c.cert());
-        SmtpTestServer server(TlsFlags(true, t.other));
-        Account account;
-        account.security = CSmtp::kSecurityTls;
-        account.verify = true;
-        account.host = t.host;
-        std::string detail;
-        EXPECT_EQ(Send(server, account, &detail), t.code) << detail;
-        // The server's handshake ran before the client gave up or ended with QUIT.
-        if (t.code == 0) {
-            ASSERT_TRUE(server.WaitFor("QUIT"));
-        } else {
-            ASSERT_TRUE(server.WaitFor("SNI "));
-        }
-        const std::string transcript = server.Transcript();
-        if (t.sni != nullptr) {
-            EXPECT_NE(transcript.find(std::string("SNI ") + t.sni + "\n"), std::string::npos)
-                << transcript;
-        } else {
-            EXPECT_EQ(transcript.find("SNI "), std::string::npos) << transcript;
-        }
-        if (t.code == 414) {
-            EXPECT_NE(detail.find("mismatch"), std::string::npos) << detail;
-        }
-    }
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SmtpTlsServerName,
+    ::testing::Values(ServerNameCase{"HostName", "localhost", false, "localhost", 0},
+                      ServerNameCase{"Address", "127.0.0.1", false, nullptr, 0},
+                      ServerNameCase{"OtherName", "localhost", true, "localhost", 414}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 // The server ends the TLS session and closes while the client still writes: the client
 // reports it, and the process is not ended by a broken-pipe signal on its later writes.
 TEST_F(SmtpTls, ServerClosingInsideTls) {
+    std::vector<std::string> flags = TlsFlags(true);
+    flags.push_back("--close-after-ehlo");
+    SmtpTestServer server(flags);
     for (int round = 0; round < 3; ++round) {
-        std::vector<std::string> flags = TlsFlags(true);
-        flags.push_back("--close-after-ehlo");
-        SmtpTestServer server(flags);
         Account account;
         account.security = CSmtp::kSecurityTls;
         EXPECT_EQ(Send(server, account), 400);

@@ -214,36 +214,23 @@ def server_context():
     return ctx
 
 
-async def silent(reader, writer):
-    # Accepts and never greets; holds the connection until the client goes.
-    record("CONNECT silent")
-    try:
-        while await reader.read(1024):
-            pass
-    finally:
-        writer.close()
-
-
 async def main():
     loop = asyncio.get_running_loop()
-    if args.no_greeting:
-        server = await asyncio.start_server(silent, "127.0.0.1", 0)
-    else:
-        tls = server_context() if (args.starttls or args.implicit_tls) else None
+    tls = server_context() if (args.starttls or args.implicit_tls) else None
 
-        def factory():
-            return RecordingSMTP(
-                Handler(),
-                hostname="zm-test.local",
-                tls_context=tls if args.starttls else None,
-                auth_require_tls=False,
-                authenticator=authenticator,
-                decode_data=False,
-                timeout=30,
-            )
+    def factory():
+        return RecordingSMTP(
+            Handler(),
+            hostname="zm-test.local",
+            tls_context=tls if args.starttls else None,
+            auth_require_tls=False,
+            authenticator=authenticator,
+            decode_data=False,
+            timeout=30,
+        )
 
-        server = await loop.create_server(factory, "127.0.0.1", 0,
-                                          ssl=tls if args.implicit_tls else None)
+    server = await loop.create_server(factory, "127.0.0.1", 0,
+                                      ssl=tls if args.implicit_tls else None)
     port = server.sockets[0].getsockname()[1]
     print(f"PORT {port}", flush=True)
     stop = asyncio.Event()
@@ -269,7 +256,6 @@ if __name__ == "__main__":
     p.add_argument("--fail-mail", default="", help="reply code for MAIL FROM")
     p.add_argument("--fail-rcpt", default="", help="reply code for RCPT TO")
     p.add_argument("--close-after-ehlo", action="store_true")
-    p.add_argument("--no-greeting", action="store_true")
     p.add_argument("--reset-at-ehlo", action="store_true")
     p.add_argument("--lifetime", type=float, default=60.0)
     args = p.parse_args()
