@@ -19,7 +19,7 @@ constexpr uint16_t kDefaultSmtpPort = 25;
 
 // One entry of the dialogue: how long to wait for the socket to take the command, how
 // long for each piece of the reply (0: no reply expected), and which reply is good.
-struct CommandSpec {
+struct CommandEntry {
     SmtpStep step;
     int sendTimeoutSec;
     int replyTimeoutSec;
@@ -27,7 +27,7 @@ struct CommandSpec {
     int error;
 };
 
-constexpr CommandSpec kCommandTable[] = {
+constexpr CommandEntry kCommandTable[] = {
     {SmtpStep::Greeting, 0, 5, 220, ECSmtp::kServerNotResponding},
     {SmtpStep::Ehlo, 5, 5, 250, ECSmtp::kEhloRejected},
     {SmtpStep::AuthPlain, 5, 5, 235, ECSmtp::kAuthPlainRejected},
@@ -46,10 +46,10 @@ constexpr CommandSpec kCommandTable[] = {
     {SmtpStep::StartTls, 5, 5, 220, ECSmtp::kStartTlsRejected},
 };
 
-const CommandSpec& SpecOf(SmtpStep step) {
-    for (const CommandSpec& spec : kCommandTable) {
-        if (spec.step == step) {
-            return spec;
+const CommandEntry& EntryOf(SmtpStep step) {
+    for (const CommandEntry& entry : kCommandTable) {
+        if (entry.step == step) {
+            return entry;
         }
     }
     throw std::logic_error("mail dialogue step without a table entry");
@@ -138,10 +138,10 @@ void CSmtp::AddTo(const std::string& mail, const std::string& name) {
 }
 
 void CSmtp::Command(SmtpStep step, const std::string& text) {
-    const CommandSpec& spec = SpecOf(step);
+    const CommandEntry& entry = EntryOf(step);
     if (step != SmtpStep::Greeting) {
         try {
-            transport_.SendAll(text, spec.sendTimeoutSec);
+            transport_.SendAll(text, entry.sendTimeoutSec);
         } catch (const ECSmtp& error) {
             if (step == SmtpStep::DataBlock && error.GetErrorNum() == ECSmtp::kSendFailed) {
                 throw ECSmtp(ECSmtp::kDataBlockFailed, error.GetDetail());
@@ -149,14 +149,14 @@ void CSmtp::Command(SmtpStep step, const std::string& text) {
             throw;
         }
     }
-    if (spec.replyTimeoutSec == 0) {
+    if (entry.replyTimeoutSec == 0) {
         return;
     }
     lastReply_.clear();
     int code = 0;
-    lastReply_ = transport_.ReceiveReply(spec.replyTimeoutSec, code);
-    if (code != spec.expected) {
-        throw ECSmtp(spec.error, FirstLine(lastReply_));
+    lastReply_ = transport_.ReceiveReply(entry.replyTimeoutSec, code);
+    if (code != entry.expected) {
+        throw ECSmtp(entry.error, FirstLine(lastReply_));
     }
 }
 
