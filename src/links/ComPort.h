@@ -61,7 +61,6 @@ class CComPort {
 
     ComPortSettings m_settings;
     sp_port* m_pPort = nullptr;
-    int m_nLockFd = -1;
     bool m_bOpen = false;
     std::int32_t m_nLastError = 0;
 };
