@@ -1,7 +1,6 @@
 #include "links/ComPort.h"
 
 #include <fcntl.h>
-#include <libserialport.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -13,6 +12,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "links/SerialSpeed.h"
 #include "links/SysError.h"
 
 namespace zm {
@@ -55,6 +55,28 @@ int WaitFd(int fd, short events, Clock::time_point deadline) {
     }
 }
 
+// The termios constant for a rate, or B0 when it has none.
+speed_t StandardSpeed(int nBaud) {
+    static constexpr struct {
+        int nBaud;
+        speed_t nSpeed;
+    } kSpeeds[] = {
+        {50, B50},           {75, B75},           {110, B110},         {134, B134},
+        {150, B150},         {200, B200},         {300, B300},         {600, B600},
+        {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+        {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+        {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+        {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
+        {1500000, B1500000}, {2000000, B2000000},
+    };
+    for (const auto& e : kSpeeds) {
+        if (e.nBaud == nBaud) {
+            return e.nSpeed;
+        }
+    }
+    return B0;
+}
+
 }  // namespace
 
 CComPort::~CComPort() {
@@ -68,14 +90,6 @@ std::string CComPort::DevicePath(const std::string& sPortName) {
     return "/dev/" + sPortName;
 }
 
-int CComPort::Fd() const {
-    int fd = -1;
-    if (m_pPort == nullptr || sp_get_port_handle(m_pPort, &fd) != SP_OK) {
-        return -1;
-    }
-    return fd;
-}
-
 bool CComPort::Open(const ComPortSettings* pSettings) {
     if (m_bOpen) {
         Close();
@@ -85,28 +99,25 @@ bool CComPort::Open(const ComPortSettings* pSettings) {
     }
 
     const std::string sPath = DevicePath(m_settings.sPortName);
-    if (sPath.empty() || sp_get_port_by_name(sPath.c_str(), &m_pPort) != SP_OK) {
-        m_pPort = nullptr;
+    if (sPath.empty()) {
         m_nLastError = kComOpenError;
         return false;
     }
-    if (sp_open(m_pPort, SP_MODE_READ_WRITE) != SP_OK) {
-        sp_free_port(m_pPort);
-        m_pPort = nullptr;
+    // Our own waits bound every transfer, so the descriptor never blocks.
+    m_fd = ::open(sPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (m_fd < 0) {
         m_nLastError = kComOpenError;
         return false;
     }
-    // Exclusive use: TIOCEXCL keeps other users out, the lock also keeps out a second
-    // open by root (which TIOCEXCL does not stop) and a second device of this process.
-    const int fd = Fd();
-    if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        sp_close(m_pPort);
-        sp_free_port(m_pPort);
-        m_pPort = nullptr;
+    // Exclusive use: the lock keeps out a second open in this or another process (root
+    // included), TIOCEXCL keeps out programs that do not lock.
+    if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(m_fd);
+        m_fd = -1;
         m_nLastError = kComOpenError;
         return false;
     }
-    ::ioctl(fd, TIOCEXCL);
+    ::ioctl(m_fd, TIOCEXCL);
     m_bOpen = true;
 
     // From here on a failure leaves the port open: IsOpen stays true until closed.
@@ -119,114 +130,121 @@ bool CComPort::Open(const ComPortSettings* pSettings) {
 }
 
 bool CComPort::Configure() {
-    const int fd = Fd();
-    if (fd < 0) {
+    if (::tcflush(m_fd, TCIOFLUSH) != 0) {
         return false;
     }
-    // Our own waits bound every transfer, so the descriptor must never block.
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) {
-        return false;
-    }
-    if (sp_flush(m_pPort, SP_BUF_BOTH) != SP_OK) {
-        return false;
-    }
-
     const ComPortSettings& s = m_settings;
-    sp_parity parity = SP_PARITY_INVALID;
+    tcflag_t nSize = 0;
+    switch (s.nByteSize) {
+        case 5:
+            nSize = CS5;
+            break;
+        case 6:
+            nSize = CS6;
+            break;
+        case 7:
+            nSize = CS7;
+            break;
+        case 8:
+            nSize = CS8;
+            break;
+        default:
+            return false;  // 4 data bits has no termios equivalent
+    }
+    tcflag_t nParity = 0;
     switch (s.nParity) {
         case 0:
-            parity = SP_PARITY_NONE;
+            nParity = 0;
             break;
         case 1:
-            parity = SP_PARITY_ODD;
+            nParity = PARENB | PARODD;
             break;
         case 2:
-            parity = SP_PARITY_EVEN;
+            nParity = PARENB;
             break;
         case 3:
-            parity = SP_PARITY_MARK;
+            nParity = PARENB | CMSPAR | PARODD;
             break;
         case 4:
-            parity = SP_PARITY_SPACE;
+            nParity = PARENB | CMSPAR;
             break;
         default:
             return false;
     }
-    // One and a half stop bits has no termios equivalent.
-    int nStopBits = 0;
+    tcflag_t nStop = 0;
     switch (s.nStopBits) {
         case 0:
-            nStopBits = 1;
+            nStop = 0;
             break;
         case 2:
-            nStopBits = 2;
+            nStop = CSTOPB;
             break;
         default:
-            return false;
+            return false;  // one and a half has no termios equivalent
     }
-    // The library reads -1 as "leave unchanged", so values it would not reject must be
-    // refused here.
-    if (s.nBaudRate <= 0 || s.nByteSize < 5 || s.nByteSize > 8) {
+    if (s.nBaudRate <= 0) {
         return false;
     }
 
-    sp_port_config* pConfig = nullptr;
-    if (sp_new_config(&pConfig) != SP_OK) {
-        return false;
-    }
-    // Modem lines (RTS, CTS) stay as the driver has them: the new config leaves them.
-    bool bOk = sp_set_config_baudrate(pConfig, s.nBaudRate) == SP_OK &&
-               sp_set_config_bits(pConfig, s.nByteSize) == SP_OK &&
-               sp_set_config_parity(pConfig, parity) == SP_OK &&
-               sp_set_config_stopbits(pConfig, nStopBits) == SP_OK &&
-               sp_set_config_xon_xoff(pConfig, SP_XONXOFF_DISABLED) == SP_OK &&
-               sp_set_config(m_pPort, pConfig) == SP_OK;
-    sp_free_config(pConfig);
-    if (!bOk) {
-        return false;
-    }
-    // DTR off and DSR ignored where the driver has those lines (a pseudo-terminal has
-    // not), so their failure is not a settings error.
-    sp_set_dtr(m_pPort, SP_DTR_OFF);
-    sp_set_dsr(m_pPort, SP_DSR_IGNORE);
-
-    // Binary 8-bit traffic: no line editing, no translation, no parity marking, no
-    // stripping, no software flow control.
     termios tio{};
-    if (::tcgetattr(fd, &tio) != 0) {
+    if (::tcgetattr(m_fd, &tio) != 0) {
         return false;
     }
+    // Binary 8-bit traffic: no line editing or translation, parity not checked, no
+    // stripping, no break or error characters, no software flow control. Hardware
+    // flow control (CRTSCTS) stays as the driver has it.
     tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
-                                          ICRNL | IXON | IXOFF | IXANY | INPCK);
+                                          ICRNL | IXON | IXOFF | IXANY | INPCK | IGNPAR);
     tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB);
+    tio.c_cflag |= CLOCAL | CREAD | nSize | nParity | nStop;
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
-    return ::tcsetattr(fd, TCSANOW, &tio) == 0;
+
+    const speed_t nSpeed = StandardSpeed(s.nBaudRate);
+    if (nSpeed != B0 && (::cfsetispeed(&tio, nSpeed) != 0 || ::cfsetospeed(&tio, nSpeed) != 0)) {
+        return false;
+    }
+    if (::tcsetattr(m_fd, TCSANOW, &tio) != 0) {
+        return false;
+    }
+    if (nSpeed == B0 && !SetCustomBaudRate(m_fd, s.nBaudRate)) {
+        return false;
+    }
+    // tcsetattr succeeds when any part applied: check that the driver kept the line.
+    termios check{};
+    if (::tcgetattr(m_fd, &check) != 0 ||
+        (check.c_cflag & (CSIZE | PARENB | PARODD | CSTOPB)) !=
+            (tio.c_cflag & (CSIZE | PARENB | PARODD | CSTOPB)) ||
+        (nSpeed != B0 && ::cfgetospeed(&check) != nSpeed)) {
+        return false;
+    }
+    // DTR off where the driver has the line (a pseudo-terminal has none).
+    const int nDtr = TIOCM_DTR;
+    ::ioctl(m_fd, TIOCMBIC, &nDtr);
+    return true;
 }
 
 void CComPort::Close() {
-    if (m_pPort != nullptr) {
-        if (m_bOpen && sp_close(m_pPort) != SP_OK) {
-            m_nLastError = -sp_last_error_code();
+    if (m_fd >= 0) {
+        if (::close(m_fd) != 0) {
+            m_nLastError = -errno;
         }
-        sp_free_port(m_pPort);
-        m_pPort = nullptr;
+        m_fd = -1;
     }
     m_bOpen = false;
 }
 
 bool CComPort::Purge() {
-    return m_bOpen && sp_flush(m_pPort, SP_BUF_BOTH) == SP_OK;
+    return m_bOpen && ::tcflush(m_fd, TCIOFLUSH) == 0;
 }
 
 bool CComPort::Read(std::uint8_t* pBuffer, std::int32_t nWanted, std::int32_t& nReceived,
                     std::int32_t nTimeOutMs) {
     nReceived = 0;
-    const int fd = m_bOpen ? Fd() : -1;
-    if (fd < 0 || pBuffer == nullptr) {
+    const int fd = m_fd;
+    if (!m_bOpen || fd < 0 || pBuffer == nullptr) {
         m_nLastError = kComReadError;
         return false;
     }
@@ -255,9 +273,11 @@ bool CComPort::Read(std::uint8_t* pBuffer, std::int32_t nWanted, std::int32_t& n
             bError = true;
             break;
         }
-        const int rc =
-            sp_nonblocking_read(m_pPort, pBuffer + nGot, static_cast<size_t>(nWanted - nGot));
+        const ssize_t rc = ::read(fd, pBuffer + nGot, static_cast<size_t>(nWanted - nGot));
         if (rc < 0) {
+            if (errno == EAGAIN || errno == EINTR) {
+                continue;
+            }
             bError = true;
             break;
         }
@@ -269,7 +289,7 @@ bool CComPort::Read(std::uint8_t* pBuffer, std::int32_t nWanted, std::int32_t& n
             }
             continue;
         }
-        nGot += rc;
+        nGot += static_cast<std::int32_t>(rc);
         lastByte = Clock::now();
     }
     if (bError) {
@@ -295,7 +315,7 @@ bool CComPort::Write(const std::uint8_t* pData, std::int32_t nCount) {
 
     std::int32_t nError = kComWriteError;
     if (bPurged && pData != nullptr && nCount >= 0) {
-        const int fd = Fd();
+        const int fd = m_fd;
         const Clock::time_point deadline =
             Clock::now() + std::chrono::milliseconds(kWriteTimeOutMs + nCount);
         std::int32_t nDone = 0;
@@ -309,13 +329,15 @@ bool CComPort::Write(const std::uint8_t* pData, std::int32_t nCount) {
                 bFailed = true;
                 break;
             }
-            const int rc =
-                sp_nonblocking_write(m_pPort, pData + nDone, static_cast<size_t>(nCount - nDone));
+            const ssize_t rc = ::write(fd, pData + nDone, static_cast<size_t>(nCount - nDone));
             if (rc < 0) {
+                if (errno == EAGAIN || errno == EINTR) {
+                    continue;
+                }
                 bFailed = true;
                 break;
             }
-            nDone += rc;
+            nDone += static_cast<std::int32_t>(rc);
         }
         if (bFailed) {
             nError = kComWriteError;
@@ -356,21 +378,6 @@ std::string CComPort::GetErrorText(std::int32_t nCode) {
             break;
     }
     return SysErrorText(nCode < 0 ? -nCode : nCode);
-}
-
-int EnumSerialPorts(std::vector<std::string>& ports) {
-    ports.clear();
-    sp_port** ppList = nullptr;
-    if (sp_list_ports(&ppList) != SP_OK || ppList == nullptr) {
-        return 0;
-    }
-    for (sp_port** pp = ppList; *pp != nullptr; ++pp) {
-        if (const char* pszName = sp_get_port_name(*pp)) {
-            ports.emplace_back(pszName);
-        }
-    }
-    sp_free_port_list(ppList);
-    return static_cast<int>(ports.size());
 }
 
 }  // namespace zm

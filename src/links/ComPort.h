@@ -6,8 +6,6 @@
 
 #include "links/DeviceLink.h"
 
-struct sp_port;
-
 namespace zm {
 
 // Last-error codes of the serial port. A failed close stores the negated errno, so it
@@ -57,10 +55,9 @@ class CComPort {
 
   private:
     bool Configure();
-    int Fd() const;
 
     ComPortSettings m_settings;
-    sp_port* m_pPort = nullptr;
+    int m_fd = -1;
     bool m_bOpen = false;
     std::int32_t m_nLastError = 0;
 };

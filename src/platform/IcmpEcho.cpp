@@ -113,18 +113,18 @@ IcmpEchoResult IcmpEcho(const std::string& sHost, int nTtl, int nTimeOutMs, int 
         result.nErrno = EINVAL;
         return result;
     }
-    in_addr target{};
-    if (!Resolve(sHost, target)) {
-        result.status = IcmpEchoStatus::ResolveFailed;
-        return result;
-    }
-
     bool bRaw = false;
     FdGuard sock{OpenEchoSocket(bRaw, result.nErrno)};
     if (sock.fd < 0) {
         result.status = (result.nErrno == EACCES || result.nErrno == EPERM)
                             ? IcmpEchoStatus::Unavailable
                             : IcmpEchoStatus::Error;
+        return result;
+    }
+    // Only now: a process that cannot send echo at all should hear that, whatever the host.
+    in_addr target{};
+    if (!Resolve(sHost, target)) {
+        result.status = IcmpEchoStatus::ResolveFailed;
         return result;
     }
     if (::setsockopt(sock.fd, IPPROTO_IP, IP_TTL, &nTtl, sizeof nTtl) != 0) {
