@@ -50,6 +50,9 @@ class CDeviceThread {
     // Stack size of threads created afterwards (0: the system default).
     static void SetStackSize(std::size_t bytes);
     static std::size_t StackSize();
+    // How far the kernel may delay a timed wake-up of threads created afterwards, to
+    // serve several in one go (0: the system default).
+    static void SetTimerSlack(std::chrono::microseconds slack);
 
   private:
     struct Control;

@@ -146,9 +146,13 @@ TEST(TavDeviceThreads, EmulatedDevicePollsAboutEvery100MsAndRaisesEventsOnItsEve
     double last = -1;
     for (const auto& r : records) {
         EXPECT_EQ(r.thread, eventThread) << "an event was raised on another thread";
-        if (r.kind == EventRecorder::kData) {
-            EXPECT_GT(r.value, last) << "the emulated value must rise";
-            EXPECT_EQ(r.dataStatus, r.value < 40 ? kDataDeviceFlag : kDataEmulation);
+        if (r.kind == EventRecorder::kData && r.dataStatus != kDataWaiting) {
+            // Value and status are read one after the other, so a poll may fall between.
+            EXPECT_GE(r.value, last) << "the emulated value must rise";
+            EXPECT_TRUE(r.dataStatus == kDataDeviceFlag || r.dataStatus == kDataEmulation);
+            if (r.value < 39) {
+                EXPECT_EQ(r.dataStatus, kDataDeviceFlag) << r.value;
+            }
             last = r.value;
         }
     }
@@ -157,11 +161,11 @@ TEST(TavDeviceThreads, EmulatedDevicePollsAboutEvery100MsAndRaisesEventsOnItsEve
     EXPECT_GE(rec.Count(EventRecorder::kState), 1);
 
     const std::string text = log.Text();
-    EXPECT_NE(text.find("Emu: ApplyCfg()"), std::string::npos);
-    EXPECT_NE(text.find("Emu: Thread_Event start: OK (ID:"), std::string::npos);
-    EXPECT_NE(text.find("Emu: Thread_Live start: OK (ID:"), std::string::npos);
-    EXPECT_NE(text.find("Thread_Live: Emu terminating: OK (0x"), std::string::npos);
-    EXPECT_NE(text.find("Thread_Event: Emu terminating: OK (0x"), std::string::npos);
+    EXPECT_NE(text.find("Unit: ApplyCfg()"), std::string::npos);
+    EXPECT_NE(text.find("Unit: Thread_Event start: OK (ID:"), std::string::npos);
+    EXPECT_NE(text.find("Unit: Thread_Live start: OK (ID:"), std::string::npos);
+    EXPECT_NE(text.find("Thread_Live: Unit terminating: OK (0x"), std::string::npos);
+    EXPECT_NE(text.find("Thread_Event: Unit terminating: OK (0x"), std::string::npos);
 }
 
 TEST(TavDeviceThreads, ScanningOffDisconnectsOnceThenWakesEvery500Ms) {
@@ -181,13 +185,20 @@ TEST(TavDeviceThreads, ScanningOffDisconnectsOnceThenWakesEvery500Ms) {
     EXPECT_GE(sleeps, 2);
     EXPECT_LE(sleeps, 8);
 
-    // Switching scanning on resumes polling without reconnecting.
+    // Switched on, the device makes the connection that ApplyCfg asked for, then polls.
     dev->SetScanning(true);
     ASSERT_TRUE(WaitUntil([&] { return dev->Polls().size() >= 3; }, 5s));
-    EXPECT_TRUE(dev->Connects().empty());
+    EXPECT_EQ(dev->Connects().size(), 1u);
+    // Off and on again: one more Disconnect, and polling resumes without reconnecting.
+    dev->SetScanning(false);
+    ASSERT_TRUE(WaitUntil([&] { return dev->Disconnects() == 3; }, 3s));
+    const std::size_t polled = dev->Polls().size();
+    dev->SetScanning(true);
+    ASSERT_TRUE(WaitUntil([&] { return dev->Polls().size() >= polled + 3; }, 5s));
+    EXPECT_EQ(dev->Connects().size(), 1u);
+    EXPECT_EQ(dev->Disconnects(), 3);  // the off switch, and the one inside Connect
     dev->StopThreads();
-    // StopThreads disconnects once more.
-    EXPECT_EQ(dev->Disconnects(), 2);
+    EXPECT_EQ(dev->Disconnects(), 4);  // StopThreads disconnects once more
 }
 
 TEST(TavDeviceThreads, FirstPollFollowsAFailedConnectAfterAbout500Ms) {
@@ -268,6 +279,7 @@ TEST(TavDeviceThreads, StopAbandonsAPollBlockedInAReadAfterThreeSeconds) {
     auto dev = std::make_shared<BlockingReadDevice>("", log.Log(), "Blocked");
     std::weak_ptr<CTavDevice> watch = dev;
     TavDeviceCfg cfg = CfgFor("TCP/IP", true);
+    cfg.sName = "Blocked";
     cfg.xSocket.sAddress = "127.0.0.1";
     cfg.xSocket.nPort = server.Port();
     cfg.xSocket.nTimeOut = 2000;
@@ -355,7 +367,10 @@ TEST(TavDeviceThreads, AttachedPaneGetsStateDataAndTrackTexts) {
                 EXPECT_EQ(t.sGpsTime, "GpsTime(?)");
                 break;
             case DevicePaneTexts::Part::Track:
-                EXPECT_EQ(t.sTrackAppend.rfind("m_BaseData.dValue => ", 0), 0u);
+                // Empty before the first poll (Connect raises all three events).
+                if (t.sTrackAppend != "\r\n") {
+                    EXPECT_EQ(t.sTrackAppend.rfind("m_BaseData.dValue => ", 0), 0u);
+                }
                 EXPECT_TRUE(t.sTrackAppend.ends_with("\r\n"));
                 EXPECT_EQ(t.sLastRmc + "\r\n", t.sTrackAppend);
                 break;
