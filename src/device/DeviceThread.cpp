@@ -32,8 +32,8 @@ std::atomic<unsigned long> g_TimerSlackNs{2'000'000};
 // and every wake-up then walks long bucket chains: measured, that doubles the cost of an
 // idle device. A table sized for many threads keeps the chains short. Older kernels
 // refuse the request, which changes nothing.
-constexpr int kPrFutexHash = 78;          // PR_FUTEX_HASH
-constexpr int kPrFutexHashSetSlots = 1;   // PR_FUTEX_HASH_SET_SLOTS
+constexpr int kPrFutexHash = 78;         // PR_FUTEX_HASH
+constexpr int kPrFutexHashSetSlots = 1;  // PR_FUTEX_HASH_SET_SLOTS
 constexpr unsigned long kFutexSlots = 4096;
 
 void SizeFutexHashOnce() {
