@@ -307,6 +307,51 @@ TEST(TavDeviceThreads, StopAbandonsAPollBlockedInAReadAfterThreeSeconds) {
     EXPECT_TRUE(WaitUntil([&] { return watch.expired(); }, 2s));
 }
 
+TEST(TavDeviceThreads, StateEventsFollowChangesAndTheUpdateFrequency) {
+    auto dev = std::make_shared<CTavDevice>("", nullptr);
+    EventRecorder rec(*dev);
+    TavDeviceCfg cfg = CfgFor("EMUL", false);
+    cfg.sUpdFreq = "0";
+    dev->SetSettings(cfg, true);
+    // Scanning off: the first wake-up publishes "Monitoring OFF", then nothing happens.
+    ASSERT_TRUE(rec.WaitFor(EventRecorder::kState, 1, 3s));
+    std::this_thread::sleep_for(300ms);
+    const int base = rec.Count(EventRecorder::kState);
+    auto settled = [&](int expected) {
+        if (!rec.WaitFor(EventRecorder::kState, expected, 3s)) {
+            return false;
+        }
+        std::this_thread::sleep_for(200ms);  // and no more than that
+        return rec.Count(EventRecorder::kState) == expected;
+    };
+
+    dev->SetStatus(kDevOnlineOk);
+    EXPECT_TRUE(settled(base + 1));
+    dev->SetStatus(kDevOnlineOk);  // same code and text: no event
+    EXPECT_TRUE(settled(base + 1));
+    dev->SetStatus(kDevOnlineOk, std::string("other text"));  // same code, new text
+    EXPECT_TRUE(settled(base + 2));
+
+    // Update frequency 0: no forced reports, however long the status stays.
+    std::this_thread::sleep_for(1100ms);
+    dev->SetStatus(kDevOnlineOk, std::string("other text"));
+    EXPECT_TRUE(settled(base + 2));
+    EXPECT_FALSE(dev->TakeStateReportRequest());
+
+    // Update frequency 1 s: the first unchanged SetStatus after that raises a report.
+    dev->SetUpdFreq("1");
+    EXPECT_TRUE(settled(base + 3));
+    std::this_thread::sleep_for(2100ms);
+    dev->SetStatus(kDevOnlineOk, std::string("other text"));
+    EXPECT_TRUE(settled(base + 4));
+    EXPECT_TRUE(dev->TakeStateReportRequest());
+    EXPECT_FALSE(dev->TakeStateReportRequest());
+    dev->SetStatus(kDevOnlineOk, std::string("other text"));  // too soon for another
+    EXPECT_TRUE(settled(base + 4));
+    EXPECT_FALSE(dev->TakeStateReportRequest());
+    dev->StopThreads();
+}
+
 TEST(TavDeviceThreads, DroppingTheLastOwnerOfARunningDeviceStopsItsThreads) {
     auto dev = std::make_shared<CTavDevice>("", nullptr);
     std::weak_ptr<CTavDevice> watch = dev;
