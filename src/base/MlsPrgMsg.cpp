@@ -1,24 +1,30 @@
 #include "base/MlsPrgMsg.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <system_error>
 
+#include "base/Folders.h"
 #include "base/Ini.h"
+#include "base/MessageSink.h"
 #include "base/MlsCatalogue.h"
 #include "base/MlsText.h"
+#include "base/TextFile.h"
 #include "base/texts/MenuTexts.h"
 
 namespace zm {
 
 namespace {
 
-// The process-wide service and the lock that keeps it alive while a free Translate()
-// uses it: the service unregisters itself under the exclusive lock before it goes away.
-std::shared_mutex& InstanceMutex() {
-    static std::shared_mutex mutex;
+// The process-wide service and the lock that keeps it alive while a free Translate() uses
+// it: the service unregisters itself under this lock before it goes away. Plain mutexes
+// throughout: with a readers-writer lock, busy device threads could keep a language switch
+// waiting indefinitely.
+std::mutex& InstanceMutex() {
+    static std::mutex mutex;
     return mutex;
 }
 CMlsPrgMsg*& InstancePointer() {
@@ -57,22 +63,15 @@ bool IsCodepageSection(std::string_view section) {
 // True when the file begins with a byte-order mark, i.e. is no longer an ANSI file.
 bool HasByteOrderMark(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
-    unsigned char head[3] = {0, 0, 0};
-    file.read(reinterpret_cast<char*>(head), 3);
-    std::streamsize n = file.gcount();
-    if (n >= 2 && ((head[0] == 0xFF && head[1] == 0xFE) || (head[0] == 0xFE && head[1] == 0xFF))) {
-        return true;
+    char head[3] = {0, 0, 0};
+    file.read(head, sizeof head);
+    const std::string_view start(head, static_cast<size_t>(file.gcount()));
+    for (TextEncoding encoding : {TextUtf16Le, TextUtf16Be, TextUtf8}) {
+        if (start.starts_with(ByteOrderMark(encoding))) {
+            return true;
+        }
     }
-    return n == 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF;
-}
-
-std::string ProgramFolder() {
-    std::error_code ec;
-    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec || exe.empty()) {
-        return "./";
-    }
-    return exe.parent_path().string() + "/";
+    return false;
 }
 
 std::string WithSlash(std::string folder) {
@@ -107,7 +106,7 @@ CMlsPrgMsg::~CMlsPrgMsg() {
 }
 
 CMlsPrgMsg* CMlsPrgMsg::Instance() {
-    std::shared_lock lock(InstanceMutex());
+    std::unique_lock lock(InstanceMutex());
     return InstancePointer();
 }
 
@@ -127,36 +126,27 @@ void CMlsPrgMsg::SetFolder(const std::string& folder) {
 }
 
 std::string CMlsPrgMsg::GetFolder() const {
-    std::shared_lock lock(mutex_);
+    std::unique_lock lock(mutex_);
     return folder_;
 }
 
-void CMlsPrgMsg::SetMessageSink(MessageSink sink) {
-    std::unique_lock lock(mutex_);
-    sink_ = std::move(sink);
-}
-
 std::string CMlsPrgMsg::GetLastError() const {
-    std::shared_lock lock(mutex_);
+    std::unique_lock lock(mutex_);
     return lastError_;
 }
 
 void CMlsPrgMsg::Report(const std::string& error) {
-    MessageSink sink;
     {
         std::unique_lock lock(mutex_);
         lastError_ = error;
-        sink = sink_;
     }
     // Outside the lock: a message box may wait for the operator while device threads keep
     // translating.
-    if (sink) {
-        sink(error);
-    }
+    ShowMessage(error, MessageBoxType{MsgButtons::kOk, MsgIcon::kError});
 }
 
 std::string CMlsPrgMsg::SearchFolder() const {
-    return folder_.empty() ? ProgramFolder() + "Translations/" : folder_;
+    return folder_.empty() ? GetTranslationsFolder() : folder_;
 }
 
 std::string CMlsPrgMsg::LanguagePath(const std::string& name) const {
@@ -173,36 +163,26 @@ std::string CMlsPrgMsg::Translate(const CMlsEntry& entry, const char* section) {
     const bool ownText = entry.HasOwnText();
     const std::pair<std::string_view, std::string_view> where{section ? section : kDefaultSection,
                                                               key};
-    {
-        std::shared_lock lock(mutex_);
-        const bool english = current_ == kEnglish;
-        if (english && ownText) {
-            return entry.text;
-        }
-        if (auto it = loaded_.find(where); it != loaded_.end()) {
-            return it->second;
-        }
-        if (auto it = missing_.find(where); it != missing_.end()) {
-            return it->second;
-        }
-        if (!ownText) {
-            // An entry that only names its key: the catalogue's text of that key.
-            if (const CMlsEntry* registered = FindMlsEntry(key)) {
-                return registered->text;
-            }
-            return english ? std::string(key) : "{" + std::string(key) + "}";
-        }
-        if (!entry.recordGaps) {
-            return entry.text;
-        }
-    }
     std::unique_lock lock(mutex_);
-    // The language may have changed while no lock was held: decide again.
-    if (current_ == kEnglish) {
+    const bool english = current_ == kEnglish;
+    if (english && ownText) {
         return entry.text;
     }
     if (auto it = loaded_.find(where); it != loaded_.end()) {
         return it->second;
+    }
+    if (auto it = missing_.find(where); it != missing_.end()) {
+        return it->second;
+    }
+    if (!ownText) {
+        // An entry that only names its key: the catalogue's text of that key.
+        if (const CMlsEntry* registered = FindMlsEntry(key)) {
+            return registered->text;
+        }
+        return english ? std::string(key) : "{" + std::string(key) + "}";
+    }
+    if (!entry.recordGaps) {
+        return entry.text;
     }
     auto [it, inserted] = missing_.try_emplace({std::string(where.first), std::string(key)},
                                                "{" + std::string(entry.text) + "}");
@@ -210,7 +190,7 @@ std::string CMlsPrgMsg::Translate(const CMlsEntry& entry, const char* section) {
 }
 
 std::string Translate(const CMlsEntry& entry, const char* section) {
-    std::shared_lock lock(InstanceMutex());
+    std::unique_lock lock(InstanceMutex());
     if (CMlsPrgMsg* service = InstancePointer()) {
         return service->Translate(entry, section);
     }
@@ -229,6 +209,11 @@ std::string Translate(const CMlsEntry& entry) {
 
 void CMlsPrgMsg::InitLanguages() {
     std::unique_lock lock(mutex_);
+    // Called again while another language is current, this ends that language properly:
+    // its gaps would otherwise be lost and its texts outlive it.
+    WriteLanguageFileLocked(current_, false, false);
+    loaded_.clear();
+    missing_.clear();
     current_ = kEnglish;
     languages_.assign(1, kEnglish);
     std::error_code ec;
@@ -249,17 +234,17 @@ void CMlsPrgMsg::InitLanguages() {
 }
 
 std::vector<std::string> CMlsPrgMsg::GetLanguages() const {
-    std::shared_lock lock(mutex_);
+    std::unique_lock lock(mutex_);
     return languages_;
 }
 
 int CMlsPrgMsg::GetLanguageCount() const {
-    std::shared_lock lock(mutex_);
+    std::unique_lock lock(mutex_);
     return static_cast<int>(languages_.size());
 }
 
 std::string CMlsPrgMsg::GetLanguageName(int index) const {
-    std::shared_lock lock(mutex_);
+    std::unique_lock lock(mutex_);
     if (index < 0 || static_cast<size_t>(index) >= languages_.size()) {
         return kEnglish;
     }
@@ -267,7 +252,7 @@ std::string CMlsPrgMsg::GetLanguageName(int index) const {
 }
 
 std::string CMlsPrgMsg::GetCurrentLanguage() const {
-    std::shared_lock lock(mutex_);
+    std::unique_lock lock(mutex_);
     return current_;
 }
 
@@ -336,12 +321,12 @@ bool CMlsPrgMsg::LoadLanguageFile(const std::string& path) {
 bool CMlsPrgMsg::LoadLanguageFileLocked(const std::string& path, std::string& error) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) {
-        // Not in the description's list of failures, but a language file removed after the
-        // list was built must not look like a file without a code page.
+        // A language file removed after the list was built must not be reported as one
+        // without a code page.
         error = "The language file cannot be found:\n\n" + path;
         return false;
     }
-    CIni ini(path);  // converts an ANSI file that names its code page
+    CIni ini(path);  // converts an ANSI file (with its code page, else the system's)
     const int codepage = ini.GetInt(kCodepageSection, "codepage", -1, 10);
     if (codepage == -1 && !HasByteOrderMark(path)) {
         error = kNoCodepageText;
@@ -418,12 +403,12 @@ void CMlsPrgMsg::RecordCatalogue() {
 }
 
 CMlsPrgMsg::Table CMlsPrgMsg::GetLoadedTable() const {
-    std::shared_lock lock(mutex_);
+    std::unique_lock lock(mutex_);
     return loaded_;
 }
 
 CMlsPrgMsg::Table CMlsPrgMsg::GetMissingTable() const {
-    std::shared_lock lock(mutex_);
+    std::unique_lock lock(mutex_);
     return missing_;
 }
 

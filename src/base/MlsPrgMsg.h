@@ -1,8 +1,7 @@
 #pragma once
 
-#include <functional>
 #include <map>
-#include <shared_mutex>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -32,8 +31,6 @@ class CMlsPrgMsg {
     static constexpr const char* kCodepageSection = "Codepage";
     static constexpr const char* kLanguageExtension = ".lng";
 
-    using MessageSink = std::function<void(const std::string& text)>;
-
     CMlsPrgMsg();
     // Adds the gaps of the current language to its file.
     ~CMlsPrgMsg();
@@ -45,15 +42,15 @@ class CMlsPrgMsg {
 
     // Where the language files are, ending in "/". The application sets it once at start
     // (SetDefaultFolder) before the service exists; a service takes that value when it is
-    // constructed. An empty folder means "Translations/" beside the program.
+    // constructed. An empty folder means the program's translations folder
+    // (GetTranslationsFolder: "Translations/" beside the program, else the installed one).
     static void SetDefaultFolder(const std::string& folder);
     static std::string GetDefaultFolder();
     void SetFolder(const std::string& folder);
     std::string GetFolder() const;
 
-    // Receives the error text of a language file that cannot be used. Without a sink the
-    // text is only kept for GetLastError().
-    void SetMessageSink(MessageSink sink);
+    // The error of the last language file that could not be used; it was also shown to the
+    // operator as an error message (ShowMessage).
     std::string GetLastError() const;
 
     // The text to show for an entry in a section (null: "Default").
@@ -88,7 +85,7 @@ class CMlsPrgMsg {
     bool SwitchLanguage(const std::string& name, bool ctrlHeld = false);
 
     // Reads a language file into the loaded table. False only when the file cannot be used
-    // (still ANSI without a code page, or missing); the error goes to the message sink.
+    // (still ANSI without a code page, or missing); the error is shown to the operator.
     bool LoadLanguageFile(const std::string& path);
 
     // Writes the remembered gaps into "<folder><name>.lng" (incremental: keys already in
@@ -117,14 +114,13 @@ class CMlsPrgMsg {
     std::string SearchFolder() const;
     void Report(const std::string& error);
 
-    mutable std::shared_mutex mutex_;  // guards every member below
+    mutable std::mutex mutex_;  // guards every member below
     std::string folder_;
     std::string current_ = kEnglish;
     std::vector<std::string> languages_{kEnglish};
     Table loaded_;
     Table missing_;
     std::string lastError_;
-    MessageSink sink_;
 };
 
 // The text of an entry from the process-wide service; without a service the built-in

@@ -1,5 +1,6 @@
 #include "base/MlsText.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace zm {
@@ -52,12 +53,18 @@ uint32_t Utf16Rank(uint32_t cp) {
     return cp + 0x100000;
 }
 
+bool EndsInBlank(std::string_view text) {
+    return !text.empty() && (IsBlank(text.front()) || IsBlank(text.back()));
+}
+
 }  // namespace
 
 std::string MlsEncodeValue(std::string_view text) {
-    bool quote = !text.empty() &&
-                 (IsBlank(text.front()) || IsBlank(text.back()) ||
-                  (text.size() >= 2 && IsQuote(text.front()) && text.front() == text.back()));
+    // A gap is quoted by the text inside its braces too, as language files have always had
+    // it; quoting is harmless to the reader either way.
+    const bool gap = text.size() >= 2 && text.front() == '{' && text.back() == '}';
+    const bool quote = EndsInBlank(text) || (gap && EndsInBlank(text.substr(1, text.size() - 2))) ||
+                       (text.size() >= 2 && IsQuote(text.front()) && text.front() == text.back());
     std::string value = quote ? " '" : " ";
     for (char c : text) {
         if (c == '\n') {
@@ -90,6 +97,18 @@ std::string MlsDecodeValue(std::string_view stored) {
 }
 
 bool MlsTextLess::operator()(std::string_view a, std::string_view b) const {
+    // Up to the first difference the texts are equal whatever the encoding; when that
+    // difference lies between two ASCII bytes (or one text ends), bytes decide as well.
+    auto [at, bt] = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
+    if (bt == b.end()) {
+        return false;
+    }
+    if (at == a.end()) {
+        return true;
+    }
+    if (static_cast<uint8_t>(*at) < 0x80 && static_cast<uint8_t>(*bt) < 0x80) {
+        return static_cast<uint8_t>(*at) < static_cast<uint8_t>(*bt);
+    }
     size_t i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
         uint32_t x = Utf16Rank(NextCodePoint(a, i));

@@ -9,7 +9,8 @@ namespace zm {
 // The value of a language file entry as written: one blank, then the text with LF as the
 // two characters \n and CR as \r. A text the file reader would not give back whole (one
 // beginning or ending with a blank or tab, or enclosed in a pair of quotes) is put in
-// single quotes; the reader strips blanks and one pair of enclosing quotes.
+// single quotes, and so is a gap "{...}" whose inner text begins or ends with a blank; the
+// reader strips blanks and one pair of enclosing quotes.
 std::string MlsEncodeValue(std::string_view text);
 
 // A value as read from a language file (blanks and quotes already stripped by the reader):

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "MlsTestFiles.h"
+#include "base/MessageSink.h"
 #include "base/MlsCatalogue.h"
 #include "base/MlsPrgMsg.h"
 #include "base/texts/BaseTexts.h"
@@ -28,8 +30,13 @@ class MlsPrgMsgTest : public ::testing::Test {
   protected:
     MlsPrgMsgTest() {
         service.SetFolder(dir.folder());
-        service.SetMessageSink([this](const std::string& text) { messages.push_back(text); });
+        SetMessageSink([this](const std::string& text, MessageBoxType type, const std::string&) {
+            messages.push_back(text);
+            EXPECT_EQ(type.icon, MsgIcon::kError);
+            return MsgResult::kOk;
+        });
     }
+    ~MlsPrgMsgTest() override { SetMessageSink(nullptr); }
 
     std::string Path(const std::string& language) const { return dir.file(language + ".lng"); }
 
@@ -68,6 +75,20 @@ class MlsPrgMsgTest : public ::testing::Test {
     CMlsPrgMsg service;
 };
 
+// The conversion of an ANSI file refuses to overwrite an existing backup; backups named for
+// the next half minute make it fail, so the file stays ANSI.
+void BlockAnsiBackup(const std::string& path) {
+    const std::time_t now = std::time(nullptr);
+    for (int second = -2; second <= 30; ++second) {
+        std::time_t when = now + second;
+        std::tm local{};
+        localtime_r(&when, &local);
+        char stamp[32];
+        std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &local);
+        test::WriteBytes(path + "-" + stamp + ".ansi.bak", "taken");
+    }
+}
+
 const std::vector<std::string> kGerman = {"[Codepage]",
                                           "codepage=1252",
                                           "[Menu]",
@@ -76,7 +97,9 @@ const std::vector<std::string> kGerman = {"[Codepage]",
                                           "tp_Cancel= Abbrechen",
                                           "tp_Apply= 'Anwenden  '",
                                           "[ZorSetsDlg]",
-                                          "tpZorSetsDlg_SureToCancel= Wirklich\\r\\nabbrechen\\n"};
+                                          "tpZorSetsDlg_SureToCancel= Wirklich\\r\\nabbrechen\\n",
+                                          "[ZorSetsView]",
+                                          "tpZorSetsView_= Feld"};
 
 TEST_F(MlsPrgMsgTest, EnglishGivesBuiltInTextsAndRecordsNothing) {
     WriteLanguage("German", kGerman);
@@ -111,12 +134,17 @@ TEST_F(MlsPrgMsgTest, LanguageListHoldsEnglishAndTheLanguageFiles) {
         EXPECT_EQ(service.GetLanguageName(index), "English") << index;
     }
 
-    // Building the list again starts afresh, in English.
+    // Building the list again starts afresh, in English, after the gaps of the language that
+    // was current have gone to its file.
     ASSERT_TRUE(service.SwitchLanguage("German"));
+    EXPECT_EQ(service.Translate(texts::tpMenu_File), "{&File}");
     std::filesystem::remove(Path("Russian"));
     service.InitLanguages();
     EXPECT_EQ(service.GetCurrentLanguage(), "English");
     EXPECT_EQ(service.GetLanguageCount(), 3);
+    EXPECT_TRUE(service.GetLoadedTable().empty());
+    EXPECT_TRUE(service.GetMissingTable().empty());
+    EXPECT_TRUE(Has(Lines("German"), "tpMenu_File= {&File}"));
 }
 
 TEST_F(MlsPrgMsgTest, TranslationsComeFromTheLanguageFile) {
@@ -129,6 +157,7 @@ TEST_F(MlsPrgMsgTest, TranslationsComeFromTheLanguageFile) {
     EXPECT_EQ(service.TranslateCommon(texts::tp_Cancel), "Abbrechen");
     EXPECT_EQ(service.TranslateCommon(texts::tp_Apply), "Anwenden  ") << "quotes keep blanks";
     EXPECT_EQ(service.Translate(texts::tpZorSetsDlg_SureToCancel), "Wirklich\r\nabbrechen\n");
+    EXPECT_EQ(service.Translate(texts::tpZorSetsView_), "Feld") << "a hidden caption translated";
     // The section is part of the lookup, and sections compare exactly.
     EXPECT_EQ(service.Translate(texts::tpMenu_Exit, "menu"), "{E&xit}");
     EXPECT_EQ(service.Translate(texts::tpMenu_Exit, nullptr), "{E&xit}");
@@ -328,11 +357,15 @@ TEST_F(MlsPrgMsgTest, UnusableLanguagesFallBackToEnglish) {
         const char* message;  // part of the reported error, or null for none
     };
     const Case cases[] = {
-        {"Klingon", nullptr},  // not in the list
-        {"Ansi", "has no Codepage definition!\n\nUnable to continue.."},
+        {"Klingon", nullptr},           // not in the list
         {"German", "cannot be found"},  // removed after the list was built
+        // Still ANSI (its conversion failed) and no code page named.
+        {"Ansi", "has no Codepage definition!\n\nUnable to continue.."},
     };
     for (const Case& c : cases) {
+        if (c.language == std::string("Ansi")) {
+            BlockAnsiBackup(Path("Ansi"));
+        }
         ASSERT_TRUE(service.SwitchLanguage("Other"));
         EXPECT_EQ(service.Translate(texts::tpMenu_Cache), "{Cache}");
         messages.clear();
@@ -355,16 +388,21 @@ TEST_F(MlsPrgMsgTest, UnusableLanguagesFallBackToEnglish) {
     EXPECT_EQ(test::ReadBytes(Path("Ansi")), "[Menu]\r\ntpMenu_File=Datei\r\n");
 }
 
-TEST_F(MlsPrgMsgTest, AnsiFileWithCodepageIsConvertedAndRead) {
-    // "Файл" in code page 1251.
+TEST_F(MlsPrgMsgTest, AnsiFilesAreConvertedAndRead) {
+    // "Файл" in code page 1251, and in the system's 8-bit text (UTF-8 here) without a code page.
     test::WriteBytes(Path("Russian"),
                      "[Codepage]\r\ncodepage=1251\r\n[Menu]\r\ntpMenu_File= \xD4\xE0\xE9\xEB\r\n");
+    test::WriteBytes(Path("Plain"), "[Menu]\r\ntpMenu_File= \xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB\r\n");
     service.InitLanguages();
-    ASSERT_TRUE(service.SwitchLanguage("Russian")) << service.GetLastError();
-    EXPECT_EQ(service.Translate(texts::tpMenu_File, "Menu"), "\xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB");
-    bool ok = false;
-    ReadUtf16Lines(Path("Russian"), &ok);
-    EXPECT_TRUE(ok);
+    for (const char* language : {"Russian", "Plain"}) {
+        ASSERT_TRUE(service.SwitchLanguage(language)) << service.GetLastError();
+        EXPECT_EQ(service.Translate(texts::tpMenu_File, "Menu"), "\xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB")
+            << language;
+        bool ok = false;
+        ReadUtf16Lines(Path(language), &ok);
+        EXPECT_TRUE(ok) << language;
+    }
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(MlsPrgMsgTest, EntriesWithoutOwnTextUseTheCatalogue) {
@@ -387,7 +425,7 @@ TEST_F(MlsPrgMsgTest, EntriesWithoutOwnTextUseTheCatalogue) {
     EXPECT_EQ(service.Translate(unknown, "Menu"), "{tpNowhere_Key}");
     EXPECT_EQ(service.Translate(noKey, "Menu"), "");
     EXPECT_EQ(service.Translate(quiet, "Menu"), "Quiet");
-    EXPECT_EQ(service.Translate(texts::tpZorSetsView_), "");
+    EXPECT_EQ(service.Translate(texts::tpZorSetsView_, "Default"), "");
     EXPECT_TRUE(service.GetMissingTable().empty());
 }
 
@@ -485,7 +523,8 @@ TEST_F(MlsPrgMsgTest, TranslateRunsWhileLanguagesSwitch) {
                             (entry.Key() == "tp_Cancel" && text == "Abbrechen") ||
                             (entry.Key() == "tp_Apply" && text == "Anwenden  ") ||
                             (entry.Key() == "tpZorSetsDlg_SureToCancel" &&
-                             text == "Wirklich\r\nabbrechen\n");
+                             text == "Wirklich\r\nabbrechen\n") ||
+                            (entry.Key() == "tpZorSetsView_" && text == "Feld");
                 if (!fine) {
                     ++bad;
                 }

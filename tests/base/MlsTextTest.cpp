@@ -21,7 +21,11 @@ TEST(MlsText, EncodesValuesForTheFileReader) {
         // Blanks at either end would be trimmed by the reader: quoted.
         {" lead", " ' lead'"},
         {"trail ", " 'trail '"},
-        {"{at: %s \t}", " {at: %s \t}"},
+        // A gap counts by the text inside its braces.
+        {"{at: %s \t}", " '{at: %s \t}'"},
+        {"{ x}", " '{ x}'"},
+        {"{x}", " {x}"},
+        {"{", " {"},
         {"at: %s \t", " 'at: %s \t'"},
         {"\tTab", " '\tTab'"},
         // A text enclosed in quotes would lose them to the reader: quoted once more.
@@ -48,10 +52,20 @@ TEST(MlsText, DecodesLineBreakEscapes) {
     for (const Case& c : cases) {
         EXPECT_EQ(MlsDecodeValue(c.stored), c.text) << c.stored;
     }
-    // What the encoder writes (less the blank and quotes the reader strips) decodes back.
-    for (std::string text : {"x\r\ny", "{Connection lost at: %s \t}", "\n\n"}) {
-        std::string stored = MlsEncodeValue(text).substr(1);
-        EXPECT_EQ(MlsDecodeValue(stored), text);
+    // What the encoder writes, read as the INI reader does (blanks and tabs trimmed, then one
+    // pair of enclosing quotes stripped), decodes back to the text.
+    auto read = [](std::string value) {
+        value.erase(0, value.find_first_not_of(" \t"));
+        value.erase(value.find_last_not_of(" \t") + 1);
+        if (value.size() >= 2 && (value[0] == '\'' || value[0] == '"') &&
+            value.back() == value[0]) {
+            value = value.substr(1, value.size() - 2);
+        }
+        return value;
+    };
+    for (std::string text :
+         {"x\r\ny", "{Connection lost at: %s \t}", "\n\n", " both ", "'q'", "\ttab", "", "{ }"}) {
+        EXPECT_EQ(MlsDecodeValue(read(MlsEncodeValue(text))), text) << text;
     }
 }
 
