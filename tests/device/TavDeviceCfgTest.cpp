@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <string>
 
 #include "base/Folders.h"
 #include "base/Ini.h"
+#include "base/Log.h"
 #include "device/TavDevice.h"
 #include "support/TempDir.h"
 
@@ -39,12 +42,15 @@ std::string Escaped(const std::string& text) {
 TEST(TavDeviceCfg, ExportThenImportGivesAnEqualRecord) {
     test::TempDir dir;
     CIni ini(dir.file("settings.ini"));
-    CTavDevice source("", nullptr);
+    CLog log;
+    log.SetFolder(dir.folder());
+    log.Open("RunLog", true);
+    CTavDevice source("", &log);
     source.SetSettings(UnusualCfg(), false);
     source.ExportCfg("Zor-01", &ini);
 
-    CTavDevice target("", nullptr, "Other");
-    target.ImportCfg("Zor-01", &ini);
+    CTavDevice target("", &log, "Other");
+    EXPECT_TRUE(target.ImportCfg("Zor-01", &ini));
     TavDeviceCfg a, b;
     source.GetSettings(a);
     target.GetSettings(b);
@@ -56,6 +62,11 @@ TEST(TavDeviceCfg, ExportThenImportGivesAnEqualRecord) {
     EXPECT_EQ(ini.GetString("Zor-01", "sUpdFreq"), "15");
     EXPECT_EQ(ini.GetString("Zor-01::ComPort", "CPBaudRate"), "19200");
     EXPECT_EQ(ini.GetString("Zor-01::XSocket", "nPort"), "11221");
+
+    std::ifstream in(log.GetPath(), std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_NE(text.find("Pier 7 – north: ExportCfg [Zor-01] done."), std::string::npos);
+    EXPECT_NE(text.find("Pier 7 – north: ImportCfg [Zor-01] done."), std::string::npos);
 }
 
 TEST(TavDeviceCfg, BothLinkSectionsAreWrittenWhateverTheLinkType) {

@@ -41,6 +41,18 @@ class RunLogFile {
         std::ifstream in(m_Log.GetPath(), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
+    // The entry (one line of the file) that holds the text; empty when none does.
+    std::string LineWith(const std::string& needle) const {
+        const std::string text = Text();
+        const auto pos = text.find(needle);
+        if (pos == std::string::npos) {
+            return {};
+        }
+        const auto begin = text.rfind('\n', pos);
+        const auto end = text.find('\n', pos);
+        return text.substr(begin == std::string::npos ? 0 : begin + 1,
+                           end == std::string::npos ? std::string::npos : end - begin);
+    }
     int CountOf(const std::string& needle) const {
         const std::string text = Text();
         int n = 0;
@@ -295,6 +307,8 @@ TEST(TavDeviceThreads, StopAbandonsAPollBlockedInAReadAfterThreeSeconds) {
     EXPECT_LT(elapsed, 4500ms);
     EXPECT_GE(pumps, 20) << "the wait must keep the caller's messages going";
     EXPECT_EQ(log.CountOf("Thread_Live: Blocked terminating: FAILED (0x"), 1);
+    EXPECT_NE(log.LineWith("Thread_Live: Blocked terminating: FAILED").find("#C80000"),
+              std::string::npos);
     EXPECT_EQ(log.CountOf("Thread_Event: Blocked terminating: OK (0x"), 1);
     EXPECT_FALSE(dev->AreThreadsRunning());
     EXPECT_EQ(CDeviceThread::AbandonedCount(), 1);
@@ -445,6 +459,9 @@ TEST(TavDeviceThreads, DelayedLogWritesAtMostOneLinePerFiveSecondsWithTheLatestT
     EXPECT_EQ(log.CountOf("Second."), 0);
     EXPECT_EQ(log.CountOf("Third."), 0);
     EXPECT_EQ(log.CountOf("Fourth Data Available (3)"), 1);
+    // "Data Available" lines are successes (dark green), the others warnings (orange).
+    EXPECT_NE(log.LineWith("Fourth Data Available (3)").find("#006400"), std::string::npos);
+    EXPECT_NE(log.LineWith("First.").find("#C86400"), std::string::npos);
 
     // A message still waiting when the device goes is never written.
     dev->DelayedLog("Never written");
