@@ -9,8 +9,8 @@ namespace zm {
 
 namespace {
 
-using Member = std::variant<int ManagerSettings::*, bool ManagerSettings::*,
-                            std::string ManagerSettings::*>;
+using Member =
+    std::variant<int ManagerSettings::*, bool ManagerSettings::*, std::string ManagerSettings::*>;
 
 struct Key {
     const char* name;
@@ -71,17 +71,16 @@ void PutLe32(std::uint8_t* p, std::int32_t v) {
 }
 
 std::int32_t GetLe32(const std::uint8_t* p) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) |
-                                     (static_cast<std::uint32_t>(p[1]) << 8) |
-                                     (static_cast<std::uint32_t>(p[2]) << 16) |
-                                     (static_cast<std::uint32_t>(p[3]) << 24));
+    return static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+        (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
 }
 
 }  // namespace
 
 std::array<std::uint8_t, WindowPlacement::kSize> WindowPlacement::ToBytes() const {
     std::array<std::uint8_t, kSize> bytes{};
-    const std::int32_t fields[11] = {length, flags, showCmd, minX, minY, maxX,
+    const std::int32_t fields[11] = {length, flags, showCmd, minX,  minY,  maxX,
                                      maxY,   left,  top,     right, bottom};
     for (int i = 0; i < 11; ++i) {
         PutLe32(bytes.data() + 4 * i, fields[i]);
@@ -91,9 +90,8 @@ std::array<std::uint8_t, WindowPlacement::kSize> WindowPlacement::ToBytes() cons
 
 WindowPlacement WindowPlacement::FromBytes(const std::uint8_t* bytes) {
     WindowPlacement wp;
-    std::int32_t* fields[11] = {&wp.length, &wp.flags, &wp.showCmd, &wp.minX,
-                                &wp.minY,   &wp.maxX,  &wp.maxY,    &wp.left,
-                                &wp.top,    &wp.right, &wp.bottom};
+    std::int32_t* fields[11] = {&wp.length, &wp.flags, &wp.showCmd, &wp.minX,  &wp.minY,  &wp.maxX,
+                                &wp.maxY,   &wp.left,  &wp.top,     &wp.right, &wp.bottom};
     for (int i = 0; i < 11; ++i) {
         *fields[i] = GetLe32(bytes + 4 * i);
     }
@@ -181,9 +179,8 @@ bool ManagerSettings::SameExceptPlacement(const ManagerSettings& other) const {
 CloseDecision DecideClose(const ManagerSettings& current, const ManagerSettings& snapshot,
                           bool configChanged, UiPort& ui) {
     if (configChanged || !current.SameExceptPlacement(snapshot)) {
-        const MsgResult answer =
-            ui.Ask(kSaveChangesQuestion, {MsgButtons::kYesNoCancel, MsgIcon::kWarning},
-                   MsgResult::kYes);
+        const MsgResult answer = ui.Ask(
+            kSaveChangesQuestion, {MsgButtons::kYesNoCancel, MsgIcon::kWarning}, MsgResult::kYes);
         if (answer == MsgResult::kYes) {
             return CloseDecision::kSave;
         }

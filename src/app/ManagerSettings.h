@@ -106,7 +106,8 @@ enum class CloseDecision {
     kDontSave,
 };
 
-inline constexpr const char* kSaveChangesQuestion = "Do you want to save configuration changes?\r\n";
+inline constexpr const char* kSaveChangesQuestion =
+    "Do you want to save configuration changes?\r\n";
 
 // The close decision: a changed configuration or record asks (Yes, No, Cancel) through
 // the UiPort, whose safe answer is Yes, so that nobody's changes are lost unasked; an
