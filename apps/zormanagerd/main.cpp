@@ -1,10 +1,17 @@
-// The headless server. Until the engine is in place it tells what it is and which
-// folders it would use, so that an installation can be checked.
+// The headless server: the engine without windows. Start-up and shutdown run on the
+// dispatcher thread; the main thread only waits for SIGINT or SIGTERM.
+#include <signal.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "app/HeadlessDispatcher.h"
+#include "app/HeadlessUiPort.h"
+#include "app/ZorManagerApp.h"
 #include "base/Folders.h"
+#include "base/MessageSink.h"
+#include "base/MlsPrgMsg.h"
 #include "base/Version.h"
 
 namespace {
@@ -17,11 +24,9 @@ void PrintUsage() {
         "               (DIR/AppData/, DIR/Documents/, DIR/Run/); the environment\n"
         "               variable ZORMANAGER_HOME does the same\n"
         "  --version    print the version and exit\n"
-        "  --help       print this text and exit\n");
-}
-
-void PrintFolder(const char* what, const std::string& folder) {
-    std::printf("%-18s %s\n", what, folder.c_str());
+        "  --help       print this text and exit\n"
+        "\n"
+        "Runs until SIGINT or SIGTERM, then shuts down in order and exits with 0.\n");
 }
 
 }  // namespace
@@ -53,14 +58,45 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    std::printf("%s\n", zm::GetVersionText().c_str());
-    PrintFolder("Application data:", zm::GetAppDataFolder());
-    PrintFolder("Configuration:", zm::GetConfigFolder());
-    PrintFolder("Settings file:", zm::GetSettingsFilePath());
-    PrintFolder("Documents:", zm::GetUserDocsFolder());
-    PrintFolder("Logs (this month):", zm::GetLogFolder());
-    PrintFolder("Translations:", zm::GetTranslationsFolder());
-    PrintFolder("KML root:", zm::GetKmlRootFolder());
-    PrintFolder("Runtime (locks):", zm::GetRuntimeFolder());
-    return 0;
+    // Blocked before any thread starts, so that every thread inherits the mask and the
+    // signals wait for sigwait below.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    zm::HeadlessUiPort ui;
+    zm::SetMessageSink(
+        [&ui](const std::string& text, zm::MessageBoxType type, const std::string& caption) {
+            (void)caption;
+            return ui.Ask(text, type, zm::SafeAnswer(type.buttons));
+        });
+    zm::CMlsPrgMsg::SetDefaultFolder(zm::GetTranslationsFolder());
+    zm::CMlsPrgMsg translations;
+
+    zm::HeadlessDispatcher dispatcher;
+    dispatcher.Start();
+    int exitCode = 1;
+    {
+        zm::CZorManagerApp app(dispatcher, ui);
+        auto result = zm::CZorManagerApp::StartResult::kMainWindowFailed;
+        dispatcher.Call([&] { result = app.InitInstance(false); });
+        if (result != zm::CZorManagerApp::StartResult::kStarted) {
+            std::fprintf(stderr, "zormanagerd: start-up refused\n");
+        } else {
+            bool closed = false;
+            while (!closed) {
+                int signal = 0;
+                if (sigwait(&stopSignals, &signal) != 0) {
+                    continue;
+                }
+                dispatcher.Call([&] { closed = app.CloseMainWindow(); });
+            }
+            dispatcher.Call([&] { exitCode = app.ExitInstance(); });
+        }
+    }
+    dispatcher.Stop();
+    zm::SetMessageSink({});
+    return exitCode;
 }

@@ -26,6 +26,7 @@ class HeadlessUiPort final : public UiPort {
 
   private:
     std::atomic<bool> soundPlaying_{false};
+    std::atomic<bool> alarmShown_{false};
 };
 
 // The name of an answer as a button caption ("Cancel", "Yes" ...).
