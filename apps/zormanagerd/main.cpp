@@ -16,13 +16,31 @@
 
 namespace {
 
+void PrintFolder(const char* what, const std::string& folder) {
+    std::printf("%-18s %s\n", what, folder.c_str());
+}
+
+void PrintFolders() {
+    std::printf("%s\n", zm::GetVersionText().c_str());
+    PrintFolder("Application data:", zm::GetAppDataFolder());
+    PrintFolder("Configuration:", zm::GetConfigFolder());
+    PrintFolder("Settings file:", zm::GetSettingsFilePath());
+    PrintFolder("Documents:", zm::GetUserDocsFolder());
+    PrintFolder("Logs (this month):", zm::GetLogFolder());
+    PrintFolder("Translations:", zm::GetTranslationsFolder());
+    PrintFolder("KML root:", zm::GetKmlRootFolder());
+    PrintFolder("Runtime (locks):", zm::GetRuntimeFolder());
+    std::fflush(stdout);
+}
+
 void PrintUsage() {
     std::printf(
-        "Usage: zormanagerd [--home DIR] [--version] [--help]\n"
+        "Usage: zormanagerd [--home DIR] [--folders] [--version] [--help]\n"
         "\n"
         "  --home DIR   keep settings, logs, KML files and lock files under DIR\n"
         "               (DIR/AppData/, DIR/Documents/, DIR/Run/); the environment\n"
         "               variable ZORMANAGER_HOME does the same\n"
+        "  --folders    print the version and the folders in use and exit\n"
         "  --version    print the version and exit\n"
         "  --help       print this text and exit\n"
         "\n"
@@ -32,6 +50,7 @@ void PrintUsage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    bool foldersOnly = false;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
@@ -41,6 +60,10 @@ int main(int argc, char** argv) {
         if (std::strcmp(arg, "--version") == 0) {
             std::printf("%s\n", zm::GetVersionText().c_str());
             return 0;
+        }
+        if (std::strcmp(arg, "--folders") == 0) {
+            foldersOnly = true;
+            continue;
         }
         if (std::strcmp(arg, "--home") == 0) {
             ++i;  // its folder is read by ApplyHomeOption
@@ -56,6 +79,10 @@ int main(int argc, char** argv) {
     if (!zm::ApplyHomeOption(argc, argv, &error)) {
         std::fprintf(stderr, "zormanagerd: %s\n", error.c_str());
         return 2;
+    }
+    PrintFolders();
+    if (foldersOnly) {
+        return 0;
     }
 
     // Blocked before any thread starts, so that every thread inherits the mask and the
