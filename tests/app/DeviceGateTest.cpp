@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <thread>
 
 #include "app/DeviceGate.h"
@@ -17,8 +18,12 @@ class SlowSink : public DeviceEventSink {
     std::atomic<int> data{0};
     std::atomic<bool> inside{false};
     std::chrono::milliseconds hold{0};
+    std::shared_future<void> release;  // when valid, held until it is set
     void OnDeviceNewState(CTavDevice*) override {
         inside = true;
+        if (release.valid()) {
+            release.wait();
+        }
         std::this_thread::sleep_for(hold);
         ++states;
         inside = false;
@@ -65,7 +70,8 @@ TEST(DeviceGate, ClosingWaitsForARunningHandler) {
 TEST(DeviceGate, ClosingGivesUpAfterTwoSeconds) {
     CDeviceGate gate;
     SlowSink sink;
-    sink.hold = 2600ms;
+    std::promise<void> release;
+    sink.release = release.get_future().share();
     gate.SetSink(&sink);
     std::thread device([&] { gate.PassEvent(&DeviceEventSink::OnDeviceNewState, nullptr); });
     while (!sink.inside) {
@@ -76,6 +82,7 @@ TEST(DeviceGate, ClosingGivesUpAfterTwoSeconds) {
     const auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_GE(waited, 1900ms);
     EXPECT_EQ(gate.Busy(), 1);
+    release.set_value();
     device.join();
     EXPECT_EQ(gate.Busy(), 0);
 }
