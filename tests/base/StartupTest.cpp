@@ -68,8 +68,8 @@ TEST(Startup, UnusableLockFolderIsReported) {
 }
 
 TEST(Startup, ProcessCheckFindsThisProgram) {
-    EXPECT_TRUE(zm::IsProcessRunning("test_base"));
-    EXPECT_TRUE(zm::IsProcessRunning("test_ba", getpid()));
-    EXPECT_FALSE(zm::IsProcessRunning("test_ba", getpid(), true));
+    EXPECT_TRUE(zm::IsProcessRunning("test_base_utils"));
+    EXPECT_TRUE(zm::IsProcessRunning("test_base_u", getpid()));
+    EXPECT_FALSE(zm::IsProcessRunning("test_base_u", getpid(), true));
     EXPECT_FALSE(zm::IsProcessRunning("ZorConfigurator-not-running-4711"));
 }
