@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -20,6 +22,8 @@ namespace {
 constexpr char32_t kReplacement = 0xFFFD;
 constexpr int kOpenAttempts = 5;
 constexpr auto kOpenRetryPause = std::chrono::milliseconds(10);
+// Longest wait for another thread's append to the same file before trying regardless.
+constexpr auto kTurnWait = std::chrono::seconds(2);
 
 bool IsHighSurrogate(char32_t u) {
     return u >= 0xD800 && u <= 0xDBFF;
@@ -72,6 +76,11 @@ void CTextFileBase::Close() {
 
 CTextFileRead::CTextFileRead(const std::string& path) {
     fd_ = path.empty() ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode))) {
+        ::close(fd_);
+        fd_ = -1;
+    }
     if (fd_ < 0) {
         endOfFile_ = true;
         return;
@@ -374,6 +383,12 @@ bool AppendTextFile(const std::string& path, std::string_view text, bool truncat
         if (!std::filesystem::is_directory(folder, ec))
             return false;
     }
+    // Appenders of this process take turns on a mutex first, so threads sharing a log never
+    // use up each other's attempts; the attempts are for other processes.
+    static std::array<std::timed_mutex, 64> stripes;
+    std::unique_lock turn(stripes[std::hash<std::string>{}(path) % stripes.size()],
+                          std::defer_lock);
+    (void)turn.try_lock_for(kTurnWait);
     // Another writer holds the file while it holds an exclusive flock on it; wait for it
     // five times 10 ms apart, as a shared-mode open would on the original platform.
     int fd = -1;

@@ -8,10 +8,15 @@ using namespace std::string_literals;
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <csignal>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace zm {
@@ -137,6 +142,7 @@ TEST(TextFileRead, MissingFile) {
     EXPECT_FALSE(ReadTextFile(dir.file("none.txt"), text));
     EXPECT_EQ(text, "");
     EXPECT_TRUE(IsAnsiFile(dir.file("none.txt")));
+    EXPECT_FALSE(ReadTextFile(dir.folder(), text));  // a folder is not a file
 }
 
 TEST(ReadTextFile, JoinsWithCrLfAndKeepsFinalTerminator) {
@@ -234,6 +240,53 @@ TEST(AppendTextFile, FailedWriteIsReportedAndCutBack) {
     if (::access("/dev/full", W_OK) != 0)
         GTEST_SKIP() << "no /dev/full";
     EXPECT_FALSE(AppendTextFile("/dev/full", "text", false, TextUtf8));
+}
+
+TEST(AppendTextFile, ThreadsAppendingToOneFileLoseNothing) {
+    test::TempDir dir;
+    std::string path = dir.file("log.html");
+    constexpr int kThreads = 4, kEntries = 500;
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kEntries; ++i)
+                if (!AppendTextFile(path, "<li>" + std::to_string(t) + "</li>\r\n", false,
+                                    TextAnsi))
+                    ++failures;
+        });
+    for (auto& th : threads)
+        th.join();
+    EXPECT_EQ(failures.load(), 0);
+    std::string text = ReadBytes(path);
+    for (int t = 0; t < kThreads; ++t) {
+        std::string entry = "<li>" + std::to_string(t) + "</li>\r\n";
+        size_t count = 0;
+        for (size_t at = text.find(entry); at != std::string::npos; at = text.find(entry, at + 1))
+            ++count;
+        EXPECT_EQ(count, static_cast<size_t>(kEntries)) << t;
+    }
+    EXPECT_EQ(text.size(), kThreads * kEntries * std::string("<li>0</li>\r\n").size());
+}
+
+TEST(AppendTextFile, AnAppendStoppedPartWayIsCutBack) {
+    test::TempDir dir;
+    std::string path = dir.file("log.txt");
+    ASSERT_TRUE(AppendTextFile(path, std::string(300, 'a'), false, TextAnsi));
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // A file size limit lets the first bytes of the append in and refuses the rest.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{400, 400};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        _exit(AppendTextFile(path, std::string(3000, 'b'), false, TextUtf8) ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the failed append was reported as success";
+    EXPECT_EQ(ReadBytes(path), std::string(300, 'a'));
 }
 
 TEST(AppendTextFile, FolderThatCannotBeMade) {
