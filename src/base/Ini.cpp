@@ -6,6 +6,7 @@
 #include "platform/CodePage.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <locale.h>
@@ -188,6 +189,11 @@ bool CopyExclusive(const std::string& from, const std::string& to) {
 
 bool HasByteOrderMark(const std::string& path, bool& exists) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        fd = -1;
+    }
     exists = fd >= 0;
     if (fd < 0)
         return false;
@@ -210,7 +216,6 @@ void ConvertAnsiFile(const std::string& path, const std::string& canon) {
         return;  // another writer converted it meanwhile, or it went away
     if (!CopyExclusive(canon, BackupName(path)))
         return;
-    std::string bytes;
     int codePage = -1;
     {
         std::shared_ptr<const CIniDocument> doc = ini::Load(canon);

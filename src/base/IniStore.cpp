@@ -244,13 +244,19 @@ bool PathLock::WriteBytes(const std::string& bytes) {
     // Settings hold passwords: a new file is private; an existing one keeps its mode.
     mode_t mode = 0600;
     struct stat old {};
-    if (::stat(canon_.c_str(), &old) == 0)
+    bool existed = ::stat(canon_.c_str(), &old) == 0;
+    if (existed)
         mode = old.st_mode & 07777;
     std::string temp =
         (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
     int fd = ::mkstemp(temp.data());
     if (fd < 0)
         return false;
+    if (existed && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
+        // An administrator's write must not take the file from its owner (for anyone else
+        // the change is refused and the file becomes theirs, as any rewrite would).
+        [[maybe_unused]] int rc = ::fchown(fd, old.st_uid, old.st_gid);
+    }
     bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, bytes) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     uint64_t counter = ReadCounter(lockFd_) + 1;

@@ -455,6 +455,14 @@ TEST(Ini, SettingsFilesArePrivateAndKeepTheirMode) {
     ASSERT_TRUE(ini.WriteString("S", "k", "v"));
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0644u);
+    if (::geteuid() == 0) {
+        // An administrator's write leaves the file with its owner.
+        ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+        ASSERT_TRUE(ini.WriteString("S", "k", "w"));
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 65534u);
+        EXPECT_EQ(st.st_gid, 65534u);
+    }
 }
 
 TEST(Ini, AFailedWriteLeavesTheOldFileWhole) {
@@ -604,6 +612,31 @@ TEST(IniBatch, WritesOnceAtTheEndAndReadsItsOwnChanges) {
     EXPECT_EQ(ini.GetString("Zor-03", "n2"), "2");
     EXPECT_EQ(ini.GetString("Zor-01", "nested"), "1");
     EXPECT_EQ(ini.GetString("Other", "k"), "waited");
+}
+
+TEST(IniBatch, BatchesInTwoProcessesLoseNothing) {
+    test::TempDir dir;
+    std::string path = dir.file("two.ini");
+    auto save = [&](const std::string& section) {
+        CIniBatch batch(path);
+        CIni ini(path);
+        bool ok = batch.IsHeld();
+        for (int k = 0; k < 30; ++k)
+            ok = ini.WriteInt(section, "n" + std::to_string(k), k) && ok;
+        return ok;
+    };
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        _exit(save("Child") ? 0 : 1);
+    EXPECT_TRUE(save("Parent"));
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    CIni ini(path);
+    for (const char* section : {"Child", "Parent"})
+        for (int k = 0; k < 30; ++k)
+            EXPECT_EQ(ini.GetInt(section, "n" + std::to_string(k), -1), k) << section << k;
 }
 
 // An independent reader: Python's configparser over the decoded UTF-16 text.

@@ -77,7 +77,7 @@ TEST_F(LogTest, NewFileGetsHeaderSeparatorAndWholeEntries) {
 
     const std::string expected =
         kBom + Header() + kSeparator +
-        // The order the description gives for AddSuccess with Ready.
+        // A success entry: colour, bullet, time stamp, the text, then the line break.
         kBom + "<font color=#006400>" + kBullet + kStamp + " Ready</font><br/>\r\n" + kBom +
         "<font color=#000000>" + kBullet + kStamp + " first<br>second </font><br/>\r\n" + kBom +
         "<font color=#C80000>" + kBullet + kStamp +

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -182,6 +184,18 @@ TEST_F(NamedLockTest, AnyTextNamesAFileInsideTheRuntimeFolder) {
         EXPECT_TRUE(std::filesystem::exists(path));
     }
     EXPECT_EQ(files.size(), std::size(names));  // no two names share a file
+}
+
+TEST_F(NamedLockTest, FolderIsKeptFromCleanersWhileALockIsHeld) {
+    zp::NamedLock lock("kept");
+    ASSERT_TRUE(lock.TryLock(0));
+    // A cleaner asks for the folder exclusively and skips it when it cannot have it.
+    int folder = open((temp.folder() + "Run").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
+    EXPECT_NE(flock(folder, LOCK_EX | LOCK_NB), 0);
+    lock.Unlock();
+    EXPECT_EQ(flock(folder, LOCK_EX | LOCK_NB), 0);
+    close(folder);
 }
 
 TEST_F(NamedLockTest, UnusableRuntimeFolderIsAFailureNotATimeout) {

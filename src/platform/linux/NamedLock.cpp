@@ -56,12 +56,31 @@ std::string FileNameFor(const std::string& name) {
     return "lock-" + encoded;
 }
 
+// Age-based cleaners of temporary folders (systemd-tmpfiles) leave alone a folder on
+// which a flock is held: a lock file removed under its holder would let a second holder in.
+int HoldFolder(const std::string& folder) {
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0 && ::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+        ::close(fd);
+        fd = -1;
+    }
+    return fd;  // best effort: the lock itself does not depend on it
+}
+
+void CloseIfOpen(int& fd) {
+    if (fd >= 0) {
+        ::close(fd);
+        fd = -1;
+    }
+}
+
 }  // namespace
 
 struct NamedLock::State {
     std::mutex mutex;
     std::condition_variable released;
-    int fd = -1;  // open while held; closing it releases the flock
+    int fd = -1;        // open while held; closing it releases the flock
+    int folderFd = -1;  // the lock folder, share-locked while held (see HoldFolder)
     std::thread::id owner;
     int depth = 0;
     std::string error;
@@ -72,10 +91,8 @@ NamedLock::NamedLock(std::string name)
 
 NamedLock::~NamedLock() {
     std::lock_guard guard(state_->mutex);
-    if (state_->fd >= 0) {
-        ::close(state_->fd);
-        state_->fd = -1;
-    }
+    CloseIfOpen(state_->fd);
+    CloseIfOpen(state_->folderFd);
 }
 
 std::string NamedLock::LockFilePath(const std::string& name) {
@@ -96,12 +113,13 @@ NamedLock::Result NamedLock::Acquire(int timeoutMs) {
         return Result::kTimedOut;
     }
 
+    const std::string folder = RuntimeFolder();
     std::string folderError;
-    if (!EnsurePrivateFolder(RuntimeFolder(), &folderError)) {
+    if (!EnsurePrivateFolder(folder, &folderError)) {
         state_->error = folderError;
         return Result::kFailed;
     }
-    std::string path = LockFilePath(name_);
+    std::string path = folder + FileNameFor(name_);
     int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
         state_->error = path + ": " + std::strerror(errno);
@@ -115,6 +133,7 @@ NamedLock::Result NamedLock::Acquire(int timeoutMs) {
     while (true) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
             state_->fd = fd;
+            state_->folderFd = HoldFolder(folder);
             state_->owner = self;
             state_->depth = 1;
             return Result::kAcquired;
@@ -150,8 +169,8 @@ void NamedLock::Unlock() {
         return;
     }
     if (--state_->depth == 0) {
-        ::close(state_->fd);
-        state_->fd = -1;
+        CloseIfOpen(state_->fd);
+        CloseIfOpen(state_->folderFd);
         state_->owner = std::thread::id();
         state_->released.notify_all();
     }

@@ -1,0 +1,439 @@
+#include "web/GenericServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <future>
+#include <system_error>
+
+#include "base/Printf.h"
+#include "web/ServerLog.h"
+
+namespace zm {
+
+// The shutdown signal every thread polls beside its own socket. An eventfd stays readable
+// once written, so one write wakes all of them. Shared with the threads, so that a thread
+// left running after a shutdown still polls a valid descriptor.
+struct CGenericServer::Wake {
+    int fd = -1;
+    Wake() : fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+    ~Wake() {
+        if (fd >= 0)
+            close(fd);
+    }
+    Wake(const Wake&) = delete;
+    Wake& operator=(const Wake&) = delete;
+    void Signal() const {
+        uint64_t one = 1;
+        [[maybe_unused]] ssize_t n = write(fd, &one, sizeof one);
+    }
+};
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kBusyLogInterval = std::chrono::minutes(1);
+
+// Marks the service state done when the thread function returns by any road.
+template <typename State>
+struct DoneOnExit {
+    State& state;
+    ~DoneOnExit() {
+        std::lock_guard<std::mutex> lock(state.mutex);
+        state.done = true;
+        state.cv.notify_all();
+    }
+};
+
+template <typename State>
+bool WaitDone(State& state, int maxMs) {
+    std::unique_lock<std::mutex> lock(state.mutex);
+    return state.cv.wait_for(lock, std::chrono::milliseconds(maxMs), [&] { return state.done; });
+}
+
+}  // namespace
+
+CGenericServer::CGenericServer(CLog* log) : m_pLog(log) {}
+
+CGenericServer::~CGenericServer() {
+    // A derived class stops the server in its own destructor (the handlers are its
+    // members); this is the last line of defence for the threads that only use ours.
+    if (m_running)
+        StopServer();
+    WaitForAbandoned(kThreadStopMs);
+}
+
+std::vector<std::string> CGenericServer::GetVisitors() const {
+    std::lock_guard<std::mutex> lock(m_visitorLock);
+    return m_visitors;
+}
+
+void CGenericServer::OnClientConnect(const std::string& /*address*/, int /*port*/) {}
+
+void CGenericServer::OnDataSent(size_t /*bytes*/) {}
+
+void CGenericServer::LogMessage(const char* message, const char* step, long code) {
+    ServerLogError(m_pLog, StrPrintf("<li><dt> HttpServer message: [\"%s\"], [\"%s\"], [%ld]",
+                                     message, step, code));
+}
+
+void CGenericServer::LogWarningMessage(const char* message, const char* step, long code) {
+    ServerLogWarning(m_pLog, StrPrintf("<li><dt> HttpServer message: [\"%s\"], [\"%s\"], [%ld]",
+                                       message, step, code));
+}
+
+bool CGenericServer::RateLimitAllows(Clock::time_point& last) {
+    std::lock_guard<std::mutex> lock(m_rateLock);
+    auto now = Clock::now();
+    if (last != Clock::time_point{} && now - last < kBusyLogInterval)
+        return false;
+    last = now;
+    return true;
+}
+
+bool CGenericServer::StartServer(uint16_t port, uint32_t clientTimeoutMs) {
+    if (m_running)
+        return false;
+    m_port = port;
+    m_clientTimeoutMs = clientTimeoutMs;
+    m_connections = 0;
+    m_kbReceived = 0.0;
+    m_kbSent = 0.0;
+    m_abandoned = false;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_helperStop = false;
+    }
+    auto wake = std::make_shared<Wake>();
+    if (wake->fd < 0) {
+        LogMessage("eventfd(...) failure", "Start", errno);
+        return false;
+    }
+
+    // The listening socket is made here rather than in the accept thread so that a port
+    // in use fails the start at once instead of after the start time-out.
+    int listenFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (listenFd < 0) {
+        LogMessage("WSASocket(...) failure", "AcceptThread", errno);
+        return false;
+    }
+    int yes = 1;
+    setsockopt(listenFd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (!m_bindAddress.empty() && inet_pton(AF_INET, m_bindAddress.c_str(), &addr.sin_addr) != 1) {
+        LogMessage("bind(...) failure", "AcceptThread", EINVAL);
+        close(listenFd);
+        return false;
+    }
+    if (bind(listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        LogMessage("bind(...) failure", "AcceptThread", errno);
+        close(listenFd);
+        return false;
+    }
+    if (listen(listenFd, SOMAXCONN) != 0) {
+        LogMessage("listen(...) failure", "AcceptThread", errno);
+        close(listenFd);
+        return false;
+    }
+    socklen_t len = sizeof addr;
+    if (getsockname(listenFd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+        m_port = ntohs(addr.sin_port);
+
+    m_wake = wake;
+    m_acceptState = std::make_shared<ServiceState>();
+    m_helperState = std::make_shared<ServiceState>();
+    auto acceptStarted = std::make_shared<std::promise<void>>();
+    std::future<void> acceptReady = acceptStarted->get_future();
+    try {
+        m_acceptThread = std::thread([this, listenFd, acceptStarted, state = m_acceptState] {
+            acceptStarted->set_value();
+            AcceptThread(listenFd, state);
+        });
+    } catch (const std::system_error& e) {
+        LogMessage("_beginthreadex(...) failure, for Launch Thread", "Start", e.code().value());
+        close(listenFd);
+        return false;
+    }
+    if (acceptReady.wait_for(std::chrono::milliseconds(kStartTimeoutMs)) !=
+        std::future_status::ready) {
+        LogMessage("Unable to get response from Accept Thread withing specified Timeout ->",
+                   "Start", kStartTimeoutMs);
+        m_wake->Signal();
+        JoinBounded(m_acceptThread, *m_acceptState, kThreadStopMs, "Start");
+        return false;
+    }
+    try {
+        m_helperThread = std::thread([this, state = m_helperState] { HelperThread(state); });
+    } catch (const std::system_error& e) {
+        LogMessage("_beginthreadex(...) failure, for Helper Thread", "Start", e.code().value());
+        m_wake->Signal();
+        JoinBounded(m_acceptThread, *m_acceptState, kThreadStopMs, "Start");
+        return false;
+    }
+    m_running = true;
+    return true;
+}
+
+bool CGenericServer::JoinBounded(std::thread& thread, ServiceState& state, int maxMs,
+                                 const char* step) {
+    if (!thread.joinable())
+        return true;
+    if (WaitDone(state, maxMs)) {
+        thread.join();
+        return true;
+    }
+    // Never forced: the thread keeps its shared state and ends on its own.
+    LogMessage("WaitForSingleObject(...) timed out", step, maxMs);
+    thread.detach();
+    return false;
+}
+
+bool CGenericServer::StopServer() {
+    if (!m_running)
+        return true;
+    m_wake->Signal();
+    // The accept thread first, so that no client is added behind the helper's last pass.
+    bool ok = JoinBounded(m_acceptThread, *m_acceptState, kThreadStopMs, "Shutdown");
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_helperStop = true;
+    }
+    m_helperCv.notify_all();
+    // The helper gives the connection threads their own second before it ends.
+    ok = JoinBounded(m_helperThread, *m_helperState, 2 * kThreadStopMs, "Shutdown") && ok;
+    ReapClients(true);  // whatever a late accept or an abandoned helper left behind
+    ok = ok && !m_abandoned;
+    m_running = false;
+    return ok;
+}
+
+void CGenericServer::WaitForAbandoned(int maxMs) {
+    auto until = Clock::now() + std::chrono::milliseconds(maxMs);
+    while (m_liveClients > 0 && Clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+void CGenericServer::AcceptThread(int listenFd, std::shared_ptr<ServiceState> state) {
+    DoneOnExit<ServiceState> done{*state};
+    std::shared_ptr<Wake> wake = m_wake;
+    for (;;) {
+        pollfd fds[2] = {{listenFd, POLLIN, 0}, {wake->fd, POLLIN, 0}};
+        int n = poll(fds, 2, -1);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            LogMessage("WaitForMultipleObjects(...) failure", "AcceptThread", errno);
+            break;
+        }
+        if (fds[1].revents)
+            break;
+        if (!(fds[0].revents & POLLIN))
+            continue;
+        sockaddr_in peer{};
+        socklen_t len = sizeof peer;
+        int fd = accept4(listenFd, reinterpret_cast<sockaddr*>(&peer), &len,
+                         SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNABORTED)
+                continue;
+            LogMessage("WSAAccept(...) failure", "AcceptThread", errno);
+            // Out of descriptors: the pending connection keeps the socket readable, so
+            // pause instead of spinning.
+            pollfd w = {wake->fd, POLLIN, 0};
+            if (poll(&w, 1, 100) > 0)
+                break;
+            continue;
+        }
+        const auto* ip = reinterpret_cast<const unsigned char*>(&peer.sin_addr.s_addr);
+        std::string address = StrPrintf("%d.%d.%d.%d", ip[0], ip[1], ip[2], ip[3]);
+        AddClient(fd, address, ntohs(peer.sin_port));
+    }
+    close(listenFd);
+}
+
+void CGenericServer::AddClient(int fd, const std::string& address, int port) {
+    if (m_liveClients >= kMaxConnections) {
+        // Refused at once so that the clients already served keep their answers coming.
+        if (RateLimitAllows(m_lastBusyLog))
+            LogWarningMessage("Too many connections, connection closed", "AddClient",
+                              static_cast<long>(kMaxConnections));
+        close(fd);
+        return;
+    }
+    OnClientConnect(address, port);
+    {
+        std::lock_guard<std::mutex> lock(m_visitorLock);
+        if (m_visitors.size() < kMaxVisitors && m_visitorSet.insert(address).second)
+            m_visitors.push_back(address);
+    }
+    ++m_connections;
+    int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+
+    std::lock_guard<std::mutex> lock(m_lock);
+    auto state = std::make_shared<ClientState>();
+    ++m_liveClients;
+    try {
+        std::thread t([this, fd, state, wake = m_wake] { ClientThread(fd, state, wake); });
+        m_clients.push_back(Client{std::move(t), state});
+    } catch (const std::system_error& e) {
+        --m_liveClients;
+        close(fd);
+        LogMessage("_beginthreadex(...) failure", "AddClient", e.code().value());
+    }
+}
+
+void CGenericServer::ClientThread(int fd, std::shared_ptr<ClientState> state,
+                                  std::shared_ptr<Wake> wake) {
+    ServeConnection(fd, *wake);
+    close(fd);
+    --m_liveClients;  // the last use of the server object
+    std::lock_guard<std::mutex> lock(state->mutex);
+    state->done = true;
+    state->cv.notify_all();
+}
+
+void CGenericServer::ServeConnection(int fd, const Wake& wake) {
+    const uint32_t timeoutMs = m_clientTimeoutMs;
+    const int pollTimeout = timeoutMs == 0 ? -1 : static_cast<int>(timeoutMs);
+    std::unique_ptr<char[]> buffer(new char[kMaxReceive]);  // not zeroed: every connection pays
+    std::string request, response;
+    size_t sent = 0;
+    bool sending = false;
+    bool keepAlive = false;
+
+    for (;;) {
+        pollfd fds[2] = {{fd, static_cast<short>(sending ? POLLOUT : POLLIN), 0},
+                         {wake.fd, POLLIN, 0}};
+        int n = poll(fds, 2, pollTimeout);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            LogMessage("WaitForMultipleObjects(...) failure", "ClientThread", errno);
+            return;
+        }
+        if (n == 0 || fds[1].revents)
+            return;  // idle past the client time-out, or the server stops
+        if (fds[0].revents & (POLLERR | POLLNVAL))
+            return;
+
+        if (!sending) {
+            ssize_t got = recv(fd, buffer.get(), kMaxReceive, 0);
+            if (got == 0)
+                return;  // the client closed
+            if (got < 0) {
+                if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+                    continue;
+                return;
+            }
+            m_kbReceived.fetch_add(static_cast<double>(got) / 1024.0);
+            request.append(buffer.get(), static_cast<size_t>(got));
+            if (!IsRequestComplete(request)) {
+                if (request.size() > kMaxRequest) {
+                    if (RateLimitAllows(m_lastOversizeLog))
+                        LogWarningMessage("Request too long, connection closed", "ClientThread",
+                                          static_cast<long>(request.size()));
+                    return;
+                }
+                continue;
+            }
+            keepAlive = false;
+            response.clear();
+            if (!HandleRequest(request, response, keepAlive))
+                return;
+            sending = true;
+            sent = 0;
+        }
+
+        // Send what the socket takes now; the rest waits for the next write event.
+        while (sent < response.size()) {
+            size_t chunk = std::min(kMaxSend, response.size() - sent);
+            ssize_t put = send(fd, response.data() + sent, chunk, MSG_NOSIGNAL);
+            if (put < 0) {
+                if (errno == EINTR)
+                    continue;
+                if (errno == EAGAIN || errno == EWOULDBLOCK)
+                    break;
+                LogMessage("WSASend(...) failure", "ClientThread, Primary Send", errno);
+                return;
+            }
+            sent += static_cast<size_t>(put);
+        }
+        if (sent < response.size())
+            continue;
+        m_kbSent.fetch_add(static_cast<double>(response.size()) / 1024.0);
+        OnDataSent(response.size());
+        if (!keepAlive)
+            return;
+        request.clear();
+        response.clear();
+        sending = false;
+    }
+}
+
+void CGenericServer::HelperThread(std::shared_ptr<ServiceState> state) {
+    DoneOnExit<ServiceState> done{*state};
+    for (;;) {
+        bool stopping;
+        {
+            std::unique_lock<std::mutex> lock(m_lock);
+            m_helperCv.wait_for(lock, std::chrono::milliseconds(250),
+                                [this] { return m_helperStop; });
+            stopping = m_helperStop;
+        }
+        ReapClients(stopping);
+        if (stopping)
+            return;
+    }
+}
+
+void CGenericServer::ReapClients(bool stopping) {
+    std::list<Client> finished;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        for (auto it = m_clients.begin(); it != m_clients.end();) {
+            bool ended;
+            {
+                std::lock_guard<std::mutex> stateLock(it->state->mutex);
+                ended = it->state->done;
+            }
+            if (ended || stopping) {
+                auto next = std::next(it);
+                finished.splice(finished.end(), m_clients, it);
+                it = next;
+            } else {
+                ++it;
+            }
+        }
+    }
+    // The waits happen outside the lock: a connection being accepted must not wait for them.
+    auto deadline = Clock::now() + std::chrono::milliseconds(kThreadStopMs);
+    for (Client& c : finished) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        bool ended;
+        {
+            std::unique_lock<std::mutex> stateLock(c.state->mutex);
+            ended = c.state->cv.wait_for(stateLock, std::max(left, std::chrono::milliseconds(0)),
+                                         [&] { return c.state->done; });
+        }
+        if (ended) {
+            c.thread.join();
+        } else {
+            LogMessage("WaitForSingleObject(...) timed out", "HelperThread", kThreadStopMs);
+            c.thread.detach();
+            m_abandoned = true;
+        }
+    }
+}
+
+}  // namespace zm

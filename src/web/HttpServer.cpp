@@ -1,0 +1,320 @@
+#include "web/HttpServer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <utility>
+
+#include "base/Printf.h"
+#include "web/ServerLog.h"
+#include "web/XmlDoc.h"
+
+namespace zm {
+
+namespace {
+
+constexpr std::string_view kHeaderEnd = "\r\n\r\n";
+
+const char* const kResponseHeader =
+    "HTTP/1.0 %s\r\nDate: %s\r\nServer: %s\r\nAccept-Ranges: bytes\r\nPragma: no-cache\r\n"
+    "cache-Control: no-cache, must-revalidate\r\nExpires: Mon, 26 Jul 1997 05:00:00 GMT\r\n"
+    "Content-Length: %zu\r\nConnection: %s\r\nContent-Type: %s\r\n\r\n";
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Every %XX decoded, only to judge where a path leads; the file itself is looked up with
+// the path as the client sent it.
+std::string PercentDecoded(const std::string& path) {
+    std::string out;
+    for (size_t i = 0; i < path.size(); ++i) {
+        int hi, lo;
+        if (path[i] == '%' && i + 2 < path.size() && (hi = HexValue(path[i + 1])) >= 0 &&
+            (lo = HexValue(path[i + 2])) >= 0) {
+            out += static_cast<char>(hi * 16 + lo);
+            i += 2;
+        } else {
+            out += path[i];
+        }
+    }
+    return out;
+}
+
+std::string RealPath(const std::string& path) {
+    char buf[PATH_MAX];
+    return realpath(path.c_str(), buf) ? std::string(buf) : std::string();
+}
+
+}  // namespace
+
+CHttpServer::CHttpServer(CLog* log) : CGenericServer(log) {
+    // Extensions separated by blanks; where one occurs twice the later entry holds.
+    static const char* const kTable[][2] = {
+        {"doc", "application/msword"},
+        {"bin dll exe", "application/octet-stream"},
+        {"pdf", "application/pdf"},
+        {"p7c", "application/pkcs7-mime"},
+        {"ai eps ps", "application/postscript"},
+        {"fdf", "application/vnd.fdf"},
+        {"gz", "application/x-gzip"},
+        {"class", "application/x-java-class"},
+        {"js", "application/x-javascript"},
+        {"lzh", "application/x-lzh"},
+        {"lnk", "application/x-ms-shortcut"},
+        {"tar", "application/x-tar"},
+        {"hlp", "application/x-winhelp"},
+        {"cert", "application/x-x509-ca-cert"},
+        {"zip", "application/zip"},
+        {"cab arj", "application/x-compressed"},
+        {"aif aifc aiff", "audio/aiff"},
+        {"au snd", "audio/basic"},
+        {"mid rmi", "audio/midi"},
+        {"mp3", "audio/mpeg"},
+        {"vox", "audio/voxware"},
+        {"wav", "audio/wav"},
+        {"ra ram", "audio/x-pn-realaudio"},
+        {"bmp", "image/bmp"},
+        {"gif", "image/gif"},
+        {"png", "image/png"},
+        {"jpeg jpg", "image/jpeg"},
+        {"tif tiff", "image/tiff"},
+        {"xbm", "image/xbm"},
+        {"wrl", "model/vrml"},
+        {"htm html", "text/html"},
+        {"c cpp def h txt", "text/plain"},
+        {"rtx rtf", "text/richtext"},
+        {"java", "text/x-java-source"},
+        {"css", "text/css"},
+        {"mpeg mpg mpe", "video/mpeg"},
+        {"avi", "video/msvideo"},
+        {"mov qt", "video/quicktime"},
+        {"shtml", "wwwserver/html-ssi"},
+        {"asa asp cfm dbm isa plx url cgi php wcgi", "wwwserver/isapi"},
+    };
+    for (const auto& row : kTable) {
+        std::string names = row[0];
+        for (size_t pos = 0; pos < names.size();) {
+            size_t end = names.find(' ', pos);
+            if (end == std::string::npos)
+                end = names.size();
+            m_mime[names.substr(pos, end - pos)] = row[1];
+            pos = end + 1;
+        }
+    }
+}
+
+CHttpServer::~CHttpServer() {
+    if (IsRunning())
+        Shutdown();
+    // Routes and the MIME map are ours: an abandoned connection thread gets its last
+    // chance to finish with them here.
+    WaitForAbandoned(5 * kThreadStopMs);
+}
+
+void CHttpServer::AddRoute(const std::string& path, RouteFunction function) {
+    std::lock_guard<std::mutex> lock(m_routeLock);
+    m_routes[path] = std::move(function);
+}
+
+void CHttpServer::SetFileLock(std::recursive_mutex* lock) {
+    m_fileLock = lock;
+}
+
+bool CHttpServer::Start(const std::string& rootFolder, const std::string& defaultPage,
+                        uint16_t port, uint32_t clientTimeoutMs) {
+    bool ok = false;
+    if (!IsRunning()) {
+        m_root = rootFolder;
+        if (!m_root.empty() && m_root.back() != '/')
+            m_root += '/';
+        m_defaultPage = defaultPage;
+        if (m_root.empty())
+            // An empty root would make "/" the web folder: the whole file system.
+            LogMessage("Empty root folder, no file is served", "Start", 0);
+        m_realRoot = m_root.empty() ? std::string() : RealPath(m_root);
+        ok = StartServer(port, clientTimeoutMs);
+    }
+    ServerLogResult(GetLog(), StrPrintf("CHttpServer::Start (%d)", port), ok);
+    return ok;
+}
+
+bool CHttpServer::Shutdown() {
+    bool ok = StopServer();
+    ServerLogResult(GetLog(), "CHttpServer::Shutdown", ok);
+    return ok;
+}
+
+std::string CHttpServer::ContentTypeFor(const std::string& path) const {
+    size_t dot = path.rfind('.');
+    if (dot != std::string::npos) {
+        auto it = m_mime.find(Lower(path.substr(dot + 1)));
+        if (it != m_mime.end())
+            return it->second;
+    }
+    return "text/html";
+}
+
+std::string CHttpServer::HttpDate(std::time_t t) {
+    static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    return StrPrintf("%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[tm.tm_wday % 7], tm.tm_mday,
+                     kMonths[tm.tm_mon % 12], tm.tm_year + 1900, tm.tm_hour, tm.tm_min, tm.tm_sec);
+}
+
+bool CHttpServer::IsRequestComplete(const std::string& request) {
+    // Complete at the first blank line: bytes after it (a body, a pipelined request) must
+    // not keep the request waiting; HandleRequest closes such a connection after answering.
+    return request.find(kHeaderEnd) != std::string::npos;
+}
+
+bool CHttpServer::IsConfined(const std::string& path) const {
+    std::string decoded = PercentDecoded(path);
+    if (decoded.find('\0') != std::string::npos)
+        return false;
+    size_t start = 0;
+    for (;;) {
+        size_t end = decoded.find_first_of("/\\", start);
+        if (decoded.compare(start, end == std::string::npos ? std::string::npos : end - start,
+                            "..") == 0)
+            return false;
+        if (end == std::string::npos)
+            return true;
+        start = end + 1;
+    }
+}
+
+bool CHttpServer::ReadFile(const std::string& path, std::string& body) {
+    if (m_root.empty())
+        return false;
+    size_t first = path.find_first_not_of('/');
+    std::string full = m_root + (first == std::string::npos ? std::string() : path.substr(first));
+
+    std::unique_lock<std::recursive_mutex> lock;
+    if (std::recursive_mutex* fileLock = m_fileLock)
+        lock = std::unique_lock<std::recursive_mutex>(*fileLock);
+
+    // A symbolic link may point anywhere; what counts is where the file really is.
+    std::string realRoot = m_realRoot.empty() ? RealPath(m_root) : m_realRoot;
+    std::string realFile = RealPath(full);
+    if (realRoot.empty() || realFile.empty())
+        return false;
+    if (realFile.compare(0, realRoot.size(), realRoot) != 0 ||
+        (realFile.size() > realRoot.size() && realRoot != "/" &&
+         realFile[realRoot.size()] != '/')) {
+        LogWarningMessage("Request path outside the web folder refused", "ReadFile", 404);
+        return false;
+    }
+    int fd = open(realFile.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok) {
+        body.resize(static_cast<size_t>(st.st_size));
+        size_t got = 0;
+        while (got < body.size()) {
+            ssize_t n = read(fd, body.data() + got, body.size() - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += static_cast<size_t>(n);
+        }
+        body.resize(got);  // a file that shrank meanwhile is sent as it is now
+    }
+    close(fd);
+    return ok;
+}
+
+bool CHttpServer::HandleRequest(const std::string& request, std::string& response,
+                                bool& keepAlive) {
+    std::string status = "200 OK";
+    size_t blank = request.find(' ');
+    if (blank == std::string::npos) {
+        LogMessage("No 'space' found in Request String #2", "ParseRequest", 0);
+        return false;
+    }
+    size_t headerEnd = request.find(kHeaderEnd);
+    std::string_view header(request.data(),
+                            headerEnd == std::string::npos ? request.size() : headerEnd + 2);
+    std::string method = request.substr(0, blank);
+
+    std::string path;
+    if (method != "GET") {
+        status = "501 Not Implemented";
+        path = "/mna.html";
+    } else {
+        size_t end = request.find_first_of(" \r\n", blank + 1);
+        path = request.substr(blank + 1, end == std::string::npos ? end : end - blank - 1);
+        if (path == "/")
+            path = m_defaultPage;
+        for (size_t at; (at = path.find("%20")) != std::string::npos;)
+            path.replace(at, 3, " ");
+    }
+    if (header.find("\nConnection: Keep-Alive") != std::string_view::npos)
+        keepAlive = true;
+    // A body or a second request behind this one is not read; answering and closing keeps
+    // its bytes from being taken for a request of their own.
+    if (method != "GET" ||
+        (headerEnd != std::string::npos && headerEnd + kHeaderEnd.size() != request.size()))
+        keepAlive = false;
+
+    const std::string contentType = ContentTypeFor(path);
+    const std::string date = HttpDate(std::time(nullptr));
+
+    RouteFunction route;
+    {
+        std::lock_guard<std::mutex> lock(m_routeLock);
+        auto it = m_routes.find(path);
+        if (it != m_routes.end())
+            route = it->second;
+    }
+    std::string body;
+    bool found = true;
+    if (route) {
+        body = route();
+    } else if (!IsConfined(path)) {
+        LogWarningMessage(StrPrintf("Request path outside the web folder refused: %s",
+                                    CXmlDoc::EscapeText(path.substr(0, 200), false).c_str())
+                              .c_str(),
+                          "ParseRequest", 404);
+        found = false;
+    } else {
+        found = ReadFile(path, body);
+    }
+    if (!found) {
+        keepAlive = false;
+        response = StrPrintf(
+            "HTTP/1.0 %s\r\nContent-Length: %d\r\nContent-Type: text/html\r\nDate: %s\r\n"
+            "Server: %s\r\n\r\n%s",
+            "404 Resource not found", 0, date.c_str(), kServerName, "");
+        return true;
+    }
+    response = StrPrintf(kResponseHeader, status.c_str(), date.c_str(), kServerName, body.size(),
+                         keepAlive ? "Keep-Alive" : "close", contentType.c_str());
+    response += body;
+    return true;
+}
+
+}  // namespace zm

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <atomic>
+#include <ctime>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "web/GenericServer.h"
+
+namespace zm {
+
+// The embedded HTTP/1.0 server: registered routes answer with a function's text, any other
+// path is a file of the web folder, read under the file lock of the writer that keeps those
+// files, so that a file is never served half-written.
+class CHttpServer : public CGenericServer {
+  public:
+    using RouteFunction = std::function<std::string()>;
+
+    static constexpr const char* kServerName = "ZorManagerWebServer/1.0";
+
+    explicit CHttpServer(CLog* log = nullptr);
+    ~CHttpServer() override;
+
+    void AddRoute(const std::string& path, RouteFunction function);
+    // The lock of the files in the web folder; none by default. Must outlive the server.
+    void SetFileLock(std::recursive_mutex* lock);
+
+    // rootFolder gets a trailing "/" when it has none. Logged as "CHttpServer::Start (port)".
+    bool Start(const std::string& rootFolder, const std::string& defaultPage, uint16_t port,
+               uint32_t clientTimeoutMs);
+    // false when a thread had to be abandoned. Logged as "CHttpServer::Shutdown".
+    bool Shutdown();
+
+    const std::string& GetRootFolder() const { return m_root; }
+    const std::string& GetDefaultPage() const { return m_defaultPage; }
+    // Content type for a path by its extension; "text/html" when unknown.
+    std::string ContentTypeFor(const std::string& path) const;
+
+    // "%a, %d %b %Y %H:%M:%S GMT" in English whatever the locale.
+    static std::string HttpDate(std::time_t t);
+
+  protected:
+    bool IsRequestComplete(const std::string& request) override;
+    bool HandleRequest(const std::string& request, std::string& response, bool& keepAlive) override;
+
+  private:
+    // Reads root + path into body; false for a missing file, a folder, or a path that
+    // would leave the web folder.
+    bool ReadFile(const std::string& path, std::string& body);
+    bool IsConfined(const std::string& path) const;
+
+    std::string m_root;
+    std::string m_realRoot;  // resolved at start; again per request while it does not exist
+    std::string m_defaultPage;
+    std::map<std::string, std::string> m_mime;
+    mutable std::mutex m_routeLock;
+    std::map<std::string, RouteFunction> m_routes;
+    std::atomic<std::recursive_mutex*> m_fileLock{nullptr};
+};
+
+}  // namespace zm
