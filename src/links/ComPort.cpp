@@ -254,7 +254,8 @@ bool CComPort::Read(std::uint8_t* pBuffer, std::int32_t nWanted, std::int32_t& n
     }
     std::memset(pBuffer, 0, static_cast<size_t>(nWanted));
 
-    const int nTotalMs = (nTimeOutMs > 0 ? nTimeOutMs : kDefaultReadTimeOutMs) + nWanted;
+    const long long nTotalMs =
+        static_cast<long long>(nTimeOutMs > 0 ? nTimeOutMs : kDefaultReadTimeOutMs) + nWanted;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(nTotalMs);
     std::int32_t nGot = 0;
     Clock::time_point lastByte{};
@@ -317,7 +318,8 @@ bool CComPort::Write(const std::uint8_t* pData, std::int32_t nCount) {
     if (bPurged && pData != nullptr && nCount >= 0) {
         const int fd = m_fd;
         const Clock::time_point deadline =
-            Clock::now() + std::chrono::milliseconds(kWriteTimeOutMs + nCount);
+            Clock::now() +
+            std::chrono::milliseconds(static_cast<long long>(kWriteTimeOutMs) + nCount);
         std::int32_t nDone = 0;
         bool bFailed = fd < 0;
         while (!bFailed && nDone < nCount) {

@@ -1,13 +1,11 @@
 #include "links/LinkLog.h"
 
-#include <cstdio>
+#include "base/AppLogs.h"
 
 namespace zm {
 
-// HOOK(run-log): until the process-wide run log accessor is merged, the line goes to
-// standard error. Replace with the run log's AddWarning before this branch is done.
-void LinkLogWarning(const std::string& sLine) {
-    std::fprintf(stderr, "%s\n", sLine.c_str());
+void LinkLogWarning(const std::string& sText) {
+    RunLog().AddWarning("<li><dt> %s</li>", sText.c_str());
 }
 
 }  // namespace zm

@@ -4,7 +4,7 @@
 
 namespace zm {
 
-// Writes one line (an HTML list item) to the process run log in orange.
-void LinkLogWarning(const std::string& sLine);
+// Writes one orange entry to the run log: "<li><dt> " + text + "</li>".
+void LinkLogWarning(const std::string& sText);
 
 }  // namespace zm

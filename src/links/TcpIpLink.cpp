@@ -34,8 +34,9 @@ bool CTcpIpLink::Open(const LinkSettings& settings) {
         static std::once_flag s_noted;
         std::call_once(s_noted, [] {
             LinkLogWarning(
-                "<li><dt> TcpIp-Link: ICMP echo is not permitted for this process; "
-                "hosts are not checked before connecting.</li>");
+                "TcpIp-Link: ICMP echo is not permitted for this process; hosts are not "
+                "checked before connecting, the connection attempt alone is bounded by the "
+                "time-out.");
         });
     }
     return m_socket.Connect();

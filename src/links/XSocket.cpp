@@ -14,6 +14,7 @@
 #include <iterator>
 
 #include "links/SysError.h"
+#include "platform/IcmpEcho.h"
 
 namespace zm {
 
@@ -50,20 +51,19 @@ constexpr ErrnoCode kErrnoCodes[] = {
 constexpr std::int32_t kCodeTryAgain = 11002;
 constexpr std::int32_t kCodeNoRecovery = 11003;
 
-std::int32_t CodeFromGai(int nGai) {
-    switch (nGai) {
-        case EAI_AGAIN:
-            return kCodeTryAgain;
-        case EAI_NONAME:
-#ifdef EAI_NODATA
-        case EAI_NODATA:
-#endif
-        case EAI_FAMILY:
+std::int32_t CodeFromLookup(const platform::ResolveResult& r) {
+    switch (r.status) {
+        case platform::ResolveStatus::Ok:
+            return kSockNoError;
+        case platform::ResolveStatus::NotFound:
             return kSockWsaHostNotFound;
-        case EAI_SYSTEM:
-            return CXSocket::CodeFromErrno(errno);
-        default:
+        case platform::ResolveStatus::TryAgain:
+            return kCodeTryAgain;
+        case platform::ResolveStatus::Failed:
             break;
+    }
+    if (r.nGaiError == EAI_SYSTEM && r.nErrno != 0) {
+        return CXSocket::CodeFromErrno(r.nErrno);
     }
     return kCodeNoRecovery;
 }
@@ -174,22 +174,18 @@ bool CXSocket::Connect() {
         return fail(CodeFromErrno(EINVAL));
     }
 
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = nType;
-    hints.ai_protocol = nProtocol;
-    addrinfo* pList = nullptr;
-    const int nGai = ::getaddrinfo(m_settings.sAddress.c_str(), nullptr, &hints, &pList);
-    if (nGai != 0 || pList == nullptr) {
-        return fail(nGai != 0 ? CodeFromGai(nGai) : kSockWsaHostNotFound);
+    // Name lookup and connection share one time-out: neither an unreachable name server
+    // nor a host that drops the connection request may hold the caller longer.
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(TimeOut(0));
+    const platform::ResolveResult resolved = platform::ResolveIpv4(m_settings.sAddress, TimeOut(0));
+    if (resolved.status != platform::ResolveStatus::Ok) {
+        return fail(CodeFromLookup(resolved));
     }
-    sockaddr_in to = *reinterpret_cast<const sockaddr_in*>(pList->ai_addr);
-    ::freeaddrinfo(pList);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = resolved.nAddress;
     to.sin_port = htons(static_cast<std::uint16_t>(m_settings.nPort));
 
-    // Bounded connect: a host that answers echo but drops the connection request must
-    // not hold the caller for the system's minutes-long connect time-out.
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(TimeOut(0));
     if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
         if (errno != EINPROGRESS && errno != EINTR) {
             return fail(CodeFromErrno(errno));

@@ -347,6 +347,29 @@ TEST_F(ComPortLinkTest, FailedWriteWhenThePortIsGoneReopensAndReportsOpeningErro
     EXPECT_FALSE(link.IsOpen());
 }
 
+TEST(ComPortLinkWrite, WriteTimeOutReopensAndTheReopenLeavesNoError) {
+    PtyPeer peer;
+    // Opened before the link takes the port exclusively, to suspend output on the line
+    // as a stuck flow control would: nothing can be sent.
+    const int fd = ::open(peer.Name().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(fd, 0) << std::strerror(errno);
+    CComPortLink link;
+    ASSERT_TRUE(link.Open(SettingsFor(peer.Name())));
+    ASSERT_EQ(::tcflow(fd, TCOOFF), 0);
+    std::int32_t nSent = 0;
+    const auto start = Clock::now();
+    const bool bOk = link.Write(Bytes("request"), 7, nSent, 0);
+    const long long ms = MsSince(start);
+    ::tcflow(fd, TCOON);
+    ::close(fd);
+    EXPECT_FALSE(bOk);
+    EXPECT_GE(ms, 1990);  // 2000 ms + 1 ms per byte
+    EXPECT_LT(ms, 3500);
+    // The port is still there, so the reopen succeeds and the error it leaves is 0.
+    EXPECT_TRUE(link.IsOpen());
+    EXPECT_EQ(ErrorCode(link), 0);
+}
+
 TEST_F(ComPortLinkTest, ReadWhenThePeerHangsUpFailsAtOnce) {
     peer.CloseMaster();
     std::uint8_t buf[4];

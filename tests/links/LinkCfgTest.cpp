@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "TempDir.h"
 #include "base/Ini.h"
 #include "links/ComPortLink.h"
 #include "links/EmulationLink.h"
 #include "links/TcpIpLink.h"
+#include "support/TempDir.h"
 
 using namespace zm;
 

@@ -10,12 +10,16 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "base/AppLogs.h"
 #include "links/TcpIpLink.h"
 #include "platform/IcmpEcho.h"
+#include "support/TempDir.h"
 
 using namespace zm;
 using Clock = std::chrono::steady_clock;
@@ -381,6 +385,35 @@ TEST_P(TcpIpLinkTest, ReopeningAnOpenLinkReplacesItsConnection) {
     EXPECT_EQ(::recv(first, &c, 1, 0), 0);
     ::close(first);
     ::close(second);
+}
+
+// In a child process, so that the once-per-process note is not already used up by
+// other tests of this program.
+TEST(TcpIpLinkRunLog, UnavailableEchoIsNotedOncePerProcess) {
+    test::TempDir dir;
+    EXPECT_EXIT(
+        {
+            RunLog().SetFolder(dir.path().string());
+            RunLog().Open("RunLog", true);
+            platform::SetIcmpEchoAllowed(false);
+            Listener server;
+            for (int i = 0; i < 3; ++i) {
+                CTcpIpLink link;
+                link.Open(Loopback(server.Port()));
+            }
+            RunLog().Close();
+            std::ifstream in(dir.path() / "RunLog.html");
+            std::stringstream text;
+            text << in.rdbuf();
+            const std::string s = text.str();
+            size_t nCount = 0;
+            for (size_t at = s.find("ICMP echo is not permitted"); at != std::string::npos;
+                 at = s.find("ICMP echo is not permitted", at + 1)) {
+                ++nCount;
+            }
+            std::exit(nCount == 1 ? 0 : 10 + static_cast<int>(nCount));
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(EchoCheck, TcpIpLinkTest, ::testing::Values(true, false),

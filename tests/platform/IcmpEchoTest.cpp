@@ -1,3 +1,5 @@
+#include <arpa/inet.h>
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -79,4 +81,29 @@ TEST(IcmpEcho, SwitchedOffReportsUnavailable) {
     EXPECT_LT(MsSince(start), 100);
     SetIcmpEchoAllowed(true);
     EXPECT_EQ(r.status, IcmpEchoStatus::Unavailable);
+}
+
+TEST(ResolveIpv4, AddressesNamesAndFailures) {
+    const struct {
+        const char* pszHost;
+        ResolveStatus status;
+        std::uint32_t nHostOrder;  // checked when not 0
+    } cases[] = {
+        {"127.0.0.1", ResolveStatus::Ok, 0x7F000001},
+        {"10.20.30.40", ResolveStatus::Ok, 0x0A141E28},
+        {"localhost", ResolveStatus::Ok, 0},
+        {"no-such-host.invalid", ResolveStatus::NotFound, 0},
+        {"", ResolveStatus::NotFound, 0},
+    };
+    for (const auto& c : cases) {
+        const auto start = Clock::now();
+        const ResolveResult r = ResolveIpv4(c.pszHost, 3000);
+        EXPECT_LT(MsSince(start), 2000) << c.pszHost;
+        EXPECT_EQ(r.status, c.status) << c.pszHost;
+        if (c.nHostOrder != 0) {
+            EXPECT_EQ(ntohl(r.nAddress), c.nHostOrder) << c.pszHost;
+        }
+    }
+    // A dotted address needs no lookup, so not even a zero time-out stops it.
+    EXPECT_EQ(ResolveIpv4("192.168.7.9", 0).status, ResolveStatus::Ok);
 }

@@ -13,7 +13,11 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace zm::platform {
@@ -69,25 +73,68 @@ int OpenEchoSocket(bool& bRaw, int& nErrno) {
     return -1;
 }
 
-bool Resolve(const std::string& sHost, in_addr& addr) {
-    if (sHost.empty()) {
-        return false;
-    }
-    if (::inet_pton(AF_INET, sHost.c_str(), &addr) == 1) {
-        return true;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    addrinfo* pList = nullptr;
-    if (::getaddrinfo(sHost.c_str(), nullptr, &hints, &pList) != 0 || pList == nullptr) {
-        return false;
-    }
-    addr = reinterpret_cast<const sockaddr_in*>(pList->ai_addr)->sin_addr;
-    ::freeaddrinfo(pList);
-    return true;
-}
-
 }  // namespace
+
+ResolveResult ResolveIpv4(const std::string& sHost, int nTimeOutMs) {
+    ResolveResult result;
+    if (sHost.empty()) {
+        result.status = ResolveStatus::NotFound;
+        result.nGaiError = EAI_NONAME;
+        return result;
+    }
+    in_addr addr{};
+    if (::inet_pton(AF_INET, sHost.c_str(), &addr) == 1) {
+        result.status = ResolveStatus::Ok;
+        result.nAddress = addr.s_addr;
+        return result;
+    }
+
+    // Shared with the lookup thread, which may outlive this call.
+    struct Lookup {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool bDone = false;
+        ResolveResult result;
+    };
+    auto pLookup = std::make_shared<Lookup>();
+    auto run = [pLookup, sHost] {
+        ResolveResult r;
+        addrinfo hints{};
+        hints.ai_family = AF_INET;
+        addrinfo* pList = nullptr;
+        r.nGaiError = ::getaddrinfo(sHost.c_str(), nullptr, &hints, &pList);
+        r.nErrno = errno;
+        if (r.nGaiError == 0 && pList != nullptr) {
+            r.status = ResolveStatus::Ok;
+            r.nAddress = reinterpret_cast<const sockaddr_in*>(pList->ai_addr)->sin_addr.s_addr;
+        } else if (r.nGaiError == EAI_NONAME || r.nGaiError == EAI_NODATA ||
+                   r.nGaiError == EAI_FAMILY || r.nGaiError == 0) {
+            r.status = ResolveStatus::NotFound;
+        } else if (r.nGaiError == EAI_AGAIN) {
+            r.status = ResolveStatus::TryAgain;
+        }
+        if (pList != nullptr) {
+            ::freeaddrinfo(pList);
+        }
+        const std::lock_guard lock(pLookup->mutex);
+        pLookup->result = r;
+        pLookup->bDone = true;
+        pLookup->done.notify_all();
+    };
+    try {
+        std::thread(run).detach();
+    } catch (const std::system_error&) {
+        run();  // no thread to spare: look up here, unbounded but not lost
+    }
+    std::unique_lock lock(pLookup->mutex);
+    if (!pLookup->done.wait_for(lock, std::chrono::milliseconds(std::max(nTimeOutMs, 0)),
+                                [&] { return pLookup->bDone; })) {
+        result.status = ResolveStatus::TryAgain;
+        result.nGaiError = EAI_AGAIN;
+        return result;
+    }
+    return pLookup->result;
+}
 
 void SetIcmpEchoAllowed(bool bAllowed) {
     g_bAllowed = bAllowed;
@@ -104,6 +151,7 @@ bool IcmpEchoAvailable() {
 }
 
 IcmpEchoResult IcmpEcho(const std::string& sHost, int nTtl, int nTimeOutMs, int nDataSize) {
+    const Clock::time_point begin = Clock::now();
     IcmpEchoResult result;
     if (!g_bAllowed) {
         result.status = IcmpEchoStatus::Unavailable;
@@ -122,11 +170,13 @@ IcmpEchoResult IcmpEcho(const std::string& sHost, int nTtl, int nTimeOutMs, int 
         return result;
     }
     // Only now: a process that cannot send echo at all should hear that, whatever the host.
-    in_addr target{};
-    if (!Resolve(sHost, target)) {
+    const ResolveResult resolved = ResolveIpv4(sHost, nTimeOutMs);
+    if (resolved.status != ResolveStatus::Ok) {
         result.status = IcmpEchoStatus::ResolveFailed;
         return result;
     }
+    in_addr target{};
+    target.s_addr = resolved.nAddress;
     if (::setsockopt(sock.fd, IPPROTO_IP, IP_TTL, &nTtl, sizeof nTtl) != 0) {
         result.nErrno = errno;
         return result;
@@ -155,7 +205,7 @@ IcmpEchoResult IcmpEcho(const std::string& sHost, int nTtl, int nTimeOutMs, int 
         return result;
     }
 
-    const Clock::time_point deadline = start + std::chrono::milliseconds(std::max(nTimeOutMs, 0));
+    const Clock::time_point deadline = begin + std::chrono::milliseconds(std::max(nTimeOutMs, 0));
     std::vector<std::uint8_t> reply(request.size() + 60 + 8);
     for (;;) {
         const auto left =
