@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "device/zor/ZorParams.h"
 
@@ -191,6 +192,24 @@ TEST(ZorParamsOld, ConvertsTheOlderLayout) {
     EXPECT_EQ(back.GetI16(88), 1500);
     EXPECT_EQ(back.GetI16(90), 700);
     EXPECT_EQ(back.DeviceNum(), "OLD-1");
+}
+
+TEST(DecodeDevParams, TakesNewConvertsOldRejectsOthers) {
+    ZorParams block = DefaultZorParams("NEW");
+    block.SetF32(112, 42.5f);
+    ZorParams out;
+    ASSERT_TRUE(DecodeDevParams(block.bytes, out));
+    EXPECT_EQ(out, block);
+    auto old = ToOldParams(block);
+    ZorParams fromOld;
+    ASSERT_TRUE(DecodeDevParams(old, fromOld));
+    EXPECT_EQ(fromOld.MinSigThr(), 42.5f);
+    for (size_t size : {0, 179, 181, 183, 200}) {
+        std::vector<uint8_t> wrong(size, 0x77);
+        ZorParams kept = block;
+        EXPECT_FALSE(DecodeDevParams(wrong, kept)) << size;
+        EXPECT_EQ(kept, block);
+    }
 }
 
 TEST(ZorParamsText, DeviceIdAndNumber) {

@@ -1,7 +1,10 @@
 // The transaction layer against the simulator, over loopback TCP and over its pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <barrier>
+#include <cstdio>
+#include <fstream>
 #include <map>
 #include <regex>
 #include <thread>
@@ -97,7 +100,7 @@ TEST_P(TransactOverSim, ReadsTypeParamsStateDataAndRange) {
     ASSERT_TRUE(params.ok) << params.transcript;
     ASSERT_EQ(params.payload.size(), 182u);
     ZorParams block;
-    std::copy(params.payload.begin(), params.payload.end(), block.bytes.begin());
+    ASSERT_TRUE(DecodeDevParams(params.payload, block));
     EXPECT_EQ(block.MinSigThr(), 321.0f);
     EXPECT_EQ(block.Address(), 5);
     EXPECT_EQ(GetDeviceIdText(block), "HARBOUR-5");
@@ -141,7 +144,8 @@ TEST_P(TransactOverSim, OlderControllerAnswersAreConverted) {
     Exchange params = RunCommand(*transactor, kCmdGetDevParams);
     ASSERT_TRUE(params.ok) << params.transcript;
     ASSERT_EQ(params.payload.size(), 180u);
-    ZorParams block = ConvertOldParams(std::span(params.payload).first<180>());
+    ZorParams block;
+    ASSERT_TRUE(DecodeDevParams(params.payload, block));
     EXPECT_EQ(block.GetI16(88), 1500);
     EXPECT_EQ(block.GetI16(90), 700);
     EXPECT_EQ(block.MinSigThr(), 500.0f);
@@ -399,6 +403,76 @@ TEST(SimControl, RejectsBadLinesAndOptions) {
 
     SimProcess bad({"--tcp-port", "0", "--sensor", "addr=0"});
     EXPECT_FALSE(bad.Ready());
+}
+
+TEST(SimOptions, HelpConfigFileControlPortAndLineTime) {
+    std::string help;
+    {
+        FILE* pipe = popen(ZM_ZOR_SIM " --help", "r");
+        ASSERT_NE(pipe, nullptr);
+        char chunk[512];
+        while (size_t n = fread(chunk, 1, sizeof chunk, pipe)) {
+            help.append(chunk, n);
+        }
+        EXPECT_EQ(pclose(pipe), 0);
+    }
+    for (const char* option : {"--tcp-port", "--bind", "--no-tcp", "--pty", "--sensor",
+                               "--rangefinder", "--latency", "--baud", "--control-port", "--log",
+                               "--config", "--help", "fault KIND", "len600", "param.FIELD"}) {
+        EXPECT_NE(help.find(option), std::string::npos) << option;
+    }
+
+    TempDir dir;
+    {
+        std::ofstream config(dir.file("sim.conf"));
+        config << "# a bus on a serial port only\n"
+                  "no-tcp\n"
+                  "pty\n"
+                  "  sensor addr=12,type=6.1.0.0   # trailing comment\n"
+                  "rangefinder 5\n"
+                  "control-port 0\n"
+                  "baud 9600\n";
+    }
+    SimProcess sim({"--config", dir.file("sim.conf")});
+    ASSERT_TRUE(sim.Ready());
+    EXPECT_EQ(sim.tcpPort, 0);
+    EXPECT_FALSE(sim.ptyPath.empty());
+    ASSERT_GT(sim.controlPort, 0);
+    EXPECT_NE(sim.Control("show").find("sensor addr=12 type=6.1.0.0"), std::string::npos);
+
+    // The control port speaks the same line protocol as standard input.
+    FdLink control = FdLink::Tcp(sim.controlPort);
+    ASSERT_TRUE(control.Open());
+    const std::string line = "set 12 alarm=1\nstats\n";
+    int sent = 0;
+    ASSERT_TRUE(control.Write(reinterpret_cast<const uint8_t*>(line.data()),
+                              static_cast<int>(line.size()), &sent, 0));
+    std::string answers;
+    while (std::count(answers.begin(), answers.end(), '\n') < 2) {
+        uint8_t chunk[128];
+        int got = 0;
+        ASSERT_TRUE(control.Read(chunk, sizeof chunk, &got, 3000));
+        answers.append(chunk, chunk + got);
+    }
+    EXPECT_EQ(answers.rfind("OK\nOK requests=0 ", 0), 0u) << answers;
+
+    // At 9600 baud a state exchange (7 + 27 bytes, 10 bits each) takes at least 35 ms.
+    TestHost host(FdLink::Serial(sim.ptyPath), dir.folder());
+    host.address = 12;
+    CZorTransactor transactor(host);
+    transactor.SetPauseBeforeExchangeMs(0);
+    auto start = std::chrono::steady_clock::now();
+    Bytes payload;
+    ASSERT_TRUE(transactor.Transact(nullptr, "GetDevState", kCmdGetDevState, {}, payload));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::microseconds(35400));
+    ZorState state;
+    ASSERT_TRUE(DecodeDevState(payload, state, nullptr));
+    EXPECT_TRUE(state.Alarm());
+
+    SimProcess badBind({"--tcp-port", "0", "--bind", "localhost-ish"});
+    EXPECT_FALSE(badBind.Ready());
+    SimProcess noConfig({"--config", dir.file("missing.conf")});
+    EXPECT_FALSE(noConfig.Ready());
 }
 
 }  // namespace

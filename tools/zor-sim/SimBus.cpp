@@ -304,6 +304,10 @@ Reply SimBus::Answer(std::span<const uint8_t> request) {
     reply.answered = true;
     reply.delayMs = m_latencyMs;
     ApplyFault(reply);
+    if (m_baud > 0) {
+        reply.lineTimeUs =
+            static_cast<int64_t>(request.size() + reply.bytes.size()) * 10 * 1000000 / m_baud;
+    }
     if (reply.answered) {
         ++m_replies;
     }
@@ -628,6 +632,14 @@ std::string SimBus::Control(const std::string& line, bool& quit) {
             return "ERR usage: latency MS";
         }
         m_latencyMs = static_cast<int>(ms);
+        return "OK";
+    }
+    if (command == "baud") {
+        long baud;
+        if (args.size() != 1 || !ParseInt(args[0], 0, 4000000, baud)) {
+            return "ERR usage: baud N (0 = no line time)";
+        }
+        m_baud = static_cast<int>(baud);
         return "OK";
     }
     if (command == "stats") {

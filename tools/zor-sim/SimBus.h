@@ -55,6 +55,7 @@ struct Reply {
     bool answered = false;  // someone on the bus answers at all
     std::vector<uint8_t> bytes;
     int delayMs = 0;
+    int64_t lineTimeUs = 0;  // request and reply on a serial line of the set speed
     bool closeConnection = false;
     std::string note;  // for the transaction log
 };
@@ -77,6 +78,9 @@ class SimBus {
 
     void SetRangeFinder(std::optional<int> count) { m_rangeFinder = count; }
     void SetLatencyMs(int ms) { m_latencyMs = ms; }
+    // With a speed set, every reply waits as long as request and reply take on such a line
+    // (10 bits per byte), so a pseudo-terminal behaves like a real bus in time.
+    void SetBaud(int baud) { m_baud = baud; }
     bool HasSensors() const { return !m_sensors.empty(); }
     std::string Describe() const;
 
@@ -91,6 +95,7 @@ class SimBus {
     std::optional<int> m_rangeFinder;
     std::deque<Fault> m_faults;
     int m_latencyMs = 0;
+    int m_baud = 0;
     uint64_t m_requests = 0;
     uint64_t m_replies = 0;
 };

@@ -9,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -66,6 +67,8 @@ Bus:
                                          param.Latitude=59.9 param.MeasFlags=0x0201
   --rangefinder N    a range finder at address 101 answering count N
   --latency MS       delay before every reply (default 0)
+  --baud N           add the time request and reply take on a serial line of N baud
+                     (10 bits per byte; default 0 = none)
 
 Control and logging:
   --control-port N   line protocol on 127.0.0.1:N as well as on standard input
@@ -92,6 +95,7 @@ Control lines (answer "OK ..." or "ERR ..."):
                                       the reply, default 3] | len600 | close
   clear                               forget pending faults
   latency MS                          delay before every reply
+  baud N                              line time of N baud (0 = none)
   stats                               counts of requests and replies
   show                                the sensors
   quit                                stop the simulator
@@ -111,6 +115,7 @@ struct Options {
     std::vector<std::string> sensors;
     std::optional<int> rangeFinder;
     int latencyMs = 0;
+    int baud = 0;
     std::string logPath;
 };
 
@@ -336,6 +341,12 @@ bool ParseOptions(std::vector<std::string> args, Options& o, int depth, std::str
                 return false;
             }
             o.latencyMs = n;
+        } else if (arg == "--baud") {
+            if (!value(v) || !ParseInt(v, 0, 4000000, n)) {
+                error = error.empty() ? "--baud needs 0 to 4000000" : error;
+                return false;
+            }
+            o.baud = n;
         } else if (arg == "--log") {
             if (!value(o.logPath)) {
                 return false;
@@ -375,8 +386,8 @@ class Simulator {
                 }
                 fds.push_back({c->fd, events, 0});
             }
-            int timeout = NextTimeoutMs();
-            int rc = poll(fds.data(), fds.size(), timeout);
+            timespec timeout = NextTimeout();
+            int rc = ppoll(fds.data(), fds.size(), &timeout, nullptr);
             if (rc < 0 && errno != EINTR) {
                 std::perror("poll");
                 return 1;
@@ -405,7 +416,8 @@ class Simulator {
     }
 
   private:
-    int NextTimeoutMs() const {
+    // How long poll may sleep: until the next reply is due or a stalled request goes stale.
+    timespec NextTimeout() const {
         auto now = Clock::now();
         auto next = now + std::chrono::milliseconds(1000);
         for (const auto& c : m_conns) {
@@ -416,8 +428,9 @@ class Simulator {
                 next = std::min(next, c->lastRx + kStaleAfter);
             }
         }
-        auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count();
-        return static_cast<int>(std::max<long long>(0, ms + 1));
+        auto ns = std::max<long long>(
+            0, std::chrono::duration_cast<std::chrono::nanoseconds>(next - now).count());
+        return timespec{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
     }
 
     void Handle(Connection& c, short revents) {
@@ -532,7 +545,8 @@ class Simulator {
                 continue;
             }
             Pending p;
-            p.due = Clock::now() + std::chrono::milliseconds(reply.delayMs);
+            p.due = Clock::now() + std::chrono::milliseconds(reply.delayMs) +
+                    std::chrono::microseconds(reply.lineTimeUs);
             p.bytes = std::move(reply.bytes);
             p.close = reply.closeConnection;
             p.note = reply.note;
@@ -618,6 +632,7 @@ int main(int argc, char** argv) {
     }
     bus.SetRangeFinder(options.rangeFinder);
     bus.SetLatencyMs(options.latencyMs);
+    bus.SetBaud(options.baud);
 
     if (!options.logPath.empty()) {
         g_log = options.logPath == "-" ? stderr : std::fopen(options.logPath.c_str(), "a");

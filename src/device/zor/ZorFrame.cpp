@@ -93,9 +93,10 @@ bool CheckZorResponse(std::span<const uint8_t> bytes, uint8_t code, std::vector<
     const int p = length - header - 2;
     auto parseLine = [&](bool ok) {
         if (transcript) {
-            *transcript += StrPrintf(
-                "\r\n%s: [%s, %d bytes]: ", ZorTr(translate, zortext::kParsePacket).c_str(),
-                ZorTr(translate, ok ? zortext::kOk : zortext::kError).c_str(), length);
+            *transcript +=
+                StrPrintf("\r\n%s: [%s, %d %s]: ", ZorTr(translate, zortext::kParsePacket).c_str(),
+                          ZorTr(translate, ok ? zortext::kOk : zortext::kError).c_str(), length,
+                          ZorTr(translate, zortext::kBytes).c_str());
         }
     };
     if (p < 0) {

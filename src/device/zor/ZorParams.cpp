@@ -357,6 +357,18 @@ std::array<uint8_t, ZorParams::kOldSize> ToOldParams(const ZorParams& params) {
     return old;
 }
 
+bool DecodeDevParams(std::span<const uint8_t> payload, ZorParams& params) {
+    if (payload.size() == ZorParams::kSize) {
+        std::memcpy(params.bytes.data(), payload.data(), ZorParams::kSize);
+        return true;
+    }
+    if (payload.size() == ZorParams::kOldSize) {
+        params = ConvertOldParams(payload.first<ZorParams::kOldSize>());
+        return true;
+    }
+    return false;
+}
+
 std::string GetDeviceIdText(const ZorParams& params) {
     return FirstCharacters(params.DeviceNum(), 16);
 }

@@ -102,6 +102,10 @@ ZorParams ConvertOldParams(std::span<const uint8_t, ZorParams::kOldSize> old);
 // decimetres in signed bytes, so they survive the round trip only to the decimetre.
 std::array<uint8_t, ZorParams::kOldSize> ToOldParams(const ZorParams& params);
 
+// The answer to the parameter request: 182 bytes taken as they are, 180 bytes converted;
+// any other length fails and leaves the block unchanged.
+bool DecodeDevParams(std::span<const uint8_t> payload, ZorParams& params);
+
 // The identification text: the device number cut to at most 16 characters.
 std::string GetDeviceIdText(const ZorParams& params);
 

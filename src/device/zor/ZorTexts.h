@@ -40,6 +40,7 @@ inline constexpr ZorText kBytesReceived{"ZorDevice", "tpZorDevice_bytes_received
 inline constexpr ZorText kGetResponseFailed{"ZorDevice", "tpZorDevice_GetResponse_failed",
                                             "GetResponse failed"};
 inline constexpr ZorText kParsePacket{"ZorDevice", "tpZorDevice_Parse_packet", "Parse packet"};
+inline constexpr ZorText kBytes{"ZorDevice", "tpZorDevice_bytes", "bytes"};
 inline constexpr ZorText kOk{"ZorDevice", "tpZorDevice_Ok", "Ok"};
 inline constexpr ZorText kError{"ZorDevice", "tpZorDevice_Error", "Error"};
 
