@@ -101,9 +101,9 @@ Control lines (answer "OK ..." or "ERR ..."):
   quit                                stop the simulator
 
 Example:
-  zor-sim --tcp-port 11221 --sensor addr=5,type=5.1.0.0,source=sine:600:300:40 &
-  zor-probe --tcp 127.0.0.1:11221 --addr 5 state
-  echo "set 5 alarm=1" | nc -q1 127.0.0.1 <control port>
+  zor-sim --control-port 11222 --sensor addr=5,type=5.1.0.0,source=sine:600:300:40 &
+  printf '\x05\x00\x02\x00\x00\xc0\x49' | nc -q1 127.0.0.1 11221 | xxd
+  echo "set 5 alarm=1" | nc -q1 127.0.0.1 11222
 )";
 
 struct Options {
