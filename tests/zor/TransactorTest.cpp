@@ -400,6 +400,8 @@ TEST(SimControl, RejectsBadLinesAndOptions) {
     EXPECT_EQ(sim.Control("add 9 type=6.0.0.0"), "OK");
     EXPECT_NE(sim.Control("show").find("sensor addr=9 type=6.0.0.0"), std::string::npos);
     EXPECT_EQ(sim.Control("remove 9"), "OK");
+    // A clean stop (under the sanitizers this also checks the simulator for leaks).
+    EXPECT_EQ(sim.Stop(), 0);
 
     SimProcess bad({"--tcp-port", "0", "--sensor", "addr=0"});
     EXPECT_FALSE(bad.Ready());
@@ -468,6 +470,9 @@ TEST(SimOptions, HelpConfigFileControlPortAndLineTime) {
     ZorState state;
     ASSERT_TRUE(DecodeDevState(payload, state, nullptr));
     EXPECT_TRUE(state.Alarm());
+
+    control.Close();
+    EXPECT_EQ(sim.Stop(), 0);
 
     SimProcess badBind({"--tcp-port", "0", "--bind", "localhost-ish"});
     EXPECT_FALSE(badBind.Ready());

@@ -286,6 +286,28 @@ class SimProcess {
             }
         }
     }
+    // Asks the simulator to stop (SIGTERM) and returns its exit status; -1 when it had to be
+    // killed after 3 s.
+    int Stop() {
+        if (m_pid <= 0) {
+            return -1;
+        }
+        kill(m_pid, SIGTERM);
+        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        int status = 0;
+        while (waitpid(m_pid, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > end) {
+                kill(m_pid, SIGKILL);
+                waitpid(m_pid, nullptr, 0);
+                m_pid = -1;
+                return -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        m_pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
     ~SimProcess() {
         if (m_pid > 0) {
             kill(m_pid, SIGKILL);
