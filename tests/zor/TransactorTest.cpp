@@ -397,6 +397,8 @@ TEST(SimControl, RejectsBadLinesAndOptions) {
                              "rf -1", "set 5 records=99", "set 5 source=sine:1:2:0", "bogus"}) {
         EXPECT_EQ(sim.Control(line).rfind("ERR ", 0), 0u) << line;
     }
+    EXPECT_EQ(sim.Control("add 010 type=6.0.0.0,statebyte.0=0x7F"), "OK");  // decimal 10
+    EXPECT_NE(sim.Control("show").find("sensor addr=10 "), std::string::npos);
     EXPECT_EQ(sim.Control("add 9 type=6.0.0.0"), "OK");
     EXPECT_NE(sim.Control("show").find("sensor addr=9 type=6.0.0.0"), std::string::npos);
     EXPECT_EQ(sim.Control("remove 9"), "OK");

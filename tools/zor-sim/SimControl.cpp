@@ -44,7 +44,9 @@ bool ParseInt(const std::string& text, long lo, long hi, long& value) {
         return false;
     }
     char* end = nullptr;
-    value = std::strtol(text.c_str(), &end, 0);
+    // Decimal, or hexadecimal with "0x"; a leading zero does not make octal of an address.
+    bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    value = std::strtol(text.c_str(), &end, hex ? 16 : 10);
     return end && *end == '\0' && value >= lo && value <= hi;
 }
 
