@@ -10,7 +10,6 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -22,6 +21,7 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "device/zor/ZorTransactor.h"
+#include "platform/NamedLock.h"
 
 namespace zm::test {
 
@@ -185,11 +186,12 @@ class FdLink : public IZorLink {
 };
 
 // The device side of a transaction: one link, the keep-link switch, and the machine-wide
-// channel lock as a lock file held with flock in a given folder.
+// channel lock of the platform layer.
 class TestHost : public IZorChannelHost {
   public:
-    TestHost(FdLink link, std::string lockFolder)
-        : m_link(std::move(link)), m_lockFolder(std::move(lockFolder)) {}
+    // Channel lock names get the prefix, so that tests running at the same time never meet.
+    TestHost(FdLink link, std::string lockPrefix)
+        : m_link(std::move(link)), m_lockPrefix(std::move(lockPrefix)) {}
     ~TestHost() override { ReleaseNamedLock(); }
 
     void EnterLinkLock() override { m_linkLock.lock(); }
@@ -199,31 +201,17 @@ class TestHost : public IZorChannelHost {
     void CloseLink() override { m_link.Close(); }
     bool KeepLink() override { return keepLink; }
     bool AcquireNamedLock(const std::string& name, int timeoutMs) override {
-        std::string file = m_lockFolder;
-        for (char c : name) {
-            file += std::isalnum(static_cast<unsigned char>(c)) ? std::string(1, c)
-                                                                : std::to_string(int(c)) + "_";
-        }
-        m_lockFd = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (m_lockFd < 0) {
+        m_channelLock = std::make_unique<platform::NamedLock>(m_lockPrefix + name);
+        if (m_channelLock->Acquire(timeoutMs) != platform::NamedLock::Result::kAcquired) {
+            m_channelLock.reset();
             return false;
-        }
-        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (flock(m_lockFd, LOCK_EX | LOCK_NB) != 0) {
-            if (std::chrono::steady_clock::now() >= end) {
-                close(m_lockFd);
-                m_lockFd = -1;
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         return true;
     }
     void ReleaseNamedLock() override {
-        if (m_lockFd >= 0) {
-            flock(m_lockFd, LOCK_UN);
-            close(m_lockFd);
-            m_lockFd = -1;
+        if (m_channelLock) {
+            m_channelLock->Unlock();
+            m_channelLock.reset();
         }
     }
     uint8_t BusAddress() override { return address; }
@@ -239,9 +227,9 @@ class TestHost : public IZorChannelHost {
 
   private:
     FdLink m_link;
-    std::string m_lockFolder;
+    std::string m_lockPrefix;
     std::recursive_mutex m_linkLock;
-    int m_lockFd = -1;
+    std::unique_ptr<platform::NamedLock> m_channelLock;
 };
 
 // The simulator as a child process. Its standard output is read line by line; its standard
