@@ -24,6 +24,9 @@ class FakeDevices : public IWebDeviceSource {
   public:
     std::vector<WebDevice> SnapshotDevices() override {
         std::lock_guard<std::mutex> lock(mutex);
+        // A device that joins while a page is open.
+        if (++calls == joinAfterCalls)
+            devices.push_back(joining);
         return devices;
     }
     bool SnapshotDevice(const std::string& name, WebDevice& device) override {
@@ -37,7 +40,17 @@ class FakeDevices : public IWebDeviceSource {
     }
     std::mutex mutex;
     std::vector<WebDevice> devices;
+    int calls = 0;
+    int joinAfterCalls = -1;
+    WebDevice joining;
 };
+
+size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
 
 // The standard output of a shell command.
 std::string CommandOutput(const std::string& cmd) {
@@ -189,20 +202,51 @@ TEST_F(WebRoutesTest, HeadlessBrowserPlacesMarkers) {
         std::lock_guard<std::mutex> lock(devices.mutex);
         devices.devices = {{"North", 0, 0, 0, 59.4, 24.7, "", 1, ""},
                            {"South", 0, 0, 0, 59.3, 24.6, "", 5, ""}};
+        // the page itself, then two polls with two devices
+        devices.joinAfterCalls = 4;
+        devices.joining = {"East/1", 0, 0, 0, 59.35, 24.9, "", 3, ""};
     }
     report.UpdatePlacemark("North", 59.4, 24.7, 0, "Good.png", "", "", "");
     report.UpdatePlacemark("South", 59.3, 24.6, 0, "Alarm.png", "", "", "");
+    report.UpdatePlacemark("East/1", 59.35, 24.9, 0, "Wait.png", "", "", "");
     report.Flush();
+    // A page of the same origin holds the map page in a frame, calls the functions the
+    // desktop map calls, and writes what it found into its own document.
+    test::WriteBytes(report.GetReportFolder() + "probe.html", R"(<html><body>
+<iframe id="f" src="/preview-embedded" width="800" height="600"></iframe>
+<pre id="out"></pre>
+<script>
+setTimeout(function () {
+    var out = [];
+    var w = document.getElementById('f').contentWindow;
+    try {
+        w.flyTo('59.5', '24.8', '14');
+        w.flyToAllDevices();
+        w.flyToSelectedDevices('North', 'South');
+        out.push('calls:ok');
+    } catch (e) {
+        out.push('calls:' + e);
+    }
+    var icons = w.document.querySelectorAll('.leaflet-marker-icon');
+    for (var i = 0; i < icons.length; i++)
+        out.push('marker:' + icons[i].getAttribute('src'));
+    document.getElementById('out').textContent = out.join('\n');
+}, 3500);
+</script></body></html>)");
     Start();
     const std::string cmd =
         std::string("timeout 60 ") + browser +
         " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run "
         "--disable-background-networking --disable-component-update --disable-sync "
         "--user-data-dir=" +
-        dir.folder() + "chromium --virtual-time-budget=5000 --dump-dom " + Url("/preview-embedded");
+        dir.folder() + "chromium --virtual-time-budget=4500 --dump-dom " + Url("/probe.html");
     const std::string dom = CommandOutput(cmd);
-    EXPECT_NE(dom.find("../images/Good.png"), std::string::npos) << dom.substr(0, 2000);
-    EXPECT_NE(dom.find("../images/Alarm.png"), std::string::npos);
+    EXPECT_NE(dom.find("calls:ok\n"), std::string::npos) << dom.substr(0, 2000);
+    // One marker per device with its state icon; the third came without a reload.
+    EXPECT_EQ(Count(dom, "marker:../images/"), 3u) << dom.substr(0, 2000);
+    EXPECT_EQ(Count(dom, "marker:../images/Good.png"), 1u);
+    EXPECT_EQ(Count(dom, "marker:../images/Alarm.png"), 1u);
+    EXPECT_EQ(Count(dom, "marker:../images/Wait.png"), 1u);
 }
 
 }  // namespace
