@@ -323,6 +323,8 @@ bool CKmlReport::WriteFile(const std::string& path, std::string_view bytes) {
 }
 
 bool CKmlReport::CreateReportResourceFiles() {
+    // Also run while the server is up (a main report made anew): no half-written icon.
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     if (m_reportFolder.empty())
         return false;
     bool ok = true;
