@@ -360,6 +360,10 @@ body { font-family: arial; font-size: 13px; margin: 0; padding: 0; overflow: hid
 
 }  // namespace
 
+std::string PreviewEmbeddedAddress(int port) {
+    return StrPrintf("http://localhost:%d%s", port, PreviewRecord::kEmbeddedPath);
+}
+
 void PreviewCenter(const std::vector<WebDevice>& devices, double& lat, double& lon) {
     for (const WebDevice& d : devices) {
         if (d.latitude != 0.0 && d.longitude != 0.0 && std::isfinite(d.latitude) &&

@@ -20,6 +20,10 @@ struct PreviewRecord {
 inline constexpr double kDefaultCenterLat = 48.523386;
 inline constexpr double kDefaultCenterLon = 44.664271;
 
+// The address of the embedded page on this machine, which the web log is opened on after
+// every start attempt of the server: "http://localhost:8889/preview-embedded".
+std::string PreviewEmbeddedAddress(int port = PreviewRecord::kPort);
+
 // The position of the first device whose latitude and longitude are both non-zero, else
 // the default centre.
 void PreviewCenter(const std::vector<WebDevice>& devices, double& lat, double& lon);

@@ -72,6 +72,7 @@ std::string Curl(const std::string& args) {
 }
 
 TEST(PreviewPage, CentreAndVariants) {
+    EXPECT_EQ(PreviewEmbeddedAddress(), "http://localhost:8889/preview-embedded");
     double lat = 0, lon = 0;
     PreviewCenter({}, lat, lon);
     EXPECT_EQ(lat, 48.523386);
