@@ -22,6 +22,8 @@ ZM_PACKAGES=(
     curl                 # tests: a real HTTP client against the embedded server
     iputils-ping         # tests: cross-check of ICMP echo availability
     procps               # tests: process inspection (ps, pkill)
+    libxml2-utils        # tests: xmllint, an independent reader of the KML files
+    chromium             # tests: a headless browser loads the preview page and its markers
 )
 
 zm_missing_packages() {

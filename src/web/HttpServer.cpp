@@ -41,8 +41,8 @@ int HexValue(char c) {
     return -1;
 }
 
-// Every %XX decoded, only to judge where a path leads; the file itself is looked up with
-// the path as the client sent it.
+// Every %XX decoded. The confinement check decodes once more, so an escaped escape of
+// ".." is refused too.
 std::string PercentDecoded(const std::string& path) {
     std::string out;
     for (size_t i = 0; i < path.size(); ++i) {
@@ -269,8 +269,9 @@ bool CHttpServer::HandleRequest(const std::string& request, std::string& respons
         path = request.substr(blank + 1, end == std::string::npos ? end : end - blank - 1);
         if (path == "/")
             path = m_defaultPage;
-        for (size_t at; (at = path.find("%20")) != std::string::npos;)
-            path.replace(at, 3, " ");
+        // Every escape is decoded, not only "%20": browsers escape each byte of a
+        // non-ASCII device name, whose KML file would otherwise never be found.
+        path = PercentDecoded(path);
     }
     if (header.find("\nConnection: Keep-Alive") != std::string_view::npos)
         keepAlive = true;

@@ -195,6 +195,7 @@ class HttpServerTest : public ::testing::Test {
         WriteFile(root / "images" / "Good.PNG", kPng);
         WriteFile(root / "index.txt", "index");
         WriteFile(root / "with blank.txt", "blank");
+        WriteFile(root / "Причал #1.txt", "pier");
         WriteFile(root / "mna.html", "<html>method not allowed</html>");
         WriteFile(dir.path() / "secret.txt", "SECRET");
         fs::create_symlink(dir.path() / "secret.txt", root / "out.txt");
@@ -296,6 +297,8 @@ TEST_F(HttpServerTest, CurlGetsFilesRoutesAndTypes) {
 
     EXPECT_EQ(Curl(Url("/device-list")), "A;B;");
     EXPECT_EQ(Curl(Url("/with%20blank.txt")), "blank");
+    // Browsers percent-encode every byte outside plain ASCII, and '#'.
+    EXPECT_EQ(Curl(Url("/%D0%9F%D1%80%D0%B8%D1%87%D0%B0%D0%BB%20%231.txt")), "pier");
     EXPECT_EQ(Curl(Url("/in.txt")), "index");  // a link that stays inside is fine
 }
 

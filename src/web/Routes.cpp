@@ -1,0 +1,61 @@
+#include "web/Routes.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "base/Log.h"
+#include "web/HttpServer.h"
+#include "web/PreviewPage.h"
+#include "web/XmlDoc.h"
+
+namespace zm {
+
+std::string DeviceListText(IWebDeviceSource& source) {
+    std::string text;
+    for (const WebDevice& d : source.SnapshotDevices())
+        text += d.name + ";";
+    return text;
+}
+
+std::string FirstDeviceName(IWebDeviceSource& source) {
+    std::vector<WebDevice> devices = source.SnapshotDevices();
+    return devices.empty() ? std::string() : devices.front().name;
+}
+
+void RegisterWebRoutes(CHttpServer& server, IWebDeviceSource& source) {
+    IWebDeviceSource* s = &source;
+    auto page = [s](bool embedded) {
+        double lat, lon;
+        PreviewCenter(s->SnapshotDevices(), lat, lon);
+        return BuildPreviewPage(embedded, lat, lon);
+    };
+    server.AddRoute(PreviewRecord::kPagePath, [page] { return page(false); });
+    server.AddRoute(PreviewRecord::kEmbeddedPath, [page] { return page(true); });
+    server.AddRoute("/device-list", [s] { return DeviceListText(*s); });
+    server.AddRoute("/sync", [s] { return FirstDeviceName(*s); });
+}
+
+bool InstallLeaflet(const std::string& webFolder, CLog* log, const std::string& sourceFolder) {
+    namespace fs = std::filesystem;
+    const fs::path from(sourceFolder);
+    const fs::path to = fs::path(webFolder) / "leaflet";
+    auto copy = [&](const fs::path& rel) {
+        std::error_code ec;
+        fs::create_directories((to / rel).parent_path(), ec);
+        fs::copy_file(from / rel, to / rel, fs::copy_options::overwrite_existing, ec);
+        if (ec && log)
+            log->AddError(
+                "<li><dt> Leaflet for the preview page: %s",
+                CXmlDoc::EscapeText((from / rel).string() + ": " + ec.message(), false).c_str());
+        return !ec;
+    };
+    bool ok = copy("leaflet.js");
+    ok = copy("leaflet.css") && ok;
+    std::error_code ec;
+    for (fs::directory_iterator it(from / "images", ec), end; !ec && it != end; it.increment(ec))
+        if (it->path().extension() == ".png")
+            copy(fs::path("images") / it->path().filename());
+    return ok;
+}
+
+}  // namespace zm

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+
+#include "web/PreviewDevices.h"
+
+namespace zm {
+
+class CHttpServer;
+class CLog;
+
+// The bodies of the plain-text routes: every device name followed by ";" in registry
+// order, and the first device's name (empty without devices).
+std::string DeviceListText(IWebDeviceSource& source);
+std::string FirstDeviceName(IWebDeviceSource& source);
+
+// Registers "/preview", "/preview-embedded", "/device-list" and "/sync". The source must
+// outlive the server's connection threads.
+void RegisterWebRoutes(CHttpServer& server, IWebDeviceSource& source);
+
+// Copies Leaflet (script, style sheet, its images) from the system's copy into
+// webFolder + "leaflet/", so that the page needs no outside server. Failures are run-log
+// entries; false when the script or the style sheet is missing afterwards.
+inline constexpr const char* kSystemLeafletFolder = "/usr/share/javascript/leaflet/";
+bool InstallLeaflet(const std::string& webFolder, CLog* log,
+                    const std::string& sourceFolder = kSystemLeafletFolder);
+
+}  // namespace zm
