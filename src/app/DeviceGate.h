@@ -1,0 +1,49 @@
+#pragma once
+
+#include <atomic>
+
+namespace zm {
+
+class CTavDevice;
+
+// The side that device events are routed to: the main window's handlers. They run on the
+// raising device's event thread and must not wait for the dispatcher thread.
+class DeviceEventSink {
+  public:
+    virtual ~DeviceEventSink() = default;
+    virtual void OnDeviceNewState(CTavDevice* device) = 0;
+    virtual void OnDeviceNewData(CTavDevice* device) = 0;
+    virtual void OnDeviceNewTrack(CTavDevice* device) { (void)device; }
+};
+
+// The gate between device event threads and the main window. Open from the moment a sink
+// is set until CloseGate; never opened again.
+class CDeviceGate {
+  public:
+    using Handler = void (DeviceEventSink::*)(CTavDevice*);
+
+    static constexpr int kCloseChecks = 200;  // at most 2 s ...
+    static constexpr int kCloseCheckMs = 10;  // ... checked every 10 ms
+
+    // Sets the sink unless one is set already.
+    void SetSink(DeviceEventSink* sink);
+    // Clears the sink when it is this one (its owner is going away).
+    void ClearSink(DeviceEventSink* sink);
+
+    // Calls the sink's handler with the device, unless there is no sink or the gate is
+    // closing; the event is then dropped without trace.
+    void PassEvent(Handler handler, CTavDevice* device);
+
+    // Closes the gate and waits up to 2 s for handlers still running; true when none is.
+    bool CloseGate();
+
+    bool IsClosing() const { return closing_.load(); }
+    int Busy() const { return busy_.load(); }
+
+  private:
+    std::atomic<DeviceEventSink*> sink_{nullptr};
+    std::atomic<bool> closing_{false};
+    std::atomic<int> busy_{0};
+};
+
+}  // namespace zm

@@ -1,0 +1,237 @@
+#include "app/DeviceRegistry.h"
+
+#include <algorithm>
+#include <cctype>
+#include <ctime>
+
+#include "base/Ini.h"
+#include "base/Printf.h"
+#include "device/TavDevice.h"
+
+namespace zm {
+
+std::shared_ptr<CTavDevice> GenericDeviceFactory::CreateDevice(const DeviceContext& context) {
+    return std::make_shared<CTavDevice>(context.ownCfgPath, context.runLog, context.initialName,
+                                        context.familyCode);
+}
+
+CDeviceRegistry::CDeviceRegistry(CDeviceGate& gate, DeviceFactory& factory)
+    : gate_(gate), factory_(factory) {}
+
+CDeviceRegistry::~CDeviceRegistry() {
+    RemoveAllDevices();
+}
+
+void CDeviceRegistry::SetContext(std::string ownCfgPath, CLog* runLog, CLog* deviceLog) {
+    std::lock_guard lock(lock_);
+    ownCfgPath_ = std::move(ownCfgPath);
+    runLog_ = runLog;
+    deviceLog_ = deviceLog;
+}
+
+void CDeviceRegistry::SetStopPump(Pump pump) {
+    std::lock_guard lock(lock_);
+    pump_ = std::move(pump);
+}
+
+void CDeviceRegistry::SetForgetHook(ForgetHook hook) {
+    std::lock_guard lock(lock_);
+    forget_ = std::move(hook);
+}
+
+std::uint32_t CDeviceRegistry::DeviceColor(int index) {
+    const int i = std::max(index, 0);
+    const float n = static_cast<float>(std::max(7, i + 1));
+    const float d = (n - 1.0f) / 6.0f;
+    const float f = n - static_cast<float>(i) - 1.0f;
+    const float g = 255.0f / d;
+    float red, green;
+    if (4.0f * d > f) {
+        red = g * (3.0f * d - f);
+        green = f * g * 0.5f;
+    } else {
+        red = g * (f - 5.0f * d);
+        green = g * (5.0f * d - f);
+    }
+    const float blue = g * (f - 3.0f * d);
+    auto component = [](float v) {
+        return static_cast<std::uint32_t>(std::clamp(v, 0.0f, 255.0f));
+    };
+    return component(red) | (component(green) << 8) | (component(blue) << 16);
+}
+
+std::string CDeviceRegistry::SectionName(int number) {
+    return StrPrintf("Zor-%02d", number);
+}
+
+bool CDeviceRegistry::IsDeviceSection(const std::string& name) {
+    return name.size() > 4 && name.compare(0, 4, "Zor-") == 0 &&
+           std::isdigit(static_cast<unsigned char>(name[4])) != 0;
+}
+
+void CDeviceRegistry::Subscribe(CTavDevice& device) {
+    device.NewStateEvent.Subscribe(this, &CDeviceRegistry::OnNewState);
+    device.NewDataEvent.Subscribe(this, &CDeviceRegistry::OnNewData);
+    device.NewTrackEvent.Subscribe(this, &CDeviceRegistry::OnNewTrack);
+}
+
+void CDeviceRegistry::OnNewState(CTavDevice* device) {
+    gate_.PassEvent(&DeviceEventSink::OnDeviceNewState, device);
+}
+
+void CDeviceRegistry::OnNewData(CTavDevice* device) {
+    gate_.PassEvent(&DeviceEventSink::OnDeviceNewData, device);
+}
+
+void CDeviceRegistry::OnNewTrack(CTavDevice* device) {
+    gate_.PassEvent(&DeviceEventSink::OnDeviceNewTrack, device);
+}
+
+CDeviceRegistry::DevicePtr CDeviceRegistry::AddDevice(bool applyDefaults) {
+    std::lock_guard lock(lock_);
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char name[32];
+    std::strftime(name, sizeof name, "Zor-%H-%M-%S", &local);
+
+    DeviceContext context;
+    context.ownCfgPath = ownCfgPath_;
+    context.runLog = runLog_;
+    context.deviceLog = deviceLog_;
+    context.initialName = name;
+    DevicePtr device = factory_.CreateDevice(context);
+    if (!device) {
+        return nullptr;
+    }
+    const int index = static_cast<int>(devices_.size());
+    devices_.push_back(device);
+    Subscribe(*device);
+    if (applyDefaults) {
+        device->DefaultCfg();
+    }
+    device->SetColor(DeviceColor(index));
+    device->SetName(name);
+    if (applyDefaults) {
+        device->ApplyCfg();
+    }
+    return device;
+}
+
+void CDeviceRegistry::LoadDevices(CIni& ini) {
+    std::lock_guard lock(lock_);
+    RemoveAllDevices();
+    // One parse of the file for all sections instead of one per key.
+    CIniBatch batch(ini.GetPathName());
+    for (int n = 1;; ++n) {
+        const std::string section = SectionName(n);
+        if (!ini.IsSectionExist(section)) {
+            break;
+        }
+        DevicePtr device = AddDevice(false);
+        if (!device) {
+            break;
+        }
+        device->ImportCfg(section, &ini);
+        device->ApplyCfg();
+    }
+}
+
+void CDeviceRegistry::SaveDevices(CIni& ini) {
+    std::lock_guard lock(lock_);
+    CIniBatch batch(ini.GetPathName());
+    std::vector<std::string> sections;
+    ini.GetSectionNames(sections);
+    for (auto it = sections.rbegin(); it != sections.rend(); ++it) {
+        if (IsDeviceSection(*it)) {
+            ini.DeleteSection(*it);
+        }
+    }
+    for (std::size_t i = 0; i < devices_.size(); ++i) {
+        devices_[i]->ExportCfg(SectionName(static_cast<int>(i) + 1), &ini);
+    }
+}
+
+bool CDeviceRegistry::RemoveDevice(const CTavDevice* device) {
+    std::lock_guard lock(lock_);
+    auto it = std::find_if(devices_.begin(), devices_.end(),
+                           [device](const DevicePtr& p) { return p.get() == device; });
+    if (it == devices_.end()) {
+        return false;
+    }
+    DevicePtr removed = std::move(*it);
+    devices_.erase(it);
+    // Once these return, none of our handlers runs for the device or will run again.
+    removed->NewStateEvent.Unsubscribe(this, &CDeviceRegistry::OnNewState);
+    removed->NewDataEvent.Unsubscribe(this, &CDeviceRegistry::OnNewData);
+    removed->NewTrackEvent.Unsubscribe(this, &CDeviceRegistry::OnNewTrack);
+    if (forget_) {
+        forget_(removed->GetName());
+    }
+    removed->StopThreads(pump_);
+    removed.reset();
+    return true;
+}
+
+void CDeviceRegistry::RemoveAllDevices() {
+    std::lock_guard lock(lock_);
+    while (!devices_.empty()) {
+        RemoveDevice(devices_.back().get());
+    }
+}
+
+void CDeviceRegistry::DefaultAllDevices() {
+    std::lock_guard lock(lock_);
+    for (const DevicePtr& device : devices_) {
+        device->DefaultCfg();
+    }
+}
+
+void CDeviceRegistry::ApplyAllDevices() {
+    std::lock_guard lock(lock_);
+    for (const DevicePtr& device : devices_) {
+        device->ApplyCfg();
+    }
+}
+
+std::string CDeviceRegistry::GetDeviceNames() const {
+    std::lock_guard lock(lock_);
+    std::string names;
+    for (const DevicePtr& device : devices_) {
+        names += device->GetName();
+        names += ';';
+    }
+    return names;
+}
+
+std::string CDeviceRegistry::GetFirstDeviceName() const {
+    std::lock_guard lock(lock_);
+    return devices_.empty() ? std::string() : devices_.front()->GetName();
+}
+
+std::size_t CDeviceRegistry::GetCount() const {
+    std::lock_guard lock(lock_);
+    return devices_.size();
+}
+
+CDeviceRegistry::DevicePtr CDeviceRegistry::GetDevice(std::size_t index) const {
+    std::lock_guard lock(lock_);
+    return index < devices_.size() ? devices_[index] : nullptr;
+}
+
+std::vector<CDeviceRegistry::DevicePtr> CDeviceRegistry::GetDevices() const {
+    std::lock_guard lock(lock_);
+    return devices_;
+}
+
+int CDeviceRegistry::IndexOf(const CTavDevice* device) const {
+    std::lock_guard lock(lock_);
+    for (std::size_t i = 0; i < devices_.size(); ++i) {
+        if (devices_[i].get() == device) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+}  // namespace zm

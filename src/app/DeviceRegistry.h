@@ -1,0 +1,108 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/DeviceGate.h"
+
+namespace zm {
+
+class CIni;
+class CLog;
+class CTavDevice;
+
+// What a new device is made with.
+struct DeviceContext {
+    std::string ownCfgPath;  // the device's own default file ("Zor-Device.ini")
+    CLog* runLog = nullptr;
+    CLog* deviceLog = nullptr;
+    std::string initialName;  // "Zor-%H-%M-%S"
+    std::string familyCode = "ZOR";
+};
+
+// Makes the devices of the registry. The ZOR device plugs in here; until then the
+// generic device stands in.
+class DeviceFactory {
+  public:
+    virtual ~DeviceFactory() = default;
+    virtual std::shared_ptr<CTavDevice> CreateDevice(const DeviceContext& context) = 0;
+};
+
+class GenericDeviceFactory final : public DeviceFactory {
+  public:
+    std::shared_ptr<CTavDevice> CreateDevice(const DeviceContext& context) override;
+};
+
+// The ordered list of devices. The position is the device's number: 1-based in the
+// section names "Zor-%02d", 0-based for the colour. One re-entrant lock guards the list
+// and is held for every whole operation (creating, configuring and destroying devices
+// included); device threads never take it.
+class CDeviceRegistry {
+  public:
+    using DevicePtr = std::shared_ptr<CTavDevice>;
+    using Pump = std::function<void()>;
+    using ForgetHook = std::function<void(const std::string& deviceName)>;
+
+    CDeviceRegistry(CDeviceGate& gate, DeviceFactory& factory);
+    ~CDeviceRegistry();  // RemoveAllDevices
+    CDeviceRegistry(const CDeviceRegistry&) = delete;
+    CDeviceRegistry& operator=(const CDeviceRegistry&) = delete;
+
+    // Where new devices get their default file and logs.
+    void SetContext(std::string ownCfgPath, CLog* runLog, CLog* deviceLog);
+    // Called while a removed device's threads are stopping (keeps the dispatcher alive).
+    void SetStopPump(Pump pump);
+    // Called with a removed device's name, so that the KML report forgets it.
+    void SetForgetHook(ForgetHook hook);
+
+    DevicePtr AddDevice(bool applyDefaults);
+    // Replaces the list with the devices of sections Zor-01, Zor-02 ... up to the first
+    // missing number, and applies each.
+    void LoadDevices(CIni& ini);
+    // Deletes every section "Zor-" + digit ... and writes the list into Zor-01, Zor-02 ...;
+    // other sections stay.
+    void SaveDevices(CIni& ini);
+    bool RemoveDevice(const CTavDevice* device);
+    void RemoveAllDevices();
+    void DefaultAllDevices();
+    void ApplyAllDevices();
+
+    std::string GetDeviceNames() const;  // each name followed by ";"
+    std::string GetFirstDeviceName() const;
+
+    std::size_t GetCount() const;
+    DevicePtr GetDevice(std::size_t index) const;  // null when out of range
+    std::vector<DevicePtr> GetDevices() const;     // a copy of the list
+    int IndexOf(const CTavDevice* device) const;   // -1 when not registered
+
+    std::recursive_mutex& Lock() const { return lock_; }
+
+    // Colour of the device at 0-based position index (RGB, red in the low byte).
+    static std::uint32_t DeviceColor(int index);
+    // "Zor-%02d".
+    static std::string SectionName(int number);
+    // A device section: "Zor-" with a decimal digit right after it.
+    static bool IsDeviceSection(const std::string& name);
+
+  private:
+    void Subscribe(CTavDevice& device);
+    void OnNewState(CTavDevice* device);
+    void OnNewData(CTavDevice* device);
+    void OnNewTrack(CTavDevice* device);
+
+    CDeviceGate& gate_;
+    DeviceFactory& factory_;
+    mutable std::recursive_mutex lock_;
+    std::vector<DevicePtr> devices_;
+    std::string ownCfgPath_;
+    CLog* runLog_ = nullptr;
+    CLog* deviceLog_ = nullptr;
+    Pump pump_;
+    ForgetHook forget_;
+};
+
+}  // namespace zm

@@ -1,0 +1,375 @@
+#include "app/ManagerEngine.h"
+
+#include <cmath>
+
+#include "app/DeviceRegistry.h"
+#include "app/Dispatcher.h"
+#include "base/AppLogs.h"
+#include "base/DateTimeText.h"
+#include "base/Ini.h"
+#include "base/MlsPrgMsg.h"
+#include "base/Ping.h"
+#include "base/Printf.h"
+#include "device/TavDevice.h"
+
+namespace zm {
+
+// The thread that runs the Internet check, so that the dispatcher never waits for it.
+struct CManagerEngine::Worker {
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool requested = false;
+    bool quit = false;
+    std::thread thread;
+};
+
+CManagerEngine::CManagerEngine(Dispatcher& dispatcher, UiPort& ui, CDeviceGate& gate,
+                               CDeviceRegistry& registry, DeviceKindOps& ops, CIni& settingsFile)
+    : dispatcher_(dispatcher),
+      ui_(ui),
+      gate_(gate),
+      registry_(registry),
+      ops_(ops),
+      settingsFile_(settingsFile),
+      check_([] { return CheckInternet(); }),
+      mapViewerStart_(std::chrono::system_clock::now()) {
+    udp_.SetSettings(UdpSettings{});
+}
+
+CManagerEngine::~CManagerEngine() {
+    alive_.reset();
+    StopInternetWorker();
+    dispatcher_.StopTimer(kFastTimerId);
+    dispatcher_.StopTimer(kSlowTimerId);
+    gate_.ClearSink(this);
+}
+
+void CManagerEngine::SetHooks(EngineHooks hooks) {
+    hooks_ = std::move(hooks);
+}
+
+void CManagerEngine::SetInternetCheck(InternetCheck check) {
+    check_ = std::move(check);
+}
+
+void CManagerEngine::SetInternetPeriods(int periodMs, int outagePeriodMs) {
+    period_ = periodMs;
+    outagePeriod_ = outagePeriodMs;
+}
+
+void CManagerEngine::Create() {
+    if (created_) {
+        return;
+    }
+    created_ = true;
+    gate_.SetSink(this);
+    mapViewerStart_ = std::chrono::system_clock::now();
+    internet_ = check_ ? check_() : false;
+    previousInternet_ = internet_;
+
+    FastTimerWork();
+    dispatcher_.StartTimer(kFastTimerId, kFastTimerMs, Dispatcher::TimerMode::kRepeat,
+                           [this] { FastTimerWork(); });
+    ScheduleInternetCheck(period_);
+
+    // One parse of the settings file for the whole load.
+    CIniBatch batch(settingsFile_.GetPathName());
+    settings_.Load(settingsFile_);
+    snapshot_ = settings_;
+    if (hooks_.loadViewSettings) {
+        hooks_.loadViewSettings(settingsFile_);
+    }
+    registry_.LoadDevices(settingsFile_);
+}
+
+void CManagerEngine::Apply() {
+    if (CMlsPrgMsg* mls = CMlsPrgMsg::Instance()) {
+        mls->SwitchLanguage(settings_.sCurrentLang);
+    }
+    if (hooks_.applyWindow) {
+        hooks_.applyWindow(settings_);
+    }
+    const bool mapView = settings_.bMapView;
+    if (!settings_.bHttpServ) {
+        StopWebServer();
+    } else if (internet_) {
+        StartWebServer();
+        stoppedForLackOfInternet_ = false;
+    } else {
+        StopWebServer();
+        settings_.bMapView = false;
+    }
+    UdpSettings udp;
+    udp.bEnabled = settings_.udp_enabled != 0;
+    udp.bSendState = settings_.udp_send_state != 0;
+    udp.bSendData = settings_.udp_send_data != 0;
+    udp.nPort = settings_.udp_port;
+    udp.bBroadcastMac = settings_.udp_broadcast_mac != 0;
+    udp.sIpAddress = settings_.udp_ip_address;
+    udp_.SetSettings(udp);
+    RefreshViews();
+    settings_.bMapView = mapView;
+    registry_.ApplyAllDevices();
+}
+
+bool CManagerEngine::Close() {
+    if (closed_) {
+        return true;
+    }
+    if (hooks_.currentPlacement) {
+        settings_.wp = hooks_.currentPlacement();
+    }
+    const CloseDecision decision = DecideClose(settings_, snapshot_, configChanged_, ui_);
+    if (decision == CloseDecision::kKeepOpen) {
+        return false;
+    }
+    closed_ = true;
+    ui_.CloseAlarmPopup();
+    gate_.CloseGate();
+    dispatcher_.StopTimer(kFastTimerId);
+    dispatcher_.StopTimer(kSlowTimerId);
+    StopInternetWorker();
+    if (decision == CloseDecision::kSave) {
+        CIniBatch batch(settingsFile_.GetPathName());
+        settings_.Save(settingsFile_);
+        if (hooks_.saveViewSettings) {
+            hooks_.saveViewSettings(settingsFile_);
+        }
+        registry_.SaveDevices(settingsFile_);
+    }
+    return true;
+}
+
+void CManagerEngine::SaveDeviceList(const std::string& path) {
+    CIni ini(path);
+    registry_.SaveDevices(ini);
+    configChanged_ = true;
+}
+
+void CManagerEngine::LoadDeviceList(const std::string& path) {
+    configChanged_ = true;
+    const bool viewerWasOn = settings_.bHttpServ && settings_.bMapView;
+    if (viewerWasOn) {
+        SetMapViewer(false);
+    }
+    CIni ini(path);
+    registry_.LoadDevices(ini);
+    if (viewerWasOn) {
+        SetMapViewer(true);
+    }
+    registry_.ApplyAllDevices();
+    RefreshViews();
+}
+
+void CManagerEngine::SetHttpServer(bool on) {
+    if (settings_.bHttpServ == on) {
+        return;
+    }
+    settings_.bHttpServ = on;
+    if (on) {
+        StartWebServer();
+    } else {
+        StopWebServer();
+    }
+    RefreshViews();
+    if (on && settings_.bMapView) {
+        mapViewerStart_ = std::chrono::system_clock::now();
+    }
+}
+
+void CManagerEngine::SetMapViewer(bool on) {
+    settings_.bMapView = on;
+    RefreshViews();
+    if (on) {
+        mapViewerStart_ = std::chrono::system_clock::now();
+    }
+}
+
+void CManagerEngine::OnDeviceNewState(CTavDevice* device) {
+    // A posted update may run after the device was removed: it holds the device only
+    // weakly and is skipped then.
+    std::weak_ptr<CTavDevice> weak = device->weak_from_this();
+    dispatcher_.Post([this, alive = Alive(), weak] {
+        if (auto d = weak.lock(); d && !alive.expired() && hooks_.updateDevList) {
+            hooks_.updateDevList(d.get());
+        }
+    });
+    dispatcher_.Post([this, alive = Alive(), weak] {
+        if (auto d = weak.lock(); d && !alive.expired() && hooks_.updateKmlView) {
+            hooks_.updateKmlView(d.get(), 0);
+        }
+    });
+    dispatcher_.Post([this, alive = Alive(), weak] {
+        if (auto d = weak.lock(); d && !alive.expired() && hooks_.updateDevFeed) {
+            hooks_.updateDevFeed(d.get());
+        }
+    });
+    const std::int32_t status = device->GetStatus();
+    if (status == kDevNoConnection || status == kDevMonitoringOff || status == kDevDataAbsent) {
+        ops_.ProcessAlarm(*device);
+    }
+}
+
+void CManagerEngine::OnDeviceNewData(CTavDevice* device) {
+    std::weak_ptr<CTavDevice> weak = device->weak_from_this();
+    dispatcher_.Post([this, alive = Alive(), weak] {
+        if (auto d = weak.lock(); d && !alive.expired() && hooks_.updateDevList) {
+            hooks_.updateDevList(d.get());
+        }
+    });
+    dispatcher_.Post([this, alive = Alive()] {
+        if (!alive.expired() && hooks_.updateKmlView) {
+            hooks_.updateKmlView(nullptr, 0);
+        }
+    });
+    UdpDeviceData data;
+    if (ops_.GetDataDatagram(*device, &data)) {
+        udp_.SendDeviceData(data);
+    }
+    ops_.WriteDataLog(*device);
+    ops_.ProcessAlarm(*device);
+}
+
+void CManagerEngine::FastTimerWork() {
+    const auto now = std::chrono::system_clock::now();
+    if (auto last = DeviceLog().GetLastEntryTime()) {
+        const double seconds = std::chrono::duration<double>(now - *last).count();
+        if (std::llround(seconds) >= kHeartbeatSeconds) {
+            DeviceLog().AddSuccess("<li><dt> %s</li>",
+                                   "Software check complete. Zor manager is operational.");
+        }
+    }
+    if (settings_.bMapView && settings_.bHttpServ &&
+        std::chrono::duration<double>(now - mapViewerStart_).count() > kMapViewerSeconds) {
+        DeviceLog().AddText("<li><dt> %s</li>", "Map was closed!");
+        settings_.bMapView = false;
+        RefreshViews();
+    }
+    const std::string clock = " " + LocalTimeText("%H:%M:%S") + " ";
+    if (clock != lastClock_) {
+        lastClock_ = clock;
+        if (hooks_.showClock) {
+            hooks_.showClock(clock);
+        }
+    }
+}
+
+void CManagerEngine::InternetResult(bool available) {
+    if (closed_) {
+        return;
+    }
+    internet_ = available;
+    if (available != previousInternet_) {
+        const bool mapView = settings_.bMapView;
+        if (available) {
+            if (stoppedForLackOfInternet_) {
+                // A server the operator switched off stays off.
+                if (settings_.bHttpServ) {
+                    StartWebServer();
+                }
+                stoppedForLackOfInternet_ = false;
+            }
+            failures_ = 0;
+            if (period_ == outagePeriod_) {
+                DeviceLog().AddWarning("<li><dt> %s</li>", "Internet access restored!");
+            }
+            period_ = kInternetPeriodMs;
+        } else if (settings_.bHttpServ) {
+            StopWebServer();
+            stoppedForLackOfInternet_ = true;
+            settings_.bMapView = false;
+        }
+        RefreshViews();
+        settings_.bMapView = mapView;
+        previousInternet_ = available;
+    } else if (!available) {
+        ++failures_;
+    }
+    if (failures_ > kOutageChecks) {
+        const std::string outage = StrPrintf("No Internet access more than %d seconds!.",
+                                             (kOutageChecks + 1) * period_ / 1000);
+        const std::string next =
+            StrPrintf("Checking of restoring Internet access will be carried out every %d seconds.",
+                      outagePeriod_ / 1000);
+        DeviceLog().AddWarning("<li><dt> %s<br>%s </li>", outage.c_str(), next.c_str());
+        period_ = outagePeriod_;
+        failures_ = 0;
+    }
+    ScheduleInternetCheck(period_);
+}
+
+void CManagerEngine::StartWebServer() {
+    webServerRunning_ = hooks_.startWebServer ? hooks_.startWebServer() : false;
+    // Every start attempt points the web log at the preview page.
+    WebLog().Close();
+    WebLog().OpenAddress(hooks_.previewAddress ? hooks_.previewAddress() : std::string());
+}
+
+void CManagerEngine::StopWebServer() {
+    if (hooks_.stopWebServer) {
+        hooks_.stopWebServer();
+    }
+    webServerRunning_ = false;
+}
+
+void CManagerEngine::RefreshViews() {
+    if (hooks_.refreshViews) {
+        hooks_.refreshViews();
+    }
+}
+
+void CManagerEngine::ScheduleInternetCheck(int delayMs) {
+    if (closed_) {
+        return;
+    }
+    if (!worker_) {
+        worker_ = std::make_shared<Worker>();
+        auto worker = worker_;
+        InternetCheck check = check_;
+        Dispatcher* dispatcher = &dispatcher_;
+        worker->thread = std::thread([worker, check, dispatcher, alive = Alive(), this] {
+            std::unique_lock lock(worker->mutex);
+            for (;;) {
+                worker->wake.wait(lock, [&] { return worker->requested || worker->quit; });
+                if (worker->quit) {
+                    return;
+                }
+                worker->requested = false;
+                lock.unlock();
+                const bool available = check ? check() : false;
+                lock.lock();
+                if (worker->quit) {
+                    return;
+                }
+                // A result that arrives after the engine closed or went away is dropped.
+                dispatcher->Post([this, alive, available] {
+                    if (!alive.expired()) {
+                        InternetResult(available);
+                    }
+                });
+            }
+        });
+    }
+    auto worker = worker_;
+    dispatcher_.StartTimer(kSlowTimerId, delayMs, Dispatcher::TimerMode::kOnce, [worker] {
+        std::lock_guard lock(worker->mutex);
+        worker->requested = true;
+        worker->wake.notify_one();
+    });
+}
+
+void CManagerEngine::StopInternetWorker() {
+    if (!worker_) {
+        return;
+    }
+    {
+        std::lock_guard lock(worker_->mutex);
+        worker_->quit = true;
+    }
+    worker_->wake.notify_all();
+    if (worker_->thread.joinable()) {
+        worker_->thread.join();
+    }
+}
+
+}  // namespace zm

@@ -1,0 +1,168 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "app/DeviceGate.h"
+#include "app/ManagerSettings.h"
+#include "notify/UdpFun.h"
+
+namespace zm {
+
+class CDeviceRegistry;
+class CIni;
+class CTavDevice;
+class Dispatcher;
+class UiPort;
+struct UdpDeviceData;
+
+// What a device of the kind the registry makes can do beyond the generic device. The ZOR
+// device fills it in; the generic device does none of it.
+class DeviceKindOps {
+  public:
+    virtual ~DeviceKindOps() = default;
+    virtual void WriteDataLog(CTavDevice& device) { (void)device; }
+    virtual void ProcessAlarm(CTavDevice& device) { (void)device; }
+    // The latest data portion for the data datagram; false when there is none.
+    virtual bool GetDataDatagram(CTavDevice& device, UdpDeviceData* data) {
+        (void)device;
+        (void)data;
+        return false;
+    }
+};
+
+// Where the engine reaches parts built elsewhere: the views of the GUI, the alarm
+// actions, the web server and the KML report. Every hook may be empty. The update hooks
+// run on the dispatcher thread, as posted tasks.
+struct EngineHooks {
+    std::function<void(CTavDevice* device)> updateDevList;             // "UM_UPDATE_DEV_LIST"
+    std::function<void(CTavDevice* device, int param)> updateKmlView;  // "UM_UPDATE_KML_VIEW"
+    std::function<void(CTavDevice* device)> updateDevFeed;             // "UM_UPDATE_DEV_FEED"
+    std::function<void()> refreshViews;    // the device list and map views after a switch changed
+    std::function<bool()> startWebServer;  // true when it runs afterwards
+    std::function<void()> stopWebServer;
+    std::function<std::string()> previewAddress;              // the web log's address after a start
+    std::function<void(const std::string& clock)> showClock;  // " %s " every 200 ms
+    std::function<void(CIni& ini)> loadViewSettings;          // the device list view's plot section
+    std::function<void(CIni& ini)> saveViewSettings;
+    std::function<WindowPlacement()> currentPlacement;  // the window's placement at close
+    std::function<void(const ManagerSettings& settings)> applyWindow;  // placement and view
+};
+
+// The main window without its widgets: the operator's settings and their snapshot, the
+// target of device events (through the gate), the two watch timers, and the closing
+// sequence. The GUI's main window holds one; the headless server uses it alone. Lives
+// on the dispatcher thread: every operation but the device-event handlers is called there.
+class CManagerEngine final : public DeviceEventSink {
+  public:
+    static constexpr int kFastTimerId = 1;
+    static constexpr int kFastTimerMs = 200;
+    static constexpr int kSlowTimerId = 4;
+    static constexpr int kInternetPeriodMs = 5000;
+    static constexpr int kOutagePeriodMs = 600000;
+    static constexpr int kOutageChecks = 11;  // a period longer after more than this
+    static constexpr int kHeartbeatSeconds = 3600;
+    static constexpr int kMapViewerSeconds = 43200;
+
+    using InternetCheck = std::function<bool()>;
+
+    CManagerEngine(Dispatcher& dispatcher, UiPort& ui, CDeviceGate& gate, CDeviceRegistry& registry,
+                   DeviceKindOps& ops, CIni& settingsFile);
+    ~CManagerEngine() override;
+    CManagerEngine(const CManagerEngine&) = delete;
+    CManagerEngine& operator=(const CManagerEngine&) = delete;
+
+    void SetHooks(EngineHooks hooks);
+    // The Internet check (default CheckInternet); tests give their own.
+    void SetInternetCheck(InternetCheck check);
+    // The slow timer's first period and the outage period (tests shorten them).
+    void SetInternetPeriods(int periodMs, int outagePeriodMs);
+
+    // Creation: opens the gate for this engine, runs the Internet check once, the fast
+    // timer's work once, starts the slow timer, and loads the settings and the device list.
+    void Create();
+    // Brings the loaded settings into effect and applies every device.
+    void Apply();
+    // The closing sequence; false when the operator kept the window open.
+    bool Close();
+
+    // Commands 1125 and 1126 on a chosen file.
+    void SaveDeviceList(const std::string& path);
+    void LoadDeviceList(const std::string& path);
+
+    // Switches of the menu, for the front ends.
+    void SetHttpServer(bool on);
+    void SetMapViewer(bool on);
+
+    ManagerSettings& Settings() { return settings_; }
+    const ManagerSettings& Snapshot() const { return snapshot_; }
+    void SetConfigChanged() { configChanged_ = true; }
+    bool IsConfigChanged() const { return configChanged_; }
+    bool IsAdvancedMode() const { return advancedMode_; }
+    void SetAdvancedMode(bool on) { advancedMode_ = on; }
+    bool IsInternetAvailable() const { return internet_; }
+    bool IsWebServerRunning() const { return webServerRunning_; }
+    int InternetPeriodMs() const { return period_; }
+    int InternetFailures() const { return failures_; }
+    CUdpFun& Udp() { return udp_; }
+
+    // Device events (device event threads, through the gate).
+    void OnDeviceNewState(CTavDevice* device) override;
+    void OnDeviceNewData(CTavDevice* device) override;
+
+    // Timer work, callable directly by tests on the dispatcher thread.
+    void FastTimerWork();
+    void InternetResult(bool available);
+
+  private:
+    void StartWebServer();
+    void StopWebServer();
+    void RefreshViews();
+    void ScheduleInternetCheck(int delayMs);
+    void StopInternetWorker();
+
+    // Tasks posted to the dispatcher hold this weakly: once the engine is gone they do
+    // nothing. Destroy the engine on the dispatcher thread or after it stopped.
+    std::weak_ptr<char> Alive() const { return alive_; }
+    std::shared_ptr<char> alive_ = std::make_shared<char>();
+
+    Dispatcher& dispatcher_;
+    UiPort& ui_;
+    CDeviceGate& gate_;
+    CDeviceRegistry& registry_;
+    DeviceKindOps& ops_;
+    CIni& settingsFile_;
+    EngineHooks hooks_;
+    InternetCheck check_;
+    ManagerSettings settings_;
+    ManagerSettings snapshot_;
+    CUdpFun udp_;
+    bool configChanged_ = false;
+    bool advancedMode_ = false;
+    bool created_ = false;
+    bool closed_ = false;
+    bool webServerRunning_ = false;
+    std::chrono::system_clock::time_point mapViewerStart_;
+    std::string lastClock_;
+
+    // Internet watch.
+    bool internet_ = false;
+    bool previousInternet_ = false;
+    bool firstCheck_ = true;
+    int failures_ = 0;
+    int period_ = kInternetPeriodMs;
+    int outagePeriod_ = kOutagePeriodMs;
+    bool stoppedForLackOfInternet_ = true;
+
+    // The check runs on its own thread (it can take 2.5 s) and posts its result back.
+    struct Worker;
+    std::shared_ptr<Worker> worker_;
+};
+
+}  // namespace zm
