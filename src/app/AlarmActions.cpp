@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/ManagerSettings.h"
 #include "app/StatusLevel.h"
 #include "app/UiPort.h"
 #include "base/AppLogs.h"
@@ -11,6 +12,7 @@
 #include "base/Printf.h"
 #include "base/TextFile.h"
 #include "base/texts/WindowTexts.h"
+#include "device/TavDevice.h"
 #include "notify/Clickatell.h"
 #include "notify/UdpFun.h"
 
@@ -37,6 +39,43 @@ std::string Trim(const std::string& text) {
 }
 
 }  // namespace
+
+AlarmActionSettings ActionSettingsFrom(const ManagerSettings& s) {
+    AlarmActionSettings a;
+    a.bAlarmPopup = s.bAlarmPopup;
+    a.bConnPopup = s.bConnPopup;
+    a.bAlarmSound = s.bAlarmSound;
+    a.bAlarmMails = s.bAlarmMails;
+    a.bAlarmSms = s.bAlarmSms;
+    a.bNoConnectionSms = s.bNoConnectionSms;
+    a.sMailRecipients = s.sMailRecipients;
+    a.account.sServer = s.smtp_server;
+    a.account.nPort = s.smtp_port;
+    a.account.nSecurity = s.smtp_sec;
+    a.account.bTlsVerify = s.smtp_tls_verify != 0;
+    a.account.sLogin = s.smtp_login;
+    a.account.sPassword = s.smtp_pass;
+    a.account.sSenderName = s.smtp_sender_name;
+    a.account.sSenderMail = s.smtp_sender_mail;
+    a.account.sReplyTo = s.smtp_reply_to;
+    a.sClickatellUser = s.clickatell_user_name;
+    a.sClickatellPass = s.clickatell_pass;
+    a.sClickatellClientId = s.clickatell_client_id;
+    a.sClickatellApiId = s.clickatell_api_id;
+    return a;
+}
+
+DeviceSnapshot SnapshotOf(CTavDevice& device) {
+    DeviceSnapshot d;
+    d.id = &device;
+    d.sName = device.GetName();
+    d.nStatus = device.GetStatus(&d.sStatusText);
+    d.sInfoParameters = device.GetInfoText("Parameters");
+    d.sInfoPosition = device.GetInfoText("Position");
+    d.sInfoCurValue = device.GetInfoText("CurValue");
+    d.takeStateReportRequest = [&device] { return device.TakeStateReportRequest(); };
+    return d;
+}
 
 AlarmActions::AlarmActions(UiPort& ui, CUdpFun& udp, CMailSender& mail, SettingsSource settings)
     : ui_(ui), udp_(udp), mail_(mail), settings_(std::move(settings)) {}

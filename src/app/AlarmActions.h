@@ -10,8 +10,10 @@
 
 namespace zm {
 
+class CTavDevice;
 class CUdpFun;
 class UiPort;
+struct ManagerSettings;
 
 // What the alarm actions need to know about one device, taken by the engine on the
 // dispatcher thread when the device's feed update runs.
@@ -51,6 +53,14 @@ struct AlarmActionSettings {
     std::string sClickatellClientId;
     std::string sClickatellApiId;
 };
+
+// The actions' part of the operator's settings.
+AlarmActionSettings ActionSettingsFrom(const ManagerSettings& settings);
+
+// What the generic device tells: identity, name, status code and text, the information
+// texts and the state-report request. The identification text, the position and the
+// report path belong to the device kind, which adds them.
+DeviceSnapshot SnapshotOf(CTavDevice& device);
 
 // Subject and body of an alert.
 struct AlertText {

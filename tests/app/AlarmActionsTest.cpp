@@ -6,7 +6,10 @@
 
 #include "ActionsFixture.h"
 #include "app/AlarmActions.h"
+#include "app/HeadlessDispatcher.h"
+#include "app/ManagerSettings.h"
 #include "base/TextFile.h"
+#include "device/TavDevice.h"
 #include "notify/Clickatell.h"
 #include "notify/Smtp.h"
 #include "notify/TestPeers.h"
@@ -321,48 +324,6 @@ TEST(AlarmActionsText, RecipientsAreTrimmedAndEmptyPartsDropped) {
     EXPECT_TRUE(AlarmActions::SplitRecipients(" , ").empty());
 }
 
-// The engine's user-interface thread, reduced to what the test needs: tasks in order.
-class TaskThread {
-  public:
-    TaskThread() : thread_([this] { Run(); }) {}
-    ~TaskThread() {
-        {
-            std::lock_guard lock(mutex_);
-            stop_ = true;
-        }
-        wake_.notify_one();
-        thread_.join();
-    }
-    void Post(std::function<void()> task) {
-        {
-            std::lock_guard lock(mutex_);
-            tasks_.push_back(std::move(task));
-        }
-        wake_.notify_one();
-    }
-
-  private:
-    void Run() {
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            wake_.wait(lock, [this] { return stop_ || !tasks_.empty(); });
-            if (tasks_.empty()) {
-                return;
-            }
-            auto task = std::move(tasks_.front());
-            tasks_.pop_front();
-            lock.unlock();
-            task();
-            lock.lock();
-        }
-    }
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<std::function<void()>> tasks_;
-    bool stop_ = false;
-    std::thread thread_;
-};
-
 TEST_F(AlarmActionsTest, ADeadMailServerNeverHoldsUpTheDispatcher) {
     std::atomic<bool> accepted{false};
     std::atomic<bool> released{false};
@@ -376,7 +337,8 @@ TEST_F(AlarmActionsTest, ADeadMailServerNeverHoldsUpTheDispatcher) {
     settings_.account.nPort = silent->port();
     StartOnline();
     {
-        TaskThread dispatcher;
+        HeadlessDispatcher dispatcher;
+        dispatcher.Start();
         std::promise<void> alarmDone;
         std::promise<void> laterTask;
         dispatcher.Post([&] {
@@ -396,6 +358,68 @@ TEST_F(AlarmActionsTest, ADeadMailServerNeverHoldsUpTheDispatcher) {
     silent.reset();  // the SMS session waiting in its backlog is refused too
     ASSERT_TRUE(mail_.WaitIdle(20s));
     EXPECT_EQ(Count(DeviceLogText(), "was not sent:"), 2);
+}
+
+TEST_F(AlarmActionsTest, AGenericDeviceIsTakenAsItStands) {
+    CTavDevice device("", nullptr, "Buoy-7");
+    device.SetStatus(5, std::string("Alarm reported"));
+    DeviceSnapshot snapshot = SnapshotOf(device);
+    EXPECT_EQ(snapshot.id, &device);
+    EXPECT_EQ(snapshot.sName, "Buoy-7");
+    EXPECT_EQ(snapshot.nStatus, 5);
+    EXPECT_EQ(snapshot.sStatusText, "Alarm reported");
+    settings_.bAlarmMails = false;
+    actions_.UpdateDeviceFeed(snapshot);
+    EXPECT_EQ(EntryColor(DeviceLogText(), "Buoy-7: Alarm reported"), "#C80000");
+    // The request flag is read only when nothing changed, and reading clears it.
+    bool asked = false;
+    snapshot.takeStateReportRequest = [&] {
+        asked = true;
+        return device.TakeStateReportRequest();
+    };
+    actions_.UpdateDeviceFeed(snapshot);
+    EXPECT_TRUE(asked);
+    EXPECT_FALSE(device.TakeStateReportRequest());
+}
+
+TEST(AlarmActionsSettings, EverySettingReachesItsPlace) {
+    ManagerSettings s;
+    s.bAlarmPopup = true;
+    s.bConnPopup = false;
+    s.bAlarmSound = true;
+    s.bAlarmMails = false;
+    s.bAlarmSms = true;
+    s.bNoConnectionSms = true;
+    s.sMailRecipients = "a@b.c";
+    s.smtp_server = "mail.example";
+    s.smtp_login = "login";
+    s.smtp_pass = "pass";
+    s.smtp_sender_name = "Sender";
+    s.smtp_sender_mail = "from@example";
+    s.smtp_reply_to = "reply@example";
+    s.smtp_port = 587;
+    s.smtp_sec = 1;
+    s.smtp_tls_verify = 0;
+    s.clickatell_user_name = "cuser";
+    s.clickatell_pass = "cpass";
+    s.clickatell_client_id = "cid";
+    s.clickatell_api_id = "api";
+    const AlarmActionSettings a = ActionSettingsFrom(s);
+    EXPECT_EQ(std::vector<bool>({a.bAlarmPopup, a.bConnPopup, a.bAlarmSound, a.bAlarmMails,
+                                 a.bAlarmSms, a.bNoConnectionSms}),
+              std::vector<bool>({true, false, true, false, true, true}));
+    EXPECT_EQ(
+        std::vector<std::string>({a.sMailRecipients, a.account.sServer, a.account.sLogin,
+                                  a.account.sPassword, a.account.sSenderName, a.account.sSenderMail,
+                                  a.account.sReplyTo, a.sClickatellUser, a.sClickatellPass,
+                                  a.sClickatellClientId, a.sClickatellApiId}),
+        std::vector<std::string>({"a@b.c", "mail.example", "login", "pass", "Sender",
+                                  "from@example", "reply@example", "cuser", "cpass", "cid",
+                                  "api"}));
+    EXPECT_EQ(a.account.nPort, 587);
+    EXPECT_EQ(a.account.nSecurity, 1);
+    EXPECT_FALSE(a.account.bTlsVerify);
+    EXPECT_TRUE(ActionSettingsFrom(ManagerSettings{}).account.bTlsVerify);
 }
 
 }  // namespace
