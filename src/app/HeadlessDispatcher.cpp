@@ -90,7 +90,8 @@ bool HeadlessDispatcher::Call(Task task) {
             state->cv.notify_all();
         }
     };
-    auto finisher = std::make_shared<Finisher>(Finisher{state});
+    auto finisher = std::make_shared<Finisher>();
+    finisher->state = state;
     Post([finisher, task = std::move(task)] {
         RunGuarded(task);
         std::lock_guard lock(finisher->state->mutex);

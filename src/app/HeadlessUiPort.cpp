@@ -59,6 +59,7 @@ MsgResult HeadlessUiPort::Ask(const std::string& text, MessageBoxType type, MsgR
 }
 
 void HeadlessUiPort::ShowAlarm(const AlarmPopupEntry& entry, bool bringToFront) {
+    alarmShown_ = true;
     RunLog().AddError("<li><dt> Alarm popup%s: %s %s, %s, report %s</li>",
                       bringToFront ? " (in front)" : "", entry.kind.c_str(),
                       entry.deviceName.c_str(), entry.position.c_str(), entry.reportPath.c_str());
@@ -75,7 +76,9 @@ void HeadlessUiPort::ShowConnectionRestored(const std::string& deviceName) {
 }
 
 void HeadlessUiPort::CloseAlarmPopup() {
-    RunLog().AddText("<li><dt> Alarm popup closed</li>");
+    if (alarmShown_.exchange(false)) {
+        RunLog().AddText("<li><dt> Alarm popup closed</li>");
+    }
 }
 
 void HeadlessUiPort::PlayAlarmSound() {

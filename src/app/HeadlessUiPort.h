@@ -10,7 +10,7 @@ namespace zm {
 // sound, so each request becomes a run-log entry, and each question is answered with its
 // safe default (written to standard error as well, since a start-up question comes before
 // the run log is open).
-class HeadlessUiPort final : public UiPort {
+class HeadlessUiPort : public UiPort {
   public:
     MsgResult Ask(const std::string& text, MessageBoxType type, MsgResult safeAnswer,
                   const std::string& captionSuffix = "") override;
@@ -26,6 +26,7 @@ class HeadlessUiPort final : public UiPort {
 
   private:
     std::atomic<bool> soundPlaying_{false};
+    std::atomic<bool> alarmShown_{false};
 };
 
 // The name of an answer as a button caption ("Cancel", "Yes" ...).

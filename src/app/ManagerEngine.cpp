@@ -74,6 +74,9 @@ void CManagerEngine::Create() {
 
     // One parse of the settings file for the whole load.
     CIniBatch batch(settingsFile_.GetPathName());
+    // The headless server has no window whose moving would write the file at the end; a
+    // first start writes it anyway, so that the operator finds every key to edit.
+    firstStart_ = !settingsFile_.IsSectionExist(ManagerSettings::kSection);
     settings_.Load(settingsFile_);
     snapshot_ = settings_;
     if (hooks_.loadViewSettings) {
@@ -119,7 +122,11 @@ bool CManagerEngine::Close() {
     if (hooks_.currentPlacement) {
         settings_.wp = hooks_.currentPlacement();
     }
-    const CloseDecision decision = DecideClose(settings_, snapshot_, configChanged_, ui_);
+    CloseDecision decision = DecideClose(settings_, snapshot_, configChanged_, ui_);
+    if (decision == CloseDecision::kDontSave && firstStart_ && !configChanged_ &&
+        settings_.SameExceptPlacement(snapshot_)) {
+        decision = CloseDecision::kSave;
+    }
     if (decision == CloseDecision::kKeepOpen) {
         return false;
     }

@@ -146,6 +146,7 @@ class CManagerEngine final : public DeviceEventSink {
     bool configChanged_ = false;
     bool advancedMode_ = false;
     bool created_ = false;
+    bool firstStart_ = false;  // the settings file had no settings section
     bool closed_ = false;
     bool webServerRunning_ = false;
     std::chrono::system_clock::time_point mapViewerStart_;

@@ -123,6 +123,7 @@ const std::vector<std::string>& ManagerSettings::KeyNames() {
 void ManagerSettings::Load(const CIni& ini, const std::string& section, int screenWidth,
                            int screenHeight) {
     const ManagerSettings defaults;
+    CIniBatch batch(ini.GetPathName());  // one parse for all keys
     std::uint8_t block[WindowPlacement::kSize] = {};
     const int count = ini.GetDataBlock(section, "wp", block, WindowPlacement::kSize, 0);
     wp = count == WindowPlacement::kSize ? WindowPlacement::FromBytes(block)
@@ -145,6 +146,7 @@ void ManagerSettings::Load(const CIni& ini, const std::string& section, int scre
 }
 
 void ManagerSettings::Save(CIni& ini, const std::string& section) const {
+    CIniBatch batch(ini.GetPathName());  // one write for all keys
     WindowPlacement placement = wp;
     placement.length = WindowPlacement::kSize;
     const auto bytes = placement.ToBytes();

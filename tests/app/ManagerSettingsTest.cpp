@@ -1,0 +1,260 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/ManagerSettings.h"
+#include "base/Ini.h"
+#include "base/TextFile.h"
+#include "support/TempDir.h"
+
+namespace zm {
+namespace {
+
+// The key lines of one section, in file order.
+std::vector<std::string> KeysInFile(const std::string& path, const std::string& section) {
+    std::string text;
+    EXPECT_TRUE(ReadTextFile(path, text));
+    std::istringstream in(text);
+    std::vector<std::string> keys;
+    std::string line;
+    bool inside = false;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (!line.empty() && line[0] == '[') {
+            inside = line == "[" + section + "]";
+            continue;
+        }
+        const auto eq = line.find('=');
+        if (inside && eq != std::string::npos) {
+            keys.push_back(line.substr(0, eq));
+        }
+    }
+    return keys;
+}
+
+// A record with every field away from its default.
+ManagerSettings Changed() {
+    ManagerSettings s;
+    s.wp.showCmd = WindowPlacement::kShowMaximized;
+    s.wp.flags = 2;
+    s.wp.left = -10;
+    s.wp.top = 20;
+    s.wp.right = 900;
+    s.wp.bottom = 650;
+    s.nViewMode = 4;
+    s.nFeedId = 77;
+    s.bHttpServ = false;
+    s.bMapView = true;
+    s.bCacheManage = false;
+    s.bAlarmPopup = s.bConnPopup = s.bAlarmSound = s.bAlarmMails = s.bAlarmSms = true;
+    s.bNoConnectionSms = true;
+    s.sMailRecipients = "a@example.org, b@example.org";
+    s.sDatabasePath = "/srv/db";
+    s.bPrintLine = false;
+    s.smtp_server = "mail.example.org";
+    s.smtp_login = "user";
+    s.smtp_pass = "pä;ss=word";
+    s.smtp_sender_name = "Pier Station";
+    s.smtp_sender_mail = "pier@example.org";
+    s.smtp_reply_to = "ops@example.org";
+    s.smtp_port = 587;
+    s.smtp_sec = 1;
+    s.smtp_tls_verify = 0;
+    s.clickatell_user_name = "u";
+    s.clickatell_pass = "p";
+    s.clickatell_client_id = "c";
+    s.clickatell_api_id = "123";
+    s.clickatell_sms_gateway = "https://gw.example.org";
+    s.clickatell_email_address = "sms@gw.example.org";
+    s.udp_port = 9000;
+    s.udp_enabled = 1;
+    s.udp_send_state = 0;
+    s.udp_send_data = 0;
+    s.udp_broadcast_mac = 0;
+    s.udp_ip_address = "127.0.0.1";
+    s.sCurrentLang = "Русский";
+    return s;
+}
+
+TEST(ManagerSettings, MissingFileGivesTheDefaults) {
+    test::TempDir dir;
+    CIni ini(dir.file("none.ini"));
+    ManagerSettings s = Changed();
+    s.Load(ini);
+    const ManagerSettings defaults;
+    EXPECT_TRUE(s.SameExceptPlacement(defaults));
+    EXPECT_TRUE(s.bHttpServ);
+    EXPECT_FALSE(s.bAlarmPopup || s.bAlarmSound || s.bAlarmMails || s.bAlarmSms);
+    EXPECT_EQ(s.udp_port, 8181);
+    EXPECT_EQ(s.udp_ip_address, "255.255.255.255");
+    EXPECT_EQ(s.sCurrentLang, "English");
+    EXPECT_EQ(s.smtp_port, 465);
+    EXPECT_EQ(s.smtp_sec, 2);
+    EXPECT_EQ(s.smtp_tls_verify, 1);
+    EXPECT_EQ(s.smtp_sender_name, "ZorManager");
+    // 1200 x 700 centred on the assumed screen.
+    EXPECT_EQ(s.wp, WindowPlacement::Default(1920, 1080));
+    EXPECT_EQ(s.wp.left, 360);
+    EXPECT_EQ(s.wp.top, 190);
+    EXPECT_EQ(s.wp.right - s.wp.left, 1200);
+    EXPECT_EQ(s.wp.bottom - s.wp.top, 700);
+    EXPECT_EQ(s.wp.showCmd, WindowPlacement::kShowNormal);
+    // A small screen cuts the window to its size.
+    const WindowPlacement small = WindowPlacement::Default(1024, 600);
+    EXPECT_EQ(small.left, 0);
+    EXPECT_EQ(small.right, 1024);
+    EXPECT_EQ(small.bottom, 600);
+}
+
+TEST(ManagerSettings, RoundTripThroughTheFileKeepsEveryKeyInOrder) {
+    test::TempDir dir;
+    const std::string path = dir.file("settings.ini");
+    CIni ini(path);
+    ini.WriteString("Other", "keep", "me");
+    const ManagerSettings saved = Changed();
+    saved.Save(ini);
+
+    ManagerSettings loaded;
+    loaded.Load(ini);
+    EXPECT_TRUE(loaded.SameExceptPlacement(saved));
+    EXPECT_EQ(loaded.wp, saved.wp);
+
+    const std::vector<std::string> keys = KeysInFile(path, ManagerSettings::kSection);
+    EXPECT_EQ(keys, ManagerSettings::KeyNames());
+    ASSERT_EQ(keys.size(), 37u);
+    EXPECT_EQ(keys.front(), "wp");
+    EXPECT_EQ(keys.back(), "Current Lang");
+    const auto sec = std::find(keys.begin(), keys.end(), "smtp_sec");
+    ASSERT_NE(sec, keys.end());
+    ASSERT_NE(sec + 1, keys.end());
+    EXPECT_EQ(*(sec + 1), "smtp_tls_verify");
+    EXPECT_EQ(*(sec + 2), "clickatell_user_name");
+
+    // Stored forms: bools "1"/"0", UDP switches as numbers, the placement as 88 hex digits.
+    EXPECT_EQ(ini.GetString("ZorManagerWnd", "bMapView"), "1");
+    EXPECT_EQ(ini.GetString("ZorManagerWnd", "bHttpServ"), "0");
+    EXPECT_EQ(ini.GetString("ZorManagerWnd", "udp_enabled"), "1");
+    EXPECT_EQ(ini.GetString("ZorManagerWnd", "smtp_tls_verify"), "0");
+    EXPECT_EQ(ini.GetString("ZorManagerWnd", "wp").size(), 88u);
+    EXPECT_EQ(ini.GetString("ZorManagerWnd", "wp").substr(0, 8), "2C000000");
+    EXPECT_EQ(ini.GetString("Other", "keep"), "me");
+}
+
+TEST(ManagerSettings, BadOrMissingValuesFallBackKeyByKey) {
+    test::TempDir dir;
+    CIni ini(dir.file("settings.ini"));
+    const char* s = ManagerSettings::kSection;
+    ini.WriteString(s, "wp", "2C000000000000000100000000");  // too short for a placement
+    ini.WriteString(s, "smtp_port", "abc");                  // no number: 0
+    ini.WriteString(s, "bNoConnectionSms", "1");
+    ini.WriteString(s, "udp_ip_address", "");  // empty: the default
+    ManagerSettings loaded;
+    loaded.Load(ini, s, 800, 600);
+    EXPECT_EQ(loaded.wp, WindowPlacement::Default(800, 600));
+    EXPECT_EQ(loaded.smtp_port, 0);
+    EXPECT_TRUE(loaded.bNoConnectionSms);
+    EXPECT_EQ(loaded.smtp_tls_verify, 1);
+    EXPECT_EQ(loaded.sCurrentLang, "English");
+}
+
+// Answers with a fixed button and counts the questions.
+class AnswerPort : public UiPort {
+  public:
+    explicit AnswerPort(MsgResult answer) : answer_(answer) {}
+    int asked = 0;
+    std::string text;
+    MessageBoxType type;
+    MsgResult Ask(const std::string& t, MessageBoxType ty, MsgResult, const std::string&) override {
+        ++asked;
+        text = t;
+        type = ty;
+        return answer_;
+    }
+    void ShowAlarm(const AlarmPopupEntry&, bool) override {}
+    void ShowConnectionLost(const AlarmPopupEntry&) override {}
+    void ShowConnectionRestored(const std::string&) override {}
+    void CloseAlarmPopup() override {}
+    void PlayAlarmSound() override {}
+    void StopAlarmSound() override {}
+    void OpenReport(const std::string&) override {}
+
+  private:
+    MsgResult answer_;
+};
+
+TEST(ManagerSettings, CloseDecision) {
+    struct Case {
+        const char* name;
+        bool configChanged;
+        bool recordChanged;
+        bool placementMoved;
+        MsgResult answer;
+        bool asks;
+        CloseDecision expected;
+    };
+    const Case cases[] = {
+        {"nothing changed", false, false, false, MsgResult::kYes, false, CloseDecision::kDontSave},
+        {"window moved only", false, false, true, MsgResult::kNo, false, CloseDecision::kSave},
+        {"switch toggled, Yes", false, true, false, MsgResult::kYes, true, CloseDecision::kSave},
+        {"switch toggled, No", false, true, true, MsgResult::kNo, true, CloseDecision::kDontSave},
+        {"switch toggled, Cancel", false, true, false, MsgResult::kCancel, true,
+         CloseDecision::kKeepOpen},
+        {"device list changed, Yes", true, false, false, MsgResult::kYes, true,
+         CloseDecision::kSave},
+        {"device list changed, Cancel", true, false, true, MsgResult::kCancel, true,
+         CloseDecision::kKeepOpen},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ManagerSettings snapshot;
+        ManagerSettings current = snapshot;
+        if (c.recordChanged) {
+            current.bAlarmSms = !current.bAlarmSms;
+        }
+        if (c.placementMoved) {
+            current.wp.left += 5;
+        }
+        AnswerPort port(c.answer);
+        EXPECT_EQ(DecideClose(current, snapshot, c.configChanged, port), c.expected);
+        EXPECT_EQ(port.asked, c.asks ? 1 : 0);
+        if (c.asks) {
+            EXPECT_EQ(port.text, "Do you want to save configuration changes?\r\n");
+            EXPECT_EQ(port.type.buttons, MsgButtons::kYesNoCancel);
+            EXPECT_EQ(port.type.icon, MsgIcon::kWarning);
+        }
+    }
+}
+
+TEST(ManagerSettings, EveryKeyTakesPartInTheComparison) {
+    // Each changed field alone must count as a change, except the placement.
+    const ManagerSettings base;
+    const ManagerSettings changed = Changed();
+    test::TempDir dir;
+    CIni ini(dir.file("x.ini"));
+    changed.Save(ini);
+    int differing = 0;
+    for (const std::string& key : ManagerSettings::KeyNames()) {
+        if (key == "wp") {
+            continue;
+        }
+        const std::string path = dir.file("one-" + std::to_string(differing) + ".ini");
+        CIniBatch batch(path);
+        CIni one(path);
+        base.Save(one);
+        one.WriteString(ManagerSettings::kSection, key,
+                        ini.GetString(ManagerSettings::kSection, key));
+        ManagerSettings loaded;
+        loaded.Load(one);
+        EXPECT_FALSE(loaded.SameExceptPlacement(base)) << key;
+        ++differing;
+    }
+    EXPECT_EQ(differing, 36);
+}
+
+}  // namespace
+}  // namespace zm
