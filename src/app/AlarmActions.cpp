@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/DeviceRegistry.h"
 #include "app/ManagerSettings.h"
 #include "app/StatusLevel.h"
 #include "app/UiPort.h"
@@ -81,7 +82,9 @@ AlarmActions::AlarmActions(UiPort& ui, CUdpFun& udp, CMailSender& mail, Settings
     : ui_(ui), udp_(udp), mail_(mail), settings_(std::move(settings)) {}
 
 bool AlarmActions::TestStateChange(const DeviceSnapshot& device) {
-    std::string& last = lastText_[device.id];
+    Reported& reported = lastText_[device.id];
+    reported.sName = device.sName;
+    std::string& last = reported.sText;
     if (device.sStatusText == last) {
         return false;
     }
@@ -198,13 +201,36 @@ bool AlarmActions::SendAlertMessage(const std::string& subject, const std::strin
     return mail_.Queue(std::move(mail));
 }
 
+void AlarmActions::UpdateDeviceFeed(CTavDevice* device, const CDeviceRegistry& registry) {
+    auto run = [this](CTavDevice& one) {
+        DeviceSnapshot snapshot = SnapshotOf(one);
+        if (filler_) {
+            filler_(one, snapshot);
+        }
+        UpdateDeviceFeed(snapshot);
+    };
+    if (device != nullptr) {
+        run(*device);
+        return;
+    }
+    for (const auto& one : registry.GetDevices()) {
+        if (one) {
+            run(*one);
+        }
+    }
+}
+
 std::string AlarmActions::LastReportedText(const void* id) const {
     auto found = lastText_.find(id);
-    return found == lastText_.end() ? std::string() : found->second;
+    return found == lastText_.end() ? std::string() : found->second.sText;
 }
 
 void AlarmActions::ForgetDevice(const void* id) {
     lastText_.erase(id);
+}
+
+void AlarmActions::ForgetDeviceNamed(const std::string& name) {
+    std::erase_if(lastText_, [&](const auto& entry) { return entry.second.sName == name; });
 }
 
 AlertText AlarmActions::ComposeAlert(const DeviceSnapshot& device) {

@@ -4,12 +4,14 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/MailSender.h"
 
 namespace zm {
 
+class CDeviceRegistry;
 class CTavDevice;
 class CUdpFun;
 class UiPort;
@@ -74,11 +76,15 @@ struct AlertText {
 class AlarmActions {
   public:
     using SettingsSource = std::function<AlarmActionSettings()>;
+    // Adds what the device kind knows (identification text, position, report path) to
+    // the generic snapshot.
+    using SnapshotFiller = std::function<void(CTavDevice& device, DeviceSnapshot& snapshot)>;
 
     // All references must outlive this object. `settings` is asked at every feed update,
     // so changes take effect at once.
     AlarmActions(UiPort& ui, CUdpFun& udp, CMailSender& mail, SettingsSource settings);
 
+    void SetSnapshotFiller(SnapshotFiller filler) { filler_ = std::move(filler); }
     void SetAdvancedMode(bool on) { advanced_ = on; }
     bool IsAdvancedMode() const { return advanced_; }
 
@@ -86,6 +92,9 @@ class AlarmActions {
     // order: device log entry, state datagram, alarm popup, sound, connection popup,
     // mail, SMS.
     void UpdateDeviceFeed(const DeviceSnapshot& device);
+    // The "UM_UPDATE_DEV_FEED" handler: the device, or (null) every device of the list in
+    // list order, each snapshot taken just before its actions run.
+    void UpdateDeviceFeed(CTavDevice* device, const CDeviceRegistry& registry);
 
     // Logs a new status text in the status's colour and remembers it; false when the text
     // is the one reported last or (advanced mode off) the status ranks below "Error".
@@ -104,6 +113,7 @@ class AlarmActions {
     // The device's text reported last (empty at first); a removed device is forgotten.
     std::string LastReportedText(const void* id) const;
     void ForgetDevice(const void* id);
+    void ForgetDeviceNamed(const std::string& name);  // the registry's forget hook
 
     static AlertText ComposeAlert(const DeviceSnapshot& device);
     // "%.6lf°, %.6lf°" of latitude and longitude.
@@ -119,8 +129,13 @@ class AlarmActions {
     CUdpFun& udp_;
     CMailSender& mail_;
     SettingsSource settings_;
+    SnapshotFiller filler_;
     bool advanced_ = false;
-    std::map<const void*, std::string> lastText_;
+    struct Reported {
+        std::string sName;
+        std::string sText;
+    };
+    std::map<const void*, Reported> lastText_;
 };
 
 }  // namespace zm

@@ -6,6 +6,8 @@
 
 #include "ActionsFixture.h"
 #include "app/AlarmActions.h"
+#include "app/DeviceGate.h"
+#include "app/DeviceRegistry.h"
 #include "app/HeadlessDispatcher.h"
 #include "app/ManagerSettings.h"
 #include "base/TextFile.h"
@@ -380,6 +382,44 @@ TEST_F(AlarmActionsTest, AGenericDeviceIsTakenAsItStands) {
     actions_.UpdateDeviceFeed(snapshot);
     EXPECT_TRUE(asked);
     EXPECT_FALSE(device.TakeStateReportRequest());
+}
+
+TEST_F(AlarmActionsTest, AFeedUpdateWithoutDeviceRunsEveryDeviceInListOrder) {
+    CDeviceGate gate;
+    GenericDeviceFactory factory;
+    CDeviceRegistry registry(gate, factory);
+    registry.SetContext(home_.file("Zor-Device.ini"), nullptr, nullptr);
+    for (const char* name : {"North", "South"}) {
+        auto device = registry.AddDevice(false);
+        ASSERT_NE(device, nullptr);
+        device->SetName(name);
+        device->SetStatus(1, std::string("Online and Ok"));
+    }
+    settings_.bAlarmSound = false;
+    settings_.bConnPopup = false;
+    std::vector<std::string> filled;
+    actions_.SetSnapshotFiller([&](CTavDevice& device, DeviceSnapshot& snapshot) {
+        filled.push_back(device.GetName());
+        snapshot.sIdent = "ID-" + device.GetName();
+    });
+    actions_.UpdateDeviceFeed(nullptr, registry);
+    EXPECT_EQ(filled, (std::vector<std::string>{"North", "South"}));
+    const std::string log = DeviceLogText();
+    ASSERT_NE(log.find("North: Online and Ok"), std::string::npos);
+    EXPECT_LT(log.find("North: Online and Ok"), log.find("South: Online and Ok"));
+    EXPECT_EQ(trail_.ActionEvents(),
+              (std::vector<std::string>{
+                  "devlog", "udp:| ID-North | North | Status = 'Online and Ok'\r\n", "devlog",
+                  "udp:| ID-South | South | Status = 'Online and Ok'\r\n"}));
+
+    // A device removed and forgotten by name starts afresh.
+    auto south = registry.GetDevice(1);
+    actions_.ForgetDeviceNamed("South");
+    EXPECT_EQ(actions_.LastReportedText(south.get()), "");
+    EXPECT_EQ(actions_.LastReportedText(registry.GetDevice(0).get()), "Online and Ok");
+    actions_.UpdateDeviceFeed(south.get(), registry);
+    EXPECT_EQ(Count(DeviceLogText(), "South: Online and Ok"), 2);
+    registry.RemoveAllDevices();
 }
 
 TEST(AlarmActionsSettings, EverySettingReachesItsPlace) {
