@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "base/AppLogs.h"
+#include "base/Printf.h"
 #include "base/Version.h"
 #include "notify/Smtp.h"
 
@@ -41,6 +42,10 @@ std::vector<std::string> BodyLines(const std::string& body) {
 
 bool DeliverAlertMail(const AlertMail& mail) {
     if (mail.recipients.empty() || mail.sBody.empty()) {
+        return false;
+    }
+    if (mail.account.nPort < 0 || mail.account.nPort > 65535) {
+        LogNotSent(mail.sKind, StrPrintf("SMTP port %d is out of range", mail.account.nPort));
         return false;
     }
     try {

@@ -123,6 +123,15 @@ TEST_F(MailSenderTest, NothingToSendIsNeitherSentNorLogged) {
     EXPECT_EQ(RunLogText().find("Alarm mail"), std::string::npos);
 }
 
+TEST_F(MailSenderTest, APortOutsideTheRangeIsRefusedNotWrapped) {
+    AlertMail mail = PlainMail(0, "x");
+    mail.account.nPort = 65536 + 25;
+    EXPECT_FALSE(DeliverAlertMail(mail));
+    EXPECT_EQ(
+        EntryColor(DeviceLogText(), "Alarm mail was not sent: SMTP port 65561 is out of range."),
+        "#C80000");
+}
+
 // A server that accepts and then never says a word, until released.
 class SilentServer {
   public:
