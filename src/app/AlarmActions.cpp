@@ -1,0 +1,287 @@
+#include "app/AlarmActions.h"
+
+#include <utility>
+
+#include "app/DeviceRegistry.h"
+#include "app/ManagerSettings.h"
+#include "app/StatusLevel.h"
+#include "app/UiPort.h"
+#include "base/AppLogs.h"
+#include "base/DateTimeText.h"
+#include "base/Folders.h"
+#include "base/MlsPrgMsg.h"
+#include "base/Printf.h"
+#include "base/TextFile.h"
+#include "base/texts/WindowTexts.h"
+#include "device/TavDevice.h"
+#include "notify/Clickatell.h"
+#include "notify/UdpFun.h"
+
+namespace zm {
+
+namespace {
+
+using namespace texts;
+
+constexpr int kStatusNoConnection = 0;
+constexpr int kStatusOnline = 1;
+constexpr int kStatusAlarm = 5;
+constexpr const char* kTextSection = "ZorDevsView";
+constexpr const char* kExtraTextFile = "MailExtraText.txt";
+
+std::string Trim(const std::string& text) {
+    const char* blanks = " \t\r\n";
+    size_t first = text.find_first_not_of(blanks);
+    if (first == std::string::npos) {
+        return {};
+    }
+    size_t last = text.find_last_not_of(blanks);
+    return text.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+AlarmActionSettings ActionSettingsFrom(const ManagerSettings& s) {
+    AlarmActionSettings a;
+    a.bAlarmPopup = s.bAlarmPopup;
+    a.bConnPopup = s.bConnPopup;
+    a.bAlarmSound = s.bAlarmSound;
+    a.bAlarmMails = s.bAlarmMails;
+    a.bAlarmSms = s.bAlarmSms;
+    a.bNoConnectionSms = s.bNoConnectionSms;
+    a.sMailRecipients = s.sMailRecipients;
+    a.account.sServer = s.smtp_server;
+    a.account.nPort = s.smtp_port;
+    a.account.nSecurity = s.smtp_sec;
+    a.account.bTlsVerify = s.smtp_tls_verify != 0;
+    a.account.sLogin = s.smtp_login;
+    a.account.sPassword = s.smtp_pass;
+    a.account.sSenderName = s.smtp_sender_name;
+    a.account.sSenderMail = s.smtp_sender_mail;
+    a.account.sReplyTo = s.smtp_reply_to;
+    a.sClickatellUser = s.clickatell_user_name;
+    a.sClickatellPass = s.clickatell_pass;
+    a.sClickatellClientId = s.clickatell_client_id;
+    a.sClickatellApiId = s.clickatell_api_id;
+    return a;
+}
+
+DeviceSnapshot SnapshotOf(CTavDevice& device) {
+    DeviceSnapshot d;
+    d.id = &device;
+    d.sName = device.GetName();
+    d.nStatus = device.GetStatus(&d.sStatusText);
+    d.sInfoParameters = device.GetInfoText("Parameters");
+    d.sInfoPosition = device.GetInfoText("Position");
+    d.sInfoCurValue = device.GetInfoText("CurValue");
+    d.takeStateReportRequest = [&device] { return device.TakeStateReportRequest(); };
+    return d;
+}
+
+AlarmActions::AlarmActions(UiPort& ui, CUdpFun& udp, CMailSender& mail, SettingsSource settings)
+    : ui_(ui), udp_(udp), mail_(mail), settings_(std::move(settings)) {}
+
+bool AlarmActions::TestStateChange(const DeviceSnapshot& device) {
+    Reported& reported = lastText_[device.id];
+    reported.sName = device.sName;
+    std::string& last = reported.sText;
+    if (device.sStatusText == last) {
+        return false;
+    }
+    const StatusLevel level = GetStatusLevel(device.nStatus);
+    if (!advanced_ && level.level < 2) {
+        return false;
+    }
+    DeviceLog().AddColored(level.Color(), "<li><dt> %s: %s</li>", device.sName.c_str(),
+                           device.sStatusText.c_str());
+    last = device.sStatusText;
+    return true;
+}
+
+void AlarmActions::UpdateDeviceFeed(const DeviceSnapshot& device) {
+    const AlarmActionSettings settings = settings_ ? settings_() : AlarmActionSettings{};
+    bool changed = TestStateChange(device);
+    if (!settings.bNoConnectionSms && device.nStatus == kStatusNoConnection) {
+        changed = false;
+    }
+    if (!changed && !(device.takeStateReportRequest && device.takeStateReportRequest())) {
+        return;
+    }
+    udp_.SendDeviceState(
+        {device.sIdent.substr(0, CUdpFun::kMaxSerial), device.sName, device.sStatusText});
+    if (!changed) {
+        return;
+    }
+    if (device.nStatus == kStatusAlarm) {
+        ShowAlarm(device, settings.bAlarmPopup);
+        if (settings.bAlarmSound) {
+            ui_.PlayAlarmSound();
+        }
+    } else if (settings.bAlarmSound) {
+        ui_.StopAlarmSound();
+    }
+    if (settings.bConnPopup) {
+        if (device.nStatus == kStatusNoConnection) {
+            ReportConnectionLost(device);
+        } else if (device.nStatus == kStatusOnline) {
+            ReportConnectionRestored(device);
+        }
+    }
+    if (!settings.bAlarmMails) {
+        return;
+    }
+    if (device.nStatus == kStatusAlarm || device.nStatus == kStatusNoConnection) {
+        const AlertText alert = ComposeAlert(device);
+        SendAlertMessage(alert.sSubject, alert.sBody, {}, false);
+        if (settings.bAlarmSms) {
+            SendAlertMessage(alert.sSubject, alert.sBody, {}, true);
+        }
+    }
+}
+
+void AlarmActions::ShowAlarm(const DeviceSnapshot& device, bool bringToFront) {
+    const std::time_t now = std::time(nullptr);
+    std::string folder = DeviceLog().GetFolder();
+    if (folder.empty()) {
+        folder = GetLogFolder();
+    }
+    const std::string proposed = BuildAlarmReportPath(folder, device.sName, device.sIdent, now);
+    AlarmPopupEntry entry;
+    entry.kind = "ALARM";
+    entry.value = 0;
+    entry.time = now;
+    entry.deviceName = device.sName;
+    entry.position = PositionText(device);
+    entry.reportPath = device.claimReportPath ? device.claimReportPath(proposed) : proposed;
+    ui_.ShowAlarm(entry, bringToFront);
+}
+
+void AlarmActions::ReportConnectionLost(const DeviceSnapshot& device) {
+    AlarmPopupEntry entry;
+    entry.kind = "CONNECTION LOST";
+    entry.value = 0;
+    entry.time = std::time(nullptr);
+    entry.deviceName = device.sName;
+    entry.position = PositionText(device);
+    ui_.ShowConnectionLost(entry);
+}
+
+void AlarmActions::ReportConnectionRestored(const DeviceSnapshot& device) {
+    ui_.ShowConnectionRestored(device.sName);
+}
+
+bool AlarmActions::SendAlertMessage(const std::string& subject, const std::string& body,
+                                    const std::string& recipients, bool asSms) {
+    const AlarmActionSettings settings = settings_ ? settings_() : AlarmActionSettings{};
+    AlertMail mail;
+    mail.sKind = "Alarm mail";
+    mail.sSubject = subject;
+    mail.sBody = body;
+    mail.account = settings.account;
+    const std::string list = recipients.empty() ? settings.sMailRecipients : recipients;
+    if (asSms) {
+        mail.sKind = "Alarm sms";
+        CClickatell gateway(settings.sClickatellUser, settings.sClickatellPass,
+                            settings.sClickatellClientId, settings.sClickatellApiId);
+        if (!gateway.IsComplete()) {
+            return false;
+        }
+        mail.sBody = gateway.BuildSmsBody(body, list);
+        mail.recipients = {CClickatell::GatewayAddress()};
+    } else {
+        mail.recipients = SplitRecipients(list);
+        std::string extra;
+        if (ReadTextFile(GetAppDataFolder() + kExtraTextFile, extra) && !extra.empty()) {
+            mail.sBody += StrPrintf("\r\n%s\r\n", extra.c_str());
+        }
+    }
+    if (mail.recipients.empty() || mail.sBody.empty()) {
+        return true;  // nothing to send, nothing failed
+    }
+    return mail_.Queue(std::move(mail));
+}
+
+void AlarmActions::UpdateDeviceFeed(CTavDevice* device, const CDeviceRegistry& registry) {
+    auto run = [this](CTavDevice& one) {
+        DeviceSnapshot snapshot = SnapshotOf(one);
+        if (filler_) {
+            filler_(one, snapshot);
+        }
+        UpdateDeviceFeed(snapshot);
+    };
+    if (device != nullptr) {
+        run(*device);
+        return;
+    }
+    for (const auto& one : registry.GetDevices()) {
+        if (one) {
+            run(*one);
+        }
+    }
+}
+
+std::string AlarmActions::LastReportedText(const void* id) const {
+    auto found = lastText_.find(id);
+    return found == lastText_.end() ? std::string() : found->second.sText;
+}
+
+void AlarmActions::ForgetDevice(const void* id) {
+    lastText_.erase(id);
+}
+
+void AlarmActions::ForgetDeviceNamed(const std::string& name) {
+    std::erase_if(lastText_, [&](const auto& entry) { return entry.second.sName == name; });
+}
+
+AlertText AlarmActions::ComposeAlert(const DeviceSnapshot& device) {
+    AlertText alert;
+    alert.sSubject = StrPrintf("%s: %s", device.sName.c_str(), device.sStatusText.c_str());
+    const std::string now = FormatDateTime(std::nullopt, true, true, true, false, ".", " ", ":");
+    alert.sBody =
+        StrPrintf("%s:\r\n%s (%s)\r\n", Translate(tpZorDevsView_DeviceStatus, kTextSection).c_str(),
+                  now.c_str(), Translate(tpZorDevsView_local_time, kTextSection).c_str());
+    alert.sBody += StrPrintf("\r\n >>> %s", alert.sSubject.c_str());
+    alert.sBody +=
+        StrPrintf("\r\n >>> %s: %s", Translate(tpZorDevsView_DeviceInfo, kTextSection).c_str(),
+                  device.sInfoParameters.c_str());
+    alert.sBody +=
+        StrPrintf("\r\n >>> %s: %s", Translate(tpZorDevsView_Location, kTextSection).c_str(),
+                  device.sInfoPosition.c_str());
+    alert.sBody +=
+        StrPrintf("\r\n >>> %s: %s", Translate(tpZorDevsView_Value, kTextSection).c_str(),
+                  device.sInfoCurValue.c_str());
+    alert.sBody += "\r\n\r\n<msg.end>";
+    return alert;
+}
+
+std::string AlarmActions::PositionText(const DeviceSnapshot& device) {
+    return StrPrintf("%.6lf°, %.6lf°", device.dLatitude, device.dLongitude);
+}
+
+std::string AlarmActions::BuildAlarmReportPath(const std::string& logFolder,
+                                               const std::string& name, const std::string& ident,
+                                               std::time_t when) {
+    const std::string stamp = LocalTimeText("%Y-%m-%d_%H-%M-%S.txt", when);
+    return logFolder + "Alarms/" +
+           StrPrintf("Reports_%s/AlarmReport_%s_%s_%s", name.c_str(), ident.substr(0, 16).c_str(),
+                     name.c_str(), stamp.c_str());
+}
+
+std::vector<std::string> AlarmActions::SplitRecipients(const std::string& list) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        size_t comma = list.find(',', start);
+        std::string part = Trim(
+            list.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (!part.empty()) {
+            parts.push_back(std::move(part));
+        }
+        if (comma == std::string::npos) {
+            return parts;
+        }
+        start = comma + 1;
+    }
+}
+
+}  // namespace zm

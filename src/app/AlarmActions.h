@@ -1,0 +1,141 @@
+#pragma once
+
+#include <ctime>
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/MailSender.h"
+
+namespace zm {
+
+class CDeviceRegistry;
+class CTavDevice;
+class CUdpFun;
+class UiPort;
+struct ManagerSettings;
+
+// What the alarm actions need to know about one device, taken by the engine on the
+// dispatcher thread when the device's feed update runs.
+struct DeviceSnapshot {
+    const void* id = nullptr;  // identity of the device object: keys the last reported text
+    std::string sName;
+    std::string sIdent;  // identification text (device number), at most 16 characters
+    int nStatus = 0;     // device status code
+    std::string sStatusText;
+    double dLatitude = 0.0;
+    double dLongitude = 0.0;
+    // The device's information texts for the keys "Parameters", "Position", "CurValue".
+    std::string sInfoParameters;
+    std::string sInfoPosition;
+    std::string sInfoCurValue;
+    // Reads and clears the device's one-shot state-report request. Called only when the
+    // state did not change. Empty: no request.
+    std::function<bool()> takeStateReportRequest;
+    // Returns the device's alarm report path, assigning `proposed` (and setting the
+    // assigned flag) first when none is assigned yet, atomically with the device's report
+    // writer. Empty: `proposed` is used and nothing is kept.
+    std::function<std::string(const std::string& proposed)> claimReportPath;
+};
+
+// The operator's settings the actions obey (section "ZorManagerWnd").
+struct AlarmActionSettings {
+    bool bAlarmPopup = false;
+    bool bConnPopup = false;
+    bool bAlarmSound = false;
+    bool bAlarmMails = false;
+    bool bAlarmSms = false;
+    bool bNoConnectionSms = false;
+    std::string sMailRecipients;
+    MailAccount account;
+    std::string sClickatellUser = "ZorManager";
+    std::string sClickatellPass;
+    std::string sClickatellClientId;
+    std::string sClickatellApiId;
+};
+
+// The actions' part of the operator's settings.
+AlarmActionSettings ActionSettingsFrom(const ManagerSettings& settings);
+
+// What the generic device tells: identity, name, status code and text, the information
+// texts and the state-report request. The identification text, the position and the
+// report path belong to the device kind, which adds them.
+DeviceSnapshot SnapshotOf(CTavDevice& device);
+
+// Subject and body of an alert.
+struct AlertText {
+    std::string sSubject;
+    std::string sBody;
+};
+
+// Tells the operator about device state changes: the device log, the state datagram, the
+// alarm and connection-lost popups, the alarm sound, alert mails and SMS. Everything runs
+// on the dispatcher thread except the mail dialogue, which the mail sender runs.
+class AlarmActions {
+  public:
+    using SettingsSource = std::function<AlarmActionSettings()>;
+    // Adds what the device kind knows (identification text, position, report path) to
+    // the generic snapshot.
+    using SnapshotFiller = std::function<void(CTavDevice& device, DeviceSnapshot& snapshot)>;
+
+    // All references must outlive this object. `settings` is asked at every feed update,
+    // so changes take effect at once.
+    AlarmActions(UiPort& ui, CUdpFun& udp, CMailSender& mail, SettingsSource settings);
+
+    void SetSnapshotFiller(SnapshotFiller filler) { filler_ = std::move(filler); }
+    void SetAdvancedMode(bool on) { advanced_ = on; }
+    bool IsAdvancedMode() const { return advanced_; }
+
+    // The device feed update: the state-change test, then the actions in their fixed
+    // order: device log entry, state datagram, alarm popup, sound, connection popup,
+    // mail, SMS.
+    void UpdateDeviceFeed(const DeviceSnapshot& device);
+    // The "UM_UPDATE_DEV_FEED" handler: the device, or (null) every device of the list in
+    // list order, each snapshot taken just before its actions run.
+    void UpdateDeviceFeed(CTavDevice* device, const CDeviceRegistry& registry);
+
+    // Logs a new status text in the status's colour and remembers it; false when the text
+    // is the one reported last or (advanced mode off) the status ranks below "Error".
+    bool TestStateChange(const DeviceSnapshot& device);
+
+    void ShowAlarm(const DeviceSnapshot& device, bool bringToFront);
+    void ReportConnectionLost(const DeviceSnapshot& device);
+    void ReportConnectionRestored(const DeviceSnapshot& device);
+
+    // Composes the message and hands it to the mail sender. Empty recipients: the
+    // settings' list. False when the SMS account is incomplete (nothing is sent or
+    // logged); the outcome of the mail itself is logged by the sender when it is done.
+    bool SendAlertMessage(const std::string& subject, const std::string& body,
+                          const std::string& recipients, bool asSms);
+
+    // The device's text reported last (empty at first); a removed device is forgotten.
+    std::string LastReportedText(const void* id) const;
+    void ForgetDevice(const void* id);
+    void ForgetDeviceNamed(const std::string& name);  // the registry's forget hook
+
+    static AlertText ComposeAlert(const DeviceSnapshot& device);
+    // "%.6lf°, %.6lf°" of latitude and longitude.
+    static std::string PositionText(const DeviceSnapshot& device);
+    // <logFolder>Alarms/Reports_<name>/AlarmReport_<ident>_<name>_<local time>.txt
+    static std::string BuildAlarmReportPath(const std::string& logFolder, const std::string& name,
+                                            const std::string& ident, std::time_t when);
+    // The parts between "," trimmed, empty ones dropped.
+    static std::vector<std::string> SplitRecipients(const std::string& list);
+
+  private:
+    UiPort& ui_;
+    CUdpFun& udp_;
+    CMailSender& mail_;
+    SettingsSource settings_;
+    SnapshotFiller filler_;
+    bool advanced_ = false;
+    struct Reported {
+        std::string sName;
+        std::string sText;
+    };
+    std::map<const void*, Reported> lastText_;
+};
+
+}  // namespace zm
