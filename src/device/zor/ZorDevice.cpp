@@ -81,6 +81,17 @@ class CZorDevice::ChannelHost : public IZorChannelHost {
         if (m_dev.m_pCurrentLink == nullptr) {
             return nullptr;
         }
+        // The channel lock is named after the link, so a closed link must carry the
+        // configured port or endpoint before its name is asked, not the one of its last
+        // opening (or the default, before the first).
+        if (!m_dev.m_pCurrentLink->IsOpen()) {
+            std::lock_guard lock(m_dev.m_SettingsLock);
+            if (m_dev.m_pCurrentLink == &m_dev.m_ComPortLink) {
+                m_dev.m_ComPortLink.SetSettings(m_dev.m_Cfg.comPort);
+            } else if (m_dev.m_pCurrentLink == &m_dev.m_TcpIpLink) {
+                m_dev.m_TcpIpLink.SetSettings(m_dev.m_Cfg.xSocket);
+            }
+        }
         m_dev.m_pLinkAdapter->link = m_dev.m_pCurrentLink;
         return m_dev.m_pLinkAdapter.get();
     }
@@ -350,11 +361,15 @@ bool CZorDevice::SetUniqueName(const std::string& sName) {
         }
     }
     if (taken) {
-        ShowMessage(
-            StrPrintf("%s '%s' %s.\r\n%s.", ZorTr(texts::tpZorDevice_DeviceWithName).c_str(),
-                      sName.c_str(), ZorTr(texts::tpZorDevice_already_exists).c_str(),
-                      ZorTr(texts::tpZorDevice_Select_another_name).c_str()),
-            MessageBoxType{MsgButtons::kOk, MsgIcon::kWarning});
+        // The closing text is a sentence of its own; one full stop is enough.
+        std::string advice = ZorTr(texts::tpZorDevice_Select_another_name);
+        while (advice.ends_with('.')) {
+            advice.pop_back();
+        }
+        ShowMessage(StrPrintf("%s '%s' %s.\r\n%s.",
+                              ZorTr(texts::tpZorDevice_DeviceWithName).c_str(), sName.c_str(),
+                              ZorTr(texts::tpZorDevice_already_exists).c_str(), advice.c_str()),
+                    MessageBoxType{MsgButtons::kOk, MsgIcon::kWarning});
         return false;
     }
     SetName(sName);
