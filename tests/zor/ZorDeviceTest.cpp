@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -13,6 +14,7 @@
 
 #include "ZorTestPeers.h"
 #include "base/Ini.h"
+#include "base/Log.h"
 #include "base/MessageSink.h"
 #include "device/zor/ZorDevice.h"
 #include "device/zor/ZorFrame.h"
@@ -125,6 +127,29 @@ INSTANTIATE_TEST_SUITE_P(Versions, ZorDeviceModeTest,
                                            ModeCase{"5.2.0.1", false, 3, 1},
                                            ModeCase{"5.1.0.0", true, 4, 2},
                                            ModeCase{"5.2.0.1", true, 3, 1}));
+
+// A failed link check skips the separate reads; the combined read is still tried.
+TEST_F(ZorDeviceTest, FailedLinkCheckSkipsOnlySeparateReads) {
+    struct Case {
+        const char* type;
+        int requestsAfterCheck;  // requests of the cycle whose link check is dropped
+        int total;
+    };
+    for (const Case c : {Case{"5.1.0.0", 0, 0}, Case{"5.2.0.1", 1, 5}}) {
+        auto sim = StartSim({"--sensor", std::string("addr=5,value=100,type=") + c.type});
+        auto dev = MakeDevice(*sim, 5, [](ZorDeviceCfg& cfg) { cfg.bTestLink = true; });
+        dev->Poll();
+        ASSERT_FALSE(dev->ParamsPending()) << dev->GetTrackText();
+        const int before = CountRequests(LogPath());
+        const uint32_t total = dev->GetRunningTotal();
+        ASSERT_EQ(sim->Control("fault drop").rfind("OK", 0), 0u);
+        dev->Poll();
+        EXPECT_EQ(CountRequests(LogPath()) - before, 1 + c.requestsAfterCheck) << c.type;
+        EXPECT_EQ(dev->GetRunningTotal() - total, static_cast<uint32_t>(c.total)) << c.type;
+        sim.reset();
+        std::filesystem::remove(LogPath());
+    }
+}
 
 TEST_F(ZorDeviceTest, OldLayoutsAreConvertedOnArrival) {
     auto sim = StartSim({"--sensor",
@@ -296,6 +321,57 @@ TEST_F(ZorDeviceTest, TwoDevicesOnOneBusNeverInterleave) {
         EXPECT_EQ(line.find(" SKIP "), std::string::npos) << line;
     }
     EXPECT_EQ(requests, 2 * (2 + 2 * kCycles));
+}
+
+// ---------------------------------------------------------------------------------------
+// Running on its own threads: events, data log, alarm files
+
+TEST_F(ZorDeviceTest, LiveThreadRaisesEventsAndTheLogsAreWritten) {
+    auto sim = StartSim({"--sensor",
+                         "addr=5,type=5.2.0.1,value=800,alarm=1,devnum=ZOR-0042,"
+                         "param.MinSigThr=500,param.MaxSigThr=10000"});
+    CLog deviceLog;
+    deviceLog.SetFolder(dir.path().string());
+    ASSERT_TRUE(deviceLog.Open("Devices", true));
+    auto dev = MakeDevice(*sim, 5, [](ZorDeviceCfg& c) { c.bScanning = true; });
+    dev->SetDeviceLog(&deviceLog);
+    EXPECT_EQ(dev->GetLogFolder(), dir.path().string() + "/");
+    std::atomic<int> data{0}, state{0}, track{0};
+    // Connecting raises every event with no batch yet; those data events write nothing.
+    std::atomic<int> logged{0};
+    int owner = 0;
+    dev->NewDataEvent.Subscribe(&owner, [&](CTavDevice*) {
+        logged += dev->WriteDataLog(false) ? 1 : 0;
+        dev->ProcessAlarm();
+        ++data;
+    });
+    dev->NewStateEvent.Subscribe(&owner, [&](CTavDevice*) { ++state; });
+    dev->NewTrackEvent.Subscribe(&owner, [&](CTavDevice*) { ++track; });
+    dev->ApplyCfg();
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (logged.load() < 3 && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(dev->StopThreads());
+    dev->NewDataEvent.UnsubscribeAll(&owner);
+    dev->NewStateEvent.UnsubscribeAll(&owner);
+    dev->NewTrackEvent.UnsubscribeAll(&owner);
+    EXPECT_GE(data.load(), 3);
+    EXPECT_GE(track.load(), 3);
+    EXPECT_GE(state.load(), 1);
+    EXPECT_GE(logged.load(), 2);
+    EXPECT_EQ(dev->GetStatus(), kDevAlarm);
+    // The data log sits in the device's folder under the device log's folder.
+    bool dataLog = false, alarmFiles = false;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir.path())) {
+        const std::string name = e.path().filename().string();
+        dataLog = dataLog || name.rfind("DataLog_ZOR-0042_Pier-1_", 0) == 0;
+        alarmFiles = alarmFiles || e.path().string().find("/Alarms/") != std::string::npos;
+    }
+    EXPECT_TRUE(dataLog);
+
+    EXPECT_TRUE(alarmFiles);
+    EXPECT_TRUE(dev->AlarmProcessor().InAlarm());
 }
 
 // ---------------------------------------------------------------------------------------
