@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -319,6 +320,34 @@ TEST_F(AlarmProcessorTest, RunsWithoutUsableDataChangeNothing) {
     EXPECT_FALSE(alarms.Process(snap));
     EXPECT_TRUE(alarms.InAlarm());
     EXPECT_EQ(ReadBytes(AlarmLog()), kLogHeader + EntryStart("14.05.2013\t08:30:10"));
+}
+
+TEST_F(AlarmProcessorTest, FilesThatCannotBeWrittenGetTheirTextLaterInOrder) {
+    // A file stands where the alarm folder belongs until the alarm's third batch.
+    const auto blocked = dir.path() / "Alarms";
+    std::ofstream(blocked) << "x";
+    snap.deviceStatus = 1;
+    SetBatch(snap, {{100, 10}, {200, 20}}, t0);
+    EXPECT_FALSE(alarms.Process(snap));
+    snap.deviceStatus = 5;
+    SetBatch(snap, {{600, 60}, {700, 70}}, t0 + 10);
+    EXPECT_FALSE(alarms.Process(snap));
+    EXPECT_TRUE(alarms.InAlarm());
+    SetBatch(snap, {{800, 80}, {1000, 100}}, t0 + 20);
+    EXPECT_FALSE(alarms.Process(snap));
+    std::filesystem::remove(blocked);
+    Data(5, {{1200, 120}, {1400, 140}}, 30);
+    Data(1, {{300, 30}, {400, 40}}, 40);
+
+    // The same files as when nothing went wrong.
+    EXPECT_EQ(ReadBytes(AlarmLog()),
+              kLogHeader + EntryStart("14.05.2013\t08:30:10") +
+                  EntryEnd("14.05.2013\t08:30:40", "1400", "1100", "30", ""));
+    std::string report = ReadBytes(Report("2013-05-14_08-30-10"));
+    EXPECT_EQ(report.rfind(ReportHead("14.May 2013, 08:30:10"), 0), 0u);
+    EXPECT_NE(report.find(kDuringHeader + S({"900", "90", "800", "80", "1000", "100"}) +
+                          S({"1300", "130", "1200", "120", "1400", "140"}) + kEndHeader),
+              std::string::npos);
 }
 
 TEST_F(AlarmProcessorTest, HistoryKeepsTheLastEightyRecords) {
