@@ -3,11 +3,17 @@
 #include <signal.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
+#include "app/AlarmActions.h"
 #include "app/HeadlessDispatcher.h"
 #include "app/HeadlessUiPort.h"
+#include "app/MailSender.h"
+#include "app/ManagerWeb.h"
+#include "app/ZorDeviceKind.h"
 #include "app/ZorManagerApp.h"
 #include "base/Folders.h"
 #include "base/MessageSink.h"
@@ -35,22 +41,43 @@ void PrintFolders() {
 
 void PrintUsage() {
     std::printf(
-        "Usage: zormanagerd [--home DIR] [--folders] [--version] [--help]\n"
+        "Usage: zormanagerd [--home DIR] [--http-port N] [--http-bind ADDRESS]\n"
+        "                   [--no-internet-check] [--no-share] [--folders] [--version]\n"
+        "                   [--help]\n"
         "\n"
-        "  --home DIR   keep settings, logs, KML files and lock files under DIR\n"
-        "               (DIR/AppData/, DIR/Documents/, DIR/Run/); the environment\n"
-        "               variable ZORMANAGER_HOME does the same\n"
-        "  --folders    print the version and the folders in use and exit\n"
-        "  --version    print the version and exit\n"
-        "  --help       print this text and exit\n"
+        "  --home DIR           keep settings, logs, KML files and lock files under DIR\n"
+        "                       (DIR/AppData/, DIR/Documents/, DIR/Run/); the environment\n"
+        "                       variable ZORMANAGER_HOME does the same\n"
+        "  --http-port N        port of the embedded web server (default 8889)\n"
+        "  --http-bind ADDRESS  IPv4 address the web server listens on (default: all)\n"
+        "  --no-internet-check  count the Internet as always reachable, so that the web\n"
+        "                       server runs on networks without Internet access\n"
+        "  --no-share           do not offer the KML folder as a network share\n"
+        "  --folders            print the version and the folders in use and exit\n"
+        "  --version            print the version and exit\n"
+        "  --help               print this text and exit\n"
         "\n"
         "Runs until SIGINT or SIGTERM, then shuts down in order and exits with 0.\n");
+}
+
+// A port number 1..65535, or 0 when the text is not one.
+int ParsePort(const char* text) {
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || value < 1 || value > 65535) {
+        return 0;
+    }
+    return static_cast<int>(value);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     bool foldersOnly = false;
+    bool noInternetCheck = false;
+    bool noShare = false;
+    int httpPort = zm::PreviewRecord::kPort;
+    std::string httpBind;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
@@ -70,6 +97,31 @@ int main(int argc, char** argv) {
             continue;
         }
         if (std::strncmp(arg, "--home=", 7) == 0) {
+            continue;
+        }
+        if (std::strcmp(arg, "--http-port") == 0 || std::strcmp(arg, "--http-bind") == 0) {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "zormanagerd: \"%s\" needs a value\n", arg);
+                return 2;
+            }
+            const char* value = argv[++i];
+            if (arg[7] == 'p') {
+                httpPort = ParsePort(value);
+                if (httpPort == 0) {
+                    std::fprintf(stderr, "zormanagerd: \"%s\" is not a port number\n", value);
+                    return 2;
+                }
+            } else {
+                httpBind = value;
+            }
+            continue;
+        }
+        if (std::strcmp(arg, "--no-internet-check") == 0) {
+            noInternetCheck = true;
+            continue;
+        }
+        if (std::strcmp(arg, "--no-share") == 0) {
+            noShare = true;
             continue;
         }
         std::fprintf(stderr, "zormanagerd: unknown option \"%s\" (see --help)\n", arg);
@@ -106,7 +158,51 @@ int main(int argc, char** argv) {
     dispatcher.Start();
     int exitCode = 1;
     {
-        zm::CZorManagerApp app(dispatcher, ui);
+        zm::ZorDeviceFactory factory;
+        zm::ZorDeviceKindOps ops;
+        zm::CMailSender mail;
+        std::unique_ptr<zm::AlarmActions> actions;
+        zm::CZorManagerApp app(dispatcher, ui, &factory, &ops);
+        zm::CManagerWeb web(app.Registry());
+        web.SetPort(static_cast<std::uint16_t>(httpPort));
+        web.SetBindAddress(httpBind);
+        web.SetShareAllowed(!noShare);
+        app.Registry().SetForgetHook([&web, &actions](const std::string& name) {
+            web.ForgetDevice(name);
+            if (actions) {
+                actions->ForgetDeviceNamed(name);
+            }
+        });
+        app.SetEngineSetup([&](zm::CManagerEngine& engine) {
+            if (noInternetCheck) {
+                engine.SetInternetCheck([] { return true; });
+            }
+            actions = std::make_unique<zm::AlarmActions>(ui, engine.Udp(), mail, [&engine] {
+                return zm::ActionSettingsFrom(engine.Settings());
+            });
+            actions->SetSnapshotFiller(zm::FillZorSnapshot);
+            zm::EngineHooks hooks;
+            hooks.updateDevFeed = [&app, &actions, &engine](zm::CTavDevice* device) {
+                actions->SetAdvancedMode(engine.IsAdvancedMode());
+                actions->UpdateDeviceFeed(device, app.Registry());
+            };
+            hooks.updateKmlView = [&web](zm::CTavDevice* device, int param) {
+                web.UpdateKmlView(device, param);
+            };
+            hooks.startWebServer = [&web] { return web.StartWebServer(); };
+            hooks.stopWebServer = [&web] { web.StopWebServer(); };
+            hooks.previewAddress = [&web] { return web.PreviewAddress(); };
+            engine.SetHooks(std::move(hooks));
+        });
+        zm::CZorManagerApp::Hooks appHooks;
+        appHooks.prepareKmlReport = [&web] { web.PrepareKmlReport(); };
+        appHooks.stopWebServer = [&web] { web.StopWebServer(); };
+        // The actions hold the engine's UDP sender, which is gone by now.
+        appHooks.stopMailSender = [&mail, &actions] {
+            actions.reset();
+            mail.Stop();
+        };
+        app.SetHooks(std::move(appHooks));
         auto result = zm::CZorManagerApp::StartResult::kMainWindowFailed;
         dispatcher.Call([&] { result = app.InitInstance(false); });
         if (result != zm::CZorManagerApp::StartResult::kStarted) {
@@ -122,6 +218,10 @@ int main(int argc, char** argv) {
             }
             dispatcher.Call([&] { exitCode = app.ExitInstance(); });
         }
+        dispatcher.Call([&] {
+            app.Registry().SetForgetHook({});
+            actions.reset();
+        });
     }
     dispatcher.Stop();
     zm::SetMessageSink({});

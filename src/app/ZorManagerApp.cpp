@@ -147,6 +147,9 @@ int CZorManagerApp::ExitInstance() {
     if (hooks_.stopWebServer) {
         hooks_.stopWebServer();
     }
+    if (hooks_.stopMailSender) {
+        hooks_.stopMailSender();
+    }
     // 3.-4. Closing entries.
     RunLog().AddText("<li><dt> Application ended (ID:%d).</li><br/><br/>",
                      static_cast<int>(gettid()));

@@ -33,6 +33,9 @@ class CZorManagerApp {
     struct Hooks {
         std::function<void()> prepareKmlReport;  // start-up step 9
         std::function<void()> stopWebServer;     // shutdown step 2
+        // After the devices are gone and before the closing entries: the alert mails
+        // still queued are tried (bounded) and their outcome logged.
+        std::function<void()> stopMailSender;
         // Step 11 beyond the engine (the GUI's window); false fails the start.
         std::function<bool(CManagerEngine& engine)> createMainWindow;
     };

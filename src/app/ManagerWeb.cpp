@@ -1,0 +1,103 @@
+#include "app/ManagerWeb.h"
+
+#include "app/DeviceRegistry.h"
+#include "app/ZorDeviceKind.h"
+#include "base/AppLogs.h"
+#include "base/Folders.h"
+#include "base/Printf.h"
+#include "device/TavDevice.h"
+#include "device/zor/ZorDevice.h"
+#include "web/Routes.h"
+
+namespace zm {
+
+WebDevice RegistryWebSource::Describe(CTavDevice& device) {
+    WebDevice d;
+    d.name = device.GetName();
+    const std::uint32_t color = device.GetColor();  // red in the low byte
+    d.red = static_cast<unsigned char>(color & 0xFF);
+    d.green = static_cast<unsigned char>((color >> 8) & 0xFF);
+    d.blue = static_cast<unsigned char>((color >> 16) & 0xFF);
+    if (CZorDevice* zor = AsZorDevice(device)) {
+        zor->GetPosition(d.latitude, d.longitude);
+    }
+    d.latLonVal = StrPrintf("%lf,%lf,%lf", d.latitude, d.longitude, device.GetValue());
+    d.status = device.GetStatus(&d.statusText);
+    return d;
+}
+
+std::vector<WebDevice> RegistryWebSource::SnapshotDevices() {
+    std::vector<WebDevice> list;
+    for (const auto& device : registry_.GetDevices()) {
+        list.push_back(Describe(*device));
+    }
+    return list;
+}
+
+bool RegistryWebSource::SnapshotDevice(const std::string& name, WebDevice& device) {
+    for (const auto& d : registry_.GetDevices()) {
+        if (d->GetName() == name) {
+            device = Describe(*d);
+            return true;
+        }
+    }
+    return false;
+}
+
+CManagerWeb::CManagerWeb(CDeviceRegistry& registry) : source_(registry), view_(report_, source_) {}
+
+CManagerWeb::~CManagerWeb() {
+    StopWebServer();
+}
+
+void CManagerWeb::PrepareKmlReport() {
+    report_.SetLog(&RunLog(), false);
+    if (!report_.Init(GetKmlRootFolder(), kReportName, kReportTitle)) {
+        return;  // the report logged why
+    }
+    report_.CreateReportResourceFiles();
+    report_.CreatePreviewKML();
+    InstallLeaflet(report_.GetReportFolder(), &RunLog());
+}
+
+bool CManagerWeb::StartWebServer() {
+    if (running_) {
+        return true;
+    }
+    // A fresh server per start: the routes and the lock are bound once, before any
+    // connection thread exists.
+    server_ = std::make_unique<CHttpServer>(&RunLog());
+    server_->SetFileLock(&report_.GetLock());
+    if (!bindAddress_.empty()) {
+        server_->SetBindAddress(bindAddress_);
+    }
+    RegisterWebRoutes(*server_, source_);
+    running_ = server_->Start(report_.GetReportFolder(), kDefaultPage, port_, kClientTimeoutMs);
+    if (!running_) {
+        server_->Shutdown();
+        server_.reset();
+    }
+    return running_;
+}
+
+void CManagerWeb::StopWebServer() {
+    if (server_) {
+        server_->Shutdown();
+        server_.reset();
+    }
+    running_ = false;
+}
+
+void CManagerWeb::UpdateKmlView(CTavDevice* device, int param) {
+    if (device != nullptr) {
+        view_.Update(device->GetName(), param != 0);
+    } else {
+        view_.Update(std::nullopt, param != 0);
+    }
+}
+
+void CManagerWeb::ForgetDevice(const std::string& name) {
+    report_.DeleteDeviceFile(name);
+}
+
+}  // namespace zm
