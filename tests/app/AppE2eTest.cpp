@@ -333,6 +333,23 @@ TEST_F(AppEndToEnd, OneAlarmTravelsTheWholeRoad) {
     // The page fetches the same file from the server.
     EXPECT_NE(Curl(base + "/files/Pier-1.kml").find(alarmIcon), std::string::npos);
 
+    // The signal leaves the corridor: the alarm is closed (the second half of the alarm
+    // log entry and the report's statistics) and the placemark is good again.
+    const size_t alarmLogOpen = FilesText(Documents(), "AlarmLog_").size();
+    const size_t reportOpen = FilesText(Documents(), "AlarmReport_").size();
+    ASSERT_EQ(sim.Control("set 5 value=100,alarm=0").rfind("OK", 0), 0u);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return FilesText(Documents(), "AlarmLog_").size() > alarmLogOpen &&
+                   FilesText(Documents(), "AlarmReport_").size() > reportOpen;
+        },
+        8s))
+        << "the alarm was not closed";
+    const std::string goodIcon = std::string(CKmlView::IconForStatus(kDevOnlineOk)) + ".png";
+    EXPECT_TRUE(WaitUntil(
+        [&] { return Curl(base + "/files/Pier-1.kml").find(goodIcon) != std::string::npos; }, 8s));
+    EXPECT_GT(DeviceLog().rfind("Pier-1: Online and Ok"), DeviceLog().find("Pier-1: Alarm"));
+
     ASSERT_EQ(kill(daemon.Pid(), SIGTERM), 0);
     EXPECT_EQ(daemon.Wait(8s), 0);
     const std::string devLog = DeviceLog();
