@@ -1,0 +1,125 @@
+// The web publishing of the application over a real registry of ZOR devices: the KML
+// files follow the registry, and the server answers from it. curl is the client.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/DeviceGate.h"
+#include "app/DeviceRegistry.h"
+#include "app/ManagerWeb.h"
+#include "app/ZorDeviceKind.h"
+#include "base/Folders.h"
+#include "device/TavDevice.h"
+#include "device/zor/ZorDevice.h"
+#include "support/FileBytes.h"
+#include "support/TempDir.h"
+
+namespace zm {
+namespace {
+
+int FreeTcpPort() {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    socklen_t len = sizeof sa;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
+    close(fd);
+    return ntohs(sa.sin_port);
+}
+
+std::string Curl(const std::string& url) {
+    const std::string command = "curl -s --max-time 5 '" + url + "'";
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+            out.append(buffer, n);
+        }
+        pclose(pipe);
+    }
+    return out;
+}
+
+class ManagerWebTest : public ::testing::Test {
+  protected:
+    ManagerWebTest() : registry(gate, factory), web(registry) {
+        SetHomeRoot(home.folder());
+        registry.SetContext(home.file("Zor-Device.ini"), nullptr, nullptr);
+        registry.SetForgetHook([this](const std::string& name) { web.ForgetDevice(name); });
+        web.SetPort(static_cast<std::uint16_t>(FreeTcpPort()));
+        web.SetBindAddress("127.0.0.1");
+        web.SetShareAllowed(false);
+        web.PrepareKmlReport();
+    }
+    ~ManagerWebTest() override {
+        web.StopWebServer();
+        registry.RemoveAllDevices();
+        SetHomeRoot("");
+    }
+    std::shared_ptr<CTavDevice> Add(const std::string& name, double lat, double lon) {
+        auto device = registry.AddDevice(false);
+        device->SetName(name);
+        if (CZorDevice* zor = AsZorDevice(*device)) {
+            zor->SetPosition(lat, lon);
+        }
+        return device;
+    }
+    std::string Base() const { return "http://127.0.0.1:" + std::to_string(web.Port()); }
+
+    test::TempDir home;
+    CDeviceGate gate;
+    ZorDeviceFactory factory;
+    CDeviceRegistry registry;
+    CManagerWeb web;
+};
+
+TEST_F(ManagerWebTest, KmlFilesAndRoutesFollowTheRegistry) {
+    auto pier = Add("Pier & <1>", 59.9375, 30.3086);
+    auto buoy = Add("Buoy-2", 60.5, 28.25);
+    ASSERT_NE(AsZorDevice(*pier), nullptr) << "the registry makes ZOR devices";
+    web.UpdateKmlView(pier.get(), 0);
+    web.UpdateKmlView(nullptr, 0);
+    const std::string pierFile = web.Report().GetDeviceFilePath("Pier & <1>");
+    const std::string buoyFile = web.Report().GetDeviceFilePath("Buoy-2");
+    const std::string pierKml = test::ReadBytes(pierFile);
+    EXPECT_NE(pierKml.find("30.308600,59.937500,0"), std::string::npos) << pierKml;
+    EXPECT_NE(pierKml.find("Pier &amp; &lt;1&gt;"), std::string::npos);
+    EXPECT_NE(test::ReadBytes(buoyFile).find("28.250000,60.500000,0"), std::string::npos);
+
+    ASSERT_TRUE(web.StartWebServer());
+    EXPECT_EQ(Curl(Base() + "/device-list"), "Pier & <1>;Buoy-2;");
+    EXPECT_NE(Curl(Base() + "/preview").find("leaflet"), std::string::npos);
+
+    // A second server on the same port fails to start; the first keeps answering.
+    CDeviceRegistry other(gate, factory);
+    CManagerWeb second(other);
+    second.SetPort(web.Port());
+    second.SetBindAddress("127.0.0.1");
+    EXPECT_FALSE(second.StartWebServer());
+    EXPECT_FALSE(second.IsRunning());
+    EXPECT_EQ(Curl(Base() + "/device-list"), "Pier & <1>;Buoy-2;");
+
+    // Removing a device takes its file and its name off the list.
+    ASSERT_TRUE(registry.RemoveDevice(pier.get()));
+    pier.reset();
+    EXPECT_FALSE(std::filesystem::exists(pierFile));
+    EXPECT_TRUE(std::filesystem::exists(buoyFile));
+    EXPECT_EQ(Curl(Base() + "/device-list"), "Buoy-2;");
+
+    web.StopWebServer();
+    EXPECT_FALSE(web.IsRunning());
+    EXPECT_EQ(Curl(Base() + "/device-list"), "");
+}
+
+}  // namespace
+}  // namespace zm
