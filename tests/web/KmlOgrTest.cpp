@@ -164,5 +164,22 @@ TEST_F(KmlOgrTest, RemovedDeviceIsGoneAndOthersStayReadable) {
     EXPECT_EQ(kept.features[0].geometry, "POINT Z (6 5 0)") << kept.text;
 }
 
+TEST_F(KmlOgrTest, MainReportListsEveryDeviceFolderInOrder) {
+    for (const char* name : {"R&D <lab> ]]> east", "Pier-2", "A/B:C"})
+        report.UpdatePlacemark(name, 1.0, 2.0, 0, "Good.png", "", "", "");
+    report.Flush();
+
+    OgrResult r = ReadWithOgr(report.GetMainReportPath());
+    ASSERT_TRUE(r.opened) << r.text;
+    // The folders carry only network links to the device files, never placemarks of their own.
+    EXPECT_TRUE(r.features.empty()) << r.text;
+    std::vector<std::string> devices;
+    for (const std::string& layer : r.layers)
+        if (layer != "Satellite")
+            devices.push_back(layer);
+    EXPECT_EQ(devices, (std::vector<std::string>{"A_B_C", "Pier-2", "R&D _lab_ ]]_ east"}))
+        << r.text;
+}
+
 }  // namespace
 }  // namespace zm
