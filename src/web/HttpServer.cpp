@@ -155,7 +155,7 @@ CHttpServer::~CHttpServer() {
 }
 
 void CHttpServer::AddRoute(const std::string& path, RouteFunction function) {
-    std::lock_guard<std::mutex> lock(m_routeLock);
+    std::unique_lock<std::shared_mutex> lock(m_routeLock);
     m_routes[path] = std::move(function);
 }
 
@@ -275,6 +275,8 @@ bool CHttpServer::ReadFile(const std::string& path, std::string& body) {
         }
         body.resize(got);  // a file that shrank meanwhile is sent as it is now
     }
+    if (lock.owns_lock())
+        lock.unlock();
     close(fd);
     return ok;
 }
@@ -318,7 +320,7 @@ bool CHttpServer::HandleRequest(const std::string& request, std::string& respons
 
     RouteFunction route;
     {
-        std::lock_guard<std::mutex> lock(m_routeLock);
+        std::shared_lock<std::shared_mutex> lock(m_routeLock);
         auto it = m_routes.find(path);
         if (it != m_routes.end())
             route = it->second;
