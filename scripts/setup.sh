@@ -24,6 +24,13 @@ ZM_PACKAGES=(
     procps               # tests: process inspection (ps, pkill)
     libxml2-utils        # tests: xmllint, an independent reader of the KML files
     chromium             # tests: a headless browser loads the preview page and its markers
+    gdal-bin             # tests: GDAL's ogrinfo reads our KML as an independent reader
+)
+
+# Only for bench/web/wrk_vs_nginx.sh, which installs them itself; the tests never need them.
+ZM_BENCH_PACKAGES=(
+    wrk                  # bench: HTTP load generator against the embedded server
+    nginx                # bench: the reference static file server beside ours
 )
 
 zm_missing_packages() {
@@ -57,4 +64,22 @@ zm_build() {
     local root
     root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
     (cd "$root" && cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j "$(nproc)")
+}
+
+# zm_setup_bench: installs what the web benchmark needs beside the build packages.
+zm_setup_bench() {
+    local pkg missing=()
+    for pkg in "${ZM_BENCH_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" ||
+            missing+=("$pkg")
+    done
+    [ "${#missing[@]}" -eq 0 ] && return 0
+    echo "Installing missing benchmark packages: ${missing[*]}"
+    local sudo=""
+    if [ "$(id -u)" -ne 0 ]; then
+        command -v sudo >/dev/null 2>&1 || { echo "Need root or sudo to install: ${missing[*]}" >&2; return 1; }
+        sudo="sudo"
+    fi
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq || return 1
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" || return 1
 }

@@ -1,7 +1,9 @@
 #include "web/HttpServer.h"
 
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -61,6 +63,29 @@ std::string PercentDecoded(const std::string& path) {
 std::string RealPath(const std::string& path) {
     char buf[PATH_MAX];
     return realpath(path.c_str(), buf) ? std::string(buf) : std::string();
+}
+
+// Opens rel for reading if the kernel can reach it without leaving root: one call instead
+// of resolving every component in user space. -1 for anything else (a missing file, an
+// absolute link, a link out, a kernel without openat2); the caller then decides the slow way.
+int OpenBeneath(const std::string& root, const std::string& rel) {
+#ifdef SYS_openat2
+    if (root.empty() || rel.empty())
+        return -1;
+    int dir = open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
+        return -1;
+    open_how how{};
+    how.flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+    int fd = static_cast<int>(syscall(SYS_openat2, dir, rel.c_str(), &how, sizeof how));
+    close(dir);
+    return fd;
+#else
+    (void)root;
+    (void)rel;
+    return -1;
+#endif
 }
 
 }  // namespace
@@ -130,7 +155,7 @@ CHttpServer::~CHttpServer() {
 }
 
 void CHttpServer::AddRoute(const std::string& path, RouteFunction function) {
-    std::lock_guard<std::mutex> lock(m_routeLock);
+    std::unique_lock<std::shared_mutex> lock(m_routeLock);
     m_routes[path] = std::move(function);
 }
 
@@ -208,26 +233,33 @@ bool CHttpServer::ReadFile(const std::string& path, std::string& body) {
     if (m_root.empty())
         return false;
     size_t first = path.find_first_not_of('/');
-    std::string full = m_root + (first == std::string::npos ? std::string() : path.substr(first));
+    std::string rel = first == std::string::npos ? std::string() : path.substr(first);
 
     std::unique_lock<std::recursive_mutex> lock;
     if (std::recursive_mutex* fileLock = m_fileLock)
         lock = std::unique_lock<std::recursive_mutex>(*fileLock);
-
-    // A symbolic link may point anywhere; what counts is where the file really is.
-    std::string realRoot = m_realRoot.empty() ? RealPath(m_root) : m_realRoot;
-    std::string realFile = RealPath(full);
-    if (realRoot.empty() || realFile.empty())
-        return false;
-    if (realFile.compare(0, realRoot.size(), realRoot) != 0 ||
-        (realFile.size() > realRoot.size() && realRoot != "/" &&
-         realFile[realRoot.size()] != '/')) {
-        LogWarningMessage("Request path outside the web folder refused", "ReadFile", 404);
-        return false;
+    int fd = OpenBeneath(m_realRoot, rel);
+    if (fd < 0) {
+        // A symbolic link may point anywhere; what counts is where the file really is.
+        // Resolved outside the writer's lock, which every connection thread waits on.
+        if (lock.owns_lock())
+            lock.unlock();
+        std::string realRoot = m_realRoot.empty() ? RealPath(m_root) : m_realRoot;
+        std::string realFile = RealPath(m_root + rel);
+        if (realRoot.empty() || realFile.empty())
+            return false;
+        if (realFile.compare(0, realRoot.size(), realRoot) != 0 ||
+            (realFile.size() > realRoot.size() && realRoot != "/" &&
+             realFile[realRoot.size()] != '/')) {
+            LogWarningMessage("Request path outside the web folder refused", "ReadFile", 404);
+            return false;
+        }
+        if (lock.mutex())
+            lock.lock();
+        fd = open(realFile.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0)
+            return false;
     }
-    int fd = open(realFile.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return false;
     struct stat st {};
     bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     if (ok) {
@@ -243,6 +275,8 @@ bool CHttpServer::ReadFile(const std::string& path, std::string& body) {
         }
         body.resize(got);  // a file that shrank meanwhile is sent as it is now
     }
+    if (lock.owns_lock())
+        lock.unlock();
     close(fd);
     return ok;
 }
@@ -286,7 +320,7 @@ bool CHttpServer::HandleRequest(const std::string& request, std::string& respons
 
     RouteFunction route;
     {
-        std::lock_guard<std::mutex> lock(m_routeLock);
+        std::shared_lock<std::shared_mutex> lock(m_routeLock);
         auto it = m_routes.find(path);
         if (it != m_routes.end())
             route = it->second;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 
 #include "web/GenericServer.h"
@@ -55,7 +56,7 @@ class CHttpServer : public CGenericServer {
     std::string m_realRoot;  // resolved at start; again per request while it does not exist
     std::string m_defaultPage;
     std::map<std::string, std::string> m_mime;
-    mutable std::mutex m_routeLock;
+    mutable std::shared_mutex m_routeLock;  // every request reads, only set-up writes
     std::map<std::string, RouteFunction> m_routes;
     std::atomic<std::recursive_mutex*> m_fileLock{nullptr};
 };

@@ -200,6 +200,10 @@ class HttpServerTest : public ::testing::Test {
         WriteFile(dir.path() / "secret.txt", "SECRET");
         fs::create_symlink(dir.path() / "secret.txt", root / "out.txt");
         fs::create_symlink(root / "index.txt", root / "in.txt");
+        // Relative links, in and out, and a folder link out.
+        fs::create_symlink("../index.txt", root / "files" / "rel-in.txt");
+        fs::create_symlink("../secret.txt", root / "rel-out.txt");
+        fs::create_symlink("..", root / "up");
         server.SetBindAddress("127.0.0.1");
         server.AddRoute("/preview", [] { return std::string("<html>preview</html>"); });
         server.AddRoute("/device-list", [] { return std::string("A;B;"); });
@@ -300,6 +304,7 @@ TEST_F(HttpServerTest, CurlGetsFilesRoutesAndTypes) {
     // Browsers percent-encode every byte outside plain ASCII, and '#'.
     EXPECT_EQ(Curl(Url("/%D0%9F%D1%80%D0%B8%D1%87%D0%B0%D0%BB%20%231.txt")), "pier");
     EXPECT_EQ(Curl(Url("/in.txt")), "index");  // a link that stays inside is fine
+    EXPECT_EQ(Curl(Url("/files/rel-in.txt")), "index");
 }
 
 TEST_F(HttpServerTest, MissingFileIs404WithZeroLengthAndClose) {
@@ -388,6 +393,8 @@ TEST_F(HttpServerTest, PathsLeavingTheWebFolderAreRefused) {
         "/%2E%2E%2Fsecret.txt",
         "/files/..%2f..%2fsecret.txt",
         "/out.txt",
+        "/rel-out.txt",
+        "/up/secret.txt",
         "/..",
         "/files/..\\..\\secret.txt",
         "/index.txt%00.png",
