@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "links/FdWait.h"
 #include "links/SerialSpeed.h"
 #include "links/SysError.h"
 
@@ -19,41 +20,15 @@ namespace zm {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using links::Clock;
+using links::MsLeft;
+using links::WaitFd;
 
 // Read: the gap allowed between two bytes and the default total time-out.
 constexpr int kReadIntervalMs = 1000;
 constexpr int kDefaultReadTimeOutMs = 1000;
 // Write: constant part of the total time-out (plus 1 ms per byte).
 constexpr int kWriteTimeOutMs = 2000;
-
-int MsLeft(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, 1 << 30));
-}
-
-// Waits for the events on fd until the deadline; 0 when the time ran out, -1 on error,
-// else the returned events.
-int WaitFd(int fd, short events, Clock::time_point deadline) {
-    for (;;) {
-        const int ms = MsLeft(deadline);
-        pollfd pfd{fd, events, 0};
-        const int rc = ::poll(&pfd, 1, ms);
-        if (rc > 0) {
-            return pfd.revents;
-        }
-        if (rc == 0) {
-            if (ms == 0) {
-                return 0;
-            }
-            continue;  // woke a little early; the deadline decides
-        }
-        if (errno != EINTR) {
-            return -1;
-        }
-    }
-}
 
 // The termios constant for a rate, or B0 when it has none.
 speed_t StandardSpeed(int nBaud) {

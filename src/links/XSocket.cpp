@@ -13,6 +13,7 @@
 #include <chrono>
 #include <iterator>
 
+#include "links/FdWait.h"
 #include "links/SysError.h"
 #include "platform/IcmpEcho.h"
 
@@ -20,7 +21,9 @@ namespace zm {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using links::Clock;
+using links::MsLeft;
+using links::WaitFd;
 
 // Used when neither the call nor the settings give a usable time-out.
 constexpr int kFallbackTimeOutMs = 1000;
@@ -66,34 +69,6 @@ std::int32_t CodeFromLookup(const platform::ResolveResult& r) {
         return CXSocket::CodeFromErrno(r.nErrno);
     }
     return kCodeNoRecovery;
-}
-
-int MsLeft(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, 1 << 30));
-}
-
-// Waits for events on fd until the deadline: the returned events, 0 on time-out, -1
-// on error (errno set).
-int WaitFd(int fd, short events, Clock::time_point deadline) {
-    for (;;) {
-        const int ms = MsLeft(deadline);
-        pollfd pfd{fd, events, 0};
-        const int rc = ::poll(&pfd, 1, ms);
-        if (rc > 0) {
-            return pfd.revents;
-        }
-        if (rc == 0) {
-            if (ms == 0) {
-                return 0;
-            }
-            continue;
-        }
-        if (errno != EINTR) {
-            return -1;
-        }
-    }
 }
 
 bool IsTransient(int nErrno) {

@@ -11,6 +11,7 @@
 #include <iterator>
 
 #include "base/Printf.h"
+#include "platform/CodePage.h"
 
 namespace zm {
 
@@ -108,24 +109,6 @@ std::string ParseErrorName(const pugi::xml_parse_result& r, size_t length) {
     }
 }
 
-void AppendUtf8(std::string& out, unsigned cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
     std::string out;
     auto unit = [&](size_t i) {
@@ -146,7 +129,7 @@ std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
         } else if (cp >= 0xD800 && cp < 0xE000) {
             cp = 0xFFFD;
         }
-        AppendUtf8(out, cp);
+        platform::AppendUtf8(out, cp);
     }
     return out;
 }
