@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/AlarmActions.h"
+#include "app/DemoConfig.h"
 #include "app/HeadlessDispatcher.h"
 #include "app/HeadlessUiPort.h"
 #include "app/MailSender.h"
@@ -45,7 +46,8 @@ void PrintFolders() {
 void PrintUsage() {
     std::printf(
         "Usage: zormanagerd [--home DIR] [--http-port N] [--http-bind ADDRESS]\n"
-        "                   [--no-internet-check] [--no-share] [--test-mail [ADDRESS]]\n"
+        "                   [--no-internet-check] [--no-share] [--demo]\n"
+        "                   [--test-mail [ADDRESS]]\n"
         "                   [--folders] [--version] [--help]\n"
         "\n"
         "  --home DIR           keep settings, logs, KML files and lock files under DIR\n"
@@ -56,6 +58,8 @@ void PrintUsage() {
         "  --no-internet-check  count the Internet as always reachable, so that the web\n"
         "                       server runs on networks without Internet access\n"
         "  --no-share           do not offer the KML folder as a network share\n"
+        "  --demo               on a home without a settings file, first write a demo\n"
+        "                       configuration: three emulated sensors on the sea\n"
         "  --test-mail [ADDRESS] send one test message with the settings file's SMTP\n"
         "                       account to ADDRESS (default: the list of recipients),\n"
         "                       print the outcome and exit (0: sent, 1: not sent)\n"
@@ -101,6 +105,7 @@ int main(int argc, char** argv) {
     bool foldersOnly = false;
     bool noInternetCheck = false;
     bool noShare = false;
+    bool demo = false;
     bool testMail = false;
     std::string testAddress;
     int httpPort = zm::PreviewRecord::kPort;
@@ -151,6 +156,10 @@ int main(int argc, char** argv) {
             noShare = true;
             continue;
         }
+        if (std::strcmp(arg, "--demo") == 0) {
+            demo = true;
+            continue;
+        }
         if (std::strcmp(arg, "--test-mail") == 0) {
             testMail = true;
             if (i + 1 < argc && argv[i + 1][0] != '-') {
@@ -172,6 +181,17 @@ int main(int argc, char** argv) {
     PrintFolders();
     if (foldersOnly) {
         return 0;
+    }
+    // A home that has settings keeps them: the demo only fills an empty one.
+    if (demo && ::access(zm::GetSettingsFilePath().c_str(), F_OK) != 0) {
+        if (!zm::WriteDemoSettings(zm::GetSettingsFilePath(),
+                                   zm::GetConfigFolder() + zm::CZorManagerApp::kDeviceDefaultsFile,
+                                   &error)) {
+            std::fprintf(stderr, "zormanagerd: no demo configuration: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("Demo configuration written to %s\n", zm::GetSettingsFilePath().c_str());
+        std::fflush(stdout);
     }
 
     // Blocked before any thread starts, so that every thread inherits the mask and the
