@@ -1,6 +1,7 @@
 // The headless server: the engine without windows. Start-up and shutdown run on the
 // dispatcher thread; the main thread only waits for SIGINT or SIGTERM.
 #include <signal.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -9,13 +10,16 @@
 #include <string>
 
 #include "app/AlarmActions.h"
+#include "app/DemoConfig.h"
 #include "app/HeadlessDispatcher.h"
 #include "app/HeadlessUiPort.h"
 #include "app/MailSender.h"
+#include "app/MailTest.h"
 #include "app/ManagerWeb.h"
 #include "app/ZorDeviceKind.h"
 #include "app/ZorManagerApp.h"
 #include "base/Folders.h"
+#include "base/Ini.h"
 #include "base/MessageSink.h"
 #include "base/MlsPrgMsg.h"
 #include "base/Version.h"
@@ -42,8 +46,9 @@ void PrintFolders() {
 void PrintUsage() {
     std::printf(
         "Usage: zormanagerd [--home DIR] [--http-port N] [--http-bind ADDRESS]\n"
-        "                   [--no-internet-check] [--no-share] [--folders] [--version]\n"
-        "                   [--help]\n"
+        "                   [--no-internet-check] [--no-share] [--demo]\n"
+        "                   [--test-mail [ADDRESS]]\n"
+        "                   [--folders] [--version] [--help]\n"
         "\n"
         "  --home DIR           keep settings, logs, KML files and lock files under DIR\n"
         "                       (DIR/AppData/, DIR/Documents/, DIR/Run/); the environment\n"
@@ -53,11 +58,35 @@ void PrintUsage() {
         "  --no-internet-check  count the Internet as always reachable, so that the web\n"
         "                       server runs on networks without Internet access\n"
         "  --no-share           do not offer the KML folder as a network share\n"
+        "  --demo               on a home without a settings file, first write a demo\n"
+        "                       configuration: three emulated sensors on the sea\n"
+        "  --test-mail [ADDRESS] send one test message with the settings file's SMTP\n"
+        "                       account to ADDRESS (default: the list of recipients),\n"
+        "                       print the outcome and exit (0: sent, 1: not sent)\n"
         "  --folders            print the version and the folders in use and exit\n"
         "  --version            print the version and exit\n"
         "  --help               print this text and exit\n"
         "\n"
         "Runs until SIGINT or SIGTERM, then shuts down in order and exits with 0.\n");
+}
+
+// Only the settings file is read: the test must not disturb a server running on the
+// same home, so no lock, device, log or thread of the engine is touched.
+int RunMailTest(const std::string& address) {
+    zm::ManagerSettings settings;
+    const std::string path = zm::GetSettingsFilePath();
+    if (::access(path.c_str(), R_OK) != 0) {
+        std::printf("Connection failed:\n --> no settings file at %s.\n", path.c_str());
+        return 1;
+    }
+    zm::CIni ini(path);
+    settings.Load(ini);
+    const zm::MailTestResult result = zm::SendTestMail(settings, address);
+    for (const std::string& line : result.lines) {
+        std::printf("%s\n", line.c_str());
+    }
+    std::fflush(stdout);
+    return result.bSucceeded ? 0 : 1;
 }
 
 // A port number 1..65535, or 0 when the text is not one.
@@ -76,6 +105,9 @@ int main(int argc, char** argv) {
     bool foldersOnly = false;
     bool noInternetCheck = false;
     bool noShare = false;
+    bool demo = false;
+    bool testMail = false;
+    std::string testAddress;
     int httpPort = zm::PreviewRecord::kPort;
     std::string httpBind;
     for (int i = 1; i < argc; ++i) {
@@ -124,6 +156,17 @@ int main(int argc, char** argv) {
             noShare = true;
             continue;
         }
+        if (std::strcmp(arg, "--demo") == 0) {
+            demo = true;
+            continue;
+        }
+        if (std::strcmp(arg, "--test-mail") == 0) {
+            testMail = true;
+            if (i + 1 < argc && argv[i + 1][0] != '-') {
+                testAddress = argv[++i];
+            }
+            continue;
+        }
         std::fprintf(stderr, "zormanagerd: unknown option \"%s\" (see --help)\n", arg);
         return 2;
     }
@@ -132,9 +175,23 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "zormanagerd: %s\n", error.c_str());
         return 2;
     }
+    if (testMail) {
+        return RunMailTest(testAddress);
+    }
     PrintFolders();
     if (foldersOnly) {
         return 0;
+    }
+    // A home that has settings keeps them: the demo only fills an empty one.
+    if (demo && ::access(zm::GetSettingsFilePath().c_str(), F_OK) != 0) {
+        if (!zm::WriteDemoSettings(zm::GetSettingsFilePath(),
+                                   zm::GetConfigFolder() + zm::CZorManagerApp::kDeviceDefaultsFile,
+                                   &error)) {
+            std::fprintf(stderr, "zormanagerd: no demo configuration: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("Demo configuration written to %s\n", zm::GetSettingsFilePath().c_str());
+        std::fflush(stdout);
     }
 
     // Blocked before any thread starts, so that every thread inherits the mask and the

@@ -1,0 +1,205 @@
+// The demonstration configuration, written by the real server binary into an empty home
+// and then served by it.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/DeviceRegistry.h"
+#include "app/ManagerSettings.h"
+#include "base/Ini.h"
+#include "device/zor/ZorDevice.h"
+#include "links/DeviceLink.h"
+#include "support/TempDir.h"
+
+extern char** environ;
+
+namespace zm {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kServer = std::string(ZM_TEST_BINARY_DIR) + "/apps/zormanagerd/zormanagerd";
+
+int FreeTcpPort() {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    socklen_t len = sizeof sa;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
+    close(fd);
+    return ntohs(sa.sin_port);
+}
+
+std::string Curl(const std::string& url) {
+    const std::string command = "curl -s --max-time 3 '" + url + "'";
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+            out.append(buffer, n);
+        }
+        pclose(pipe);
+    }
+    return out;
+}
+
+// zormanagerd on loopback; ended with SIGTERM (SIGKILL when that is not enough) and reaped.
+class Daemon {
+  public:
+    Daemon(const std::string& home, int httpPort, const std::string& out, bool demo) {
+        std::vector<std::string> args = {kServer,
+                                         "--home",
+                                         home,
+                                         "--http-port",
+                                         std::to_string(httpPort),
+                                         "--http-bind",
+                                         "127.0.0.1",
+                                         "--no-internet-check",
+                                         "--no-share"};
+        if (demo) {
+            args.push_back("--demo");
+        }
+        std::vector<char*> argv;
+        for (auto& a : args) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+            pid_ = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Daemon() { Stop(); }
+    Daemon(const Daemon&) = delete;
+    Daemon& operator=(const Daemon&) = delete;
+    // The exit status after SIGTERM; -1 when it had to be killed.
+    int Stop() {
+        if (pid_ <= 0) {
+            return -1;
+        }
+        kill(pid_, SIGTERM);
+        int status = 0;
+        const auto end = std::chrono::steady_clock::now() + 8s;
+        while (std::chrono::steady_clock::now() < end) {
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        kill(pid_, SIGKILL);
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return -1;
+    }
+
+  private:
+    pid_t pid_ = -1;
+};
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (done()) {
+            return true;
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+    return done();
+}
+
+class DemoConfig : public ::testing::Test {
+  protected:
+    std::string Settings() const {
+        return home.folder() + "AppData/Config/ZorManager__All_Ver-Lang.ini";
+    }
+    test::TempDir home;
+    test::TempDir scratch;
+};
+
+TEST_F(DemoConfig, EmptyHomeGetsThreeEmulatedSensorsOnTheSea) {
+    const int port = FreeTcpPort();
+    const std::string base = "http://127.0.0.1:" + std::to_string(port);
+    {
+        Daemon daemon(home.folder(), port, scratch.file("out.txt"), true);
+        EXPECT_TRUE(WaitUntil(
+            [&] { return Curl(base + "/device-list") == "Demo-North;Demo-Fairway;Demo-South;"; },
+            8s))
+            << Curl(base + "/device-list");
+        EXPECT_EQ(daemon.Stop(), 0);
+    }
+    CIni ini(Settings());
+    ManagerSettings settings;
+    settings.Load(ini);
+    EXPECT_EQ(settings.udp_enabled, 0);
+    std::set<std::pair<double, double>> positions;
+    for (int n = 1; n <= 3; ++n) {
+        SCOPED_TRACE(n);
+        const std::string section = CDeviceRegistry::SectionName(n);
+        ASSERT_TRUE(ini.IsSectionExist(section));
+        CZorDevice device(scratch.file("Zor-Device.ini"), nullptr, "probe");
+        ASSERT_TRUE(device.ImportCfg(section, &ini));
+        ZorDeviceCfg cfg;
+        device.GetZorSettings(cfg);
+        EXPECT_EQ(cfg.sLinkType, kLinkTypeEmul);
+        EXPECT_TRUE(cfg.bScanning);
+        EXPECT_NE(cfg.dLatitude, 0.0);
+        EXPECT_NE(cfg.dLongitude, 0.0);
+        positions.insert({cfg.dLatitude, cfg.dLongitude});
+    }
+    EXPECT_EQ(positions.size(), 3u);
+    EXPECT_FALSE(ini.IsSectionExist(CDeviceRegistry::SectionName(4)));
+}
+
+TEST_F(DemoConfig, ExistingSettingsAreKept) {
+    // The operator's own configuration, without devices: --demo must not add any.
+    std::filesystem::create_directories(home.folder() + "AppData/Config");
+    {
+        CIni ini(Settings());
+        ManagerSettings settings;
+        settings.udp_enabled = 1;
+        settings.udp_port = 9191;
+        settings.Save(ini);
+    }
+    const int port = FreeTcpPort();
+    Daemon daemon(home.folder(), port, scratch.file("out.txt"), true);
+    const std::string base = "http://127.0.0.1:" + std::to_string(port);
+    // The web server answers once start-up is over; the list stays empty.
+    ASSERT_TRUE(WaitUntil([&] { return !Curl(base + "/preview").empty(); }, 8s));
+    EXPECT_EQ(Curl(base + "/device-list"), "");
+    EXPECT_EQ(daemon.Stop(), 0);
+    CIni ini(Settings());
+    ManagerSettings settings;
+    settings.Load(ini);
+    EXPECT_EQ(settings.udp_enabled, 1);
+    EXPECT_EQ(settings.udp_port, 9191);
+    EXPECT_FALSE(ini.IsSectionExist(CDeviceRegistry::SectionName(1)));
+}
+
+}  // namespace
+}  // namespace zm
