@@ -30,6 +30,7 @@
 #include "device/zor/ZorDevice.h"
 #include "notify/TestPeers.h"
 #include "support/FileBytes.h"
+#include "support/Loopback.h"
 #include "support/TempDir.h"
 #include "web/KmlView.h"
 #include "zor/ZorTestPeers.h"
@@ -132,31 +133,8 @@ class UdpSink {
     int port_ = 0;
 };
 
-int FreeTcpPort() {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-    socklen_t len = sizeof sa;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
-    close(fd);
-    return ntohs(sa.sin_port);
-}
-
-// Standard output of curl for one bounded request.
 std::string Curl(const std::string& url) {
-    const std::string command = "curl -s --max-time 5 '" + url + "'";
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            out.append(buffer, n);
-        }
-        pclose(pipe);
-    }
-    return out;
+    return zm::test::CurlGet(url, 5);
 }
 
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
@@ -253,7 +231,7 @@ TEST_F(AppEndToEnd, OneAlarmTravelsTheWholeRoad) {
     ASSERT_TRUE(sim.Ready());
     test::SmtpTestServer smtp({});
     UdpSink udp;
-    const int httpPort = FreeTcpPort();
+    const int httpPort = zm::test::FreeTcpPort();
     WriteSettings(sim.tcpPort, smtp.port(), udp.port());
 
     Daemon daemon({kServer, "--home", home.folder(), "--http-port", std::to_string(httpPort),

@@ -26,6 +26,7 @@
 #include "base/Ini.h"
 #include "device/zor/ZorDevice.h"
 #include "links/DeviceLink.h"
+#include "support/Loopback.h"
 #include "support/TempDir.h"
 
 extern char** environ;
@@ -37,30 +38,8 @@ using namespace std::chrono_literals;
 
 const std::string kServer = std::string(ZM_TEST_BINARY_DIR) + "/apps/zormanagerd/zormanagerd";
 
-int FreeTcpPort() {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-    socklen_t len = sizeof sa;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
-    close(fd);
-    return ntohs(sa.sin_port);
-}
-
 std::string Curl(const std::string& url) {
-    const std::string command = "curl -s --max-time 3 '" + url + "'";
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            out.append(buffer, n);
-        }
-        pclose(pipe);
-    }
-    return out;
+    return zm::test::CurlGet(url, 3);
 }
 
 // zormanagerd on loopback; ended with SIGTERM (SIGKILL when that is not enough) and reaped.
@@ -143,7 +122,7 @@ class DemoConfig : public ::testing::Test {
 };
 
 TEST_F(DemoConfig, EmptyHomeGetsThreeEmulatedSensorsOnTheSea) {
-    const int port = FreeTcpPort();
+    const int port = zm::test::FreeTcpPort();
     const std::string base = "http://127.0.0.1:" + std::to_string(port);
     {
         Daemon daemon(home.folder(), port, scratch.file("out.txt"), true);
@@ -186,7 +165,7 @@ TEST_F(DemoConfig, ExistingSettingsAreKept) {
         settings.udp_port = 9191;
         settings.Save(ini);
     }
-    const int port = FreeTcpPort();
+    const int port = zm::test::FreeTcpPort();
     Daemon daemon(home.folder(), port, scratch.file("out.txt"), true);
     const std::string base = "http://127.0.0.1:" + std::to_string(port);
     // The web server answers once start-up is over; the list stays empty.

@@ -19,35 +19,14 @@
 #include "device/TavDevice.h"
 #include "device/zor/ZorDevice.h"
 #include "support/FileBytes.h"
+#include "support/Loopback.h"
 #include "support/TempDir.h"
 
 namespace zm {
 namespace {
 
-int FreeTcpPort() {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-    socklen_t len = sizeof sa;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
-    close(fd);
-    return ntohs(sa.sin_port);
-}
-
 std::string Curl(const std::string& url) {
-    const std::string command = "curl -s --max-time 5 '" + url + "'";
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            out.append(buffer, n);
-        }
-        pclose(pipe);
-    }
-    return out;
+    return zm::test::CurlGet(url, 5);
 }
 
 class ManagerWebTest : public ::testing::Test {
@@ -56,7 +35,7 @@ class ManagerWebTest : public ::testing::Test {
         SetHomeRoot(home.folder());
         registry.SetContext(home.file("Zor-Device.ini"), nullptr, nullptr);
         registry.SetForgetHook([this](const std::string& name) { web.ForgetDevice(name); });
-        web.SetPort(static_cast<std::uint16_t>(FreeTcpPort()));
+        web.SetPort(static_cast<std::uint16_t>(zm::test::FreeTcpPort()));
         web.SetBindAddress("127.0.0.1");
         web.SetShareAllowed(false);
         web.PrepareKmlReport();
