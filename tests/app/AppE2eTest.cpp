@@ -29,6 +29,7 @@
 #include "device/DeviceStatus.h"
 #include "device/zor/ZorDevice.h"
 #include "notify/TestPeers.h"
+#include "support/ChildProcess.h"
 #include "support/FileBytes.h"
 #include "support/Loopback.h"
 #include "support/TempDir.h"
@@ -44,51 +45,7 @@ using namespace std::chrono_literals;
 
 const std::string kServer = std::string(ZM_TEST_BINARY_DIR) + "/apps/zormanagerd/zormanagerd";
 
-// zormanagerd as a child; killed and reaped whatever the test did.
-class Daemon {
-  public:
-    Daemon(const std::vector<std::string>& args, const std::string& out) {
-        std::vector<char*> argv;
-        for (const std::string& a : args) {
-            argv.push_back(const_cast<char*>(a.c_str()));
-        }
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~Daemon() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    Daemon(const Daemon&) = delete;
-    Daemon& operator=(const Daemon&) = delete;
-    pid_t Pid() const { return pid_; }
-    // The exit status, or -1 when it did not end within the limit.
-    int Wait(std::chrono::milliseconds limit) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (pid_ > 0 && std::chrono::steady_clock::now() < end) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-        return -1;
-    }
-
-  private:
-    pid_t pid_ = -1;
-};
+using Daemon = zm::test::ChildProcess;
 
 // A UDP socket on 127.0.0.1 that keeps every datagram it was sent.
 class UdpSink {

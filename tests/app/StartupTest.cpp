@@ -19,6 +19,7 @@
 #include "base/Folders.h"
 #include "base/Ini.h"
 #include "platform/ProcessInfo.h"
+#include "support/ChildProcess.h"
 #include "support/FileBytes.h"
 #include "support/TempDir.h"
 
@@ -29,50 +30,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A child process that is always reaped (killed first when still running).
-class Child {
-  public:
-    Child(const std::vector<std::string>& args, const std::string& out = "/dev/null") {
-        std::vector<char*> argv;
-        for (const std::string& a : args) {
-            argv.push_back(const_cast<char*>(a.c_str()));
-        }
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~Child() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    pid_t Pid() const { return pid_; }
-    bool Running() const { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
-    // The exit status, or -1 when it did not end within the limit.
-    int Wait(std::chrono::milliseconds limit) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < end) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-        return -1;
-    }
-
-  private:
-    pid_t pid_ = -1;
-};
+using Child = zm::test::ChildProcess;
 
 bool WaitForText(const std::function<std::string()>& read, const std::string& text,
                  std::chrono::milliseconds limit = 10s) {
