@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "base/AppLogs.h"
+#include "platform/ProcessInfo.h"
 
 namespace zm {
 
@@ -158,6 +159,7 @@ int HeadlessDispatcher::Pump(int maxMs) {
 }
 
 void HeadlessDispatcher::ThreadMain() {
+    platform::NameCurrentThread("dispatcher");
     threadId_ = std::this_thread::get_id();
     std::unique_lock lock(mutex_);
     while (!stopping_) {

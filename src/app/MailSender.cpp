@@ -11,6 +11,7 @@
 #include "base/Printf.h"
 #include "base/Version.h"
 #include "notify/Smtp.h"
+#include "platform/ProcessInfo.h"
 
 namespace zm {
 
@@ -103,6 +104,7 @@ CMailSender::CMailSender() : state_(std::make_shared<State>()) {
     // The thread holds the state itself: when it must be abandoned at shutdown it still
     // finds its queue and flags after this object is gone.
     thread_ = std::thread([state = state_] {
+        platform::NameCurrentThread("mail-sender");
         std::unique_lock lock(state->mutex);
         for (;;) {
             state->wake.wait(lock, [&] { return state->stopping || !state->queue.empty(); });

@@ -11,6 +11,7 @@
 #include "base/Ping.h"
 #include "base/Printf.h"
 #include "device/TavDevice.h"
+#include "platform/ProcessInfo.h"
 
 namespace zm {
 
@@ -335,6 +336,7 @@ void CManagerEngine::ScheduleInternetCheck(int delayMs) {
         InternetCheck check = check_;
         Dispatcher* dispatcher = &dispatcher_;
         worker->thread = std::thread([worker, check, dispatcher, alive = Alive(), this] {
+            platform::NameCurrentThread("internet-check");
             std::unique_lock lock(worker->mutex);
             for (;;) {
                 worker->wake.wait(lock, [&] { return worker->requested || worker->quit; });

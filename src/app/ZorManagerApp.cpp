@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "app/Dispatcher.h"
+#include "app/ThreadsLeft.h"
 #include "app/UiPort.h"
 #include "base/AppLogs.h"
 #include "base/DateTimeText.h"
@@ -150,6 +151,9 @@ int CZorManagerApp::ExitInstance() {
     if (hooks_.stopMailSender) {
         hooks_.stopMailSender();
     }
+    // Every thread of the run must be gone by now; one that is not (a stop that gave up
+    // waiting) is named, so that the operator learns of it.
+    ReportThreadsLeft(RunLog(), kThreadsLeftGrace);
     // 3.-4. Closing entries.
     RunLog().AddText("<li><dt> Application ended (ID:%d).</li><br/><br/>",
                      static_cast<int>(gettid()));

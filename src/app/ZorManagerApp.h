@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -20,6 +21,8 @@ class CZorManagerApp {
   public:
     static constexpr const char* kConfiguratorName = "ZorConfigurator";
     static constexpr const char* kDeviceDefaultsFile = "Zor-Device.ini";
+    // How long a thread that was just joined may still be listed by the system.
+    static constexpr std::chrono::milliseconds kThreadsLeftGrace{300};
 
     enum class StartResult {
         kStarted,

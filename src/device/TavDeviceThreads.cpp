@@ -6,6 +6,7 @@
 #include "base/Printf.h"
 #include "device/TavDevice.h"
 #include "device/TavDeviceSignals.h"
+#include "platform/ProcessInfo.h"
 
 namespace zm {
 
@@ -138,7 +139,10 @@ void CTavDevice::EventThreadMain(std::weak_ptr<CTavDevice> weak, std::shared_ptr
 // Start and stop
 
 bool CTavDevice::StartThread(CDeviceThread& thread, const char* name, std::function<void()> body) {
-    if (!thread.Create(std::move(body))) {
+    if (!thread.Create([name, body = std::move(body)] {
+            platform::NameCurrentThread(name);
+            body();
+        })) {
         LogError(StrPrintf("<li><dt> %s: %s start: FAILED.", GetName().c_str(), name));
         return false;
     }
@@ -260,6 +264,7 @@ void CTavDevice::DelayedLog(const std::string& sText) {
 }
 
 void CTavDevice::DelayedLogThreadMain(std::shared_ptr<Signals> sig) {
+    platform::NameCurrentThread("Thread_DelayLog");
     constexpr std::uint32_t kStopMask = 1u << Signals::kLogStop;
     constexpr std::uint32_t kBoth = kStopMask | (1u << Signals::kLogMessage);
     for (;;) {

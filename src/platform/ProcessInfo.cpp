@@ -1,6 +1,7 @@
 #include "platform/ProcessInfo.h"
 
 #include <dirent.h>
+#include <pthread.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -109,6 +110,31 @@ bool IsProcessRunning(const std::string& name, int pid, bool exact) {
         }
     }
     return false;
+}
+
+std::vector<ThreadEntry> ListOwnThreads() {
+    std::vector<ThreadEntry> threads;
+    DIR* dir = opendir("/proc/self/task");
+    if (dir == nullptr) {
+        return threads;
+    }
+    while (dirent* entry = readdir(dir)) {
+        char* end = nullptr;
+        const long tid = std::strtol(entry->d_name, &end, 10);
+        if (end == entry->d_name || *end != '\0' || tid <= 0) {
+            continue;
+        }
+        ThreadEntry thread;
+        thread.tid = static_cast<int>(tid);
+        thread.name = CommName(std::string("/proc/self/task/") + entry->d_name);
+        threads.push_back(std::move(thread));
+    }
+    closedir(dir);
+    return threads;
+}
+
+void NameCurrentThread(const std::string& name) {
+    pthread_setname_np(pthread_self(), name.substr(0, kCommLength).c_str());
 }
 
 }  // namespace zm::platform

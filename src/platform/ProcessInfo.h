@@ -24,4 +24,17 @@ std::vector<ProcessEntry> ListProcesses();
 // name there), and a short name cut at 15 bytes matches a longer name that begins with it.
 bool IsProcessRunning(const std::string& name, int pid, bool exact);
 
+// A thread of this process as the system lists it.
+struct ThreadEntry {
+    int tid = 0;
+    std::string name;  // the kernel's short name (at most 15 bytes)
+};
+
+// The threads of this process, in the system's order; empty when it cannot tell.
+std::vector<ThreadEntry> ListOwnThreads();
+
+// Names the calling thread for the system's lists (cut to 15 bytes), so that a thread
+// left running can be told by what it is.
+void NameCurrentThread(const std::string& name);
+
 }  // namespace zm::platform

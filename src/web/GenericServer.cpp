@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "base/Printf.h"
+#include "platform/ProcessInfo.h"
 #include "web/ServerLog.h"
 
 namespace zm {
@@ -224,6 +225,7 @@ void CGenericServer::WaitForAbandoned(int maxMs) {
 }
 
 void CGenericServer::AcceptThread(int listenFd, std::shared_ptr<ServiceState> state) {
+    platform::NameCurrentThread("web-accept");
     DoneOnExit<ServiceState> done{*state};
     std::shared_ptr<Wake> wake = m_wake;
     for (;;) {
@@ -295,6 +297,7 @@ void CGenericServer::AddClient(int fd, const std::string& address, int port) {
 
 void CGenericServer::ClientThread(int fd, std::shared_ptr<ClientState> state,
                                   std::shared_ptr<Wake> wake) {
+    platform::NameCurrentThread("web-client");
     ServeConnection(fd, *wake);
     close(fd);
     --m_liveClients;  // the last use of the server object
@@ -382,6 +385,7 @@ void CGenericServer::ServeConnection(int fd, const Wake& wake) {
 }
 
 void CGenericServer::HelperThread(std::shared_ptr<ServiceState> state) {
+    platform::NameCurrentThread("web-helper");
     DoneOnExit<ServiceState> done{*state};
     for (;;) {
         bool stopping;

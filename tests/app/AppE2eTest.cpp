@@ -11,23 +11,27 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "app/DaemonPeers.h"
 #include "app/ManagerSettings.h"
 #include "app/StatusLevel.h"
 #include "base/Ini.h"
 #include "base/Printf.h"
 #include "device/DeviceStatus.h"
 #include "device/zor/ZorDevice.h"
+#include "notify/Clickatell.h"
 #include "notify/TestPeers.h"
 #include "support/ChildProcess.h"
 #include "support/FileBytes.h"
@@ -43,146 +47,61 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const std::string kServer = std::string(ZM_TEST_BINARY_DIR) + "/apps/zormanagerd/zormanagerd";
-
 using Daemon = zm::test::ChildProcess;
-
-// A UDP socket on 127.0.0.1 that keeps every datagram it was sent.
-class UdpSink {
-  public:
-    UdpSink() {
-        fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in sa{};
-        sa.sin_family = AF_INET;
-        sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-        socklen_t len = sizeof sa;
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&sa), &len);
-        port_ = ntohs(sa.sin_port);
-    }
-    ~UdpSink() { close(fd_); }
-    int port() const { return port_; }
-    // Reads what has arrived so far (waiting at most waitMs for the first datagram).
-    void Drain(int waitMs) {
-        pollfd p{fd_, POLLIN, 0};
-        while (poll(&p, 1, waitMs) > 0) {
-            char buffer[65536];
-            ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
-            if (n < 0) {
-                break;
-            }
-            datagrams.emplace_back(buffer, static_cast<size_t>(n));
-            waitMs = 0;
-        }
-    }
-    bool Has(const std::function<bool(const std::string&)>& match) const {
-        for (const auto& d : datagrams) {
-            if (match(d)) {
-                return true;
-            }
-        }
-        return false;
-    }
-    std::vector<std::string> datagrams;
-
-  private:
-    int fd_ = -1;
-    int port_ = 0;
-};
+using test::FilesText;
+using test::LogLineWith;
+using test::UdpSink;
+using test::WaitUntil;
 
 std::string Curl(const std::string& url) {
     return zm::test::CurlGet(url, 5);
 }
 
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (done()) {
-            return true;
-        }
-        std::this_thread::sleep_for(50ms);
+// Header and body of a message as the SMTP server received it.
+struct Received {
+    std::string header;
+    std::string body;
+};
+Received Split(const std::string& message) {
+    const size_t gap = message.find("\r\n\r\n");
+    if (gap == std::string::npos) {
+        return {message, {}};
     }
-    return done();
-}
-
-// Every file below `root` whose name begins with `prefix`, read whole and joined.
-std::string FilesText(const std::filesystem::path& root, const std::string& prefix,
-                      int* count = nullptr) {
-    std::string text;
-    int n = 0;
-    std::error_code ec;
-    for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->is_regular_file() && it->path().filename().string().rfind(prefix, 0) == 0) {
-            text += test::ReadBytes(it->path().string());
-            ++n;
-        }
-    }
-    if (count != nullptr) {
-        *count = n;
-    }
-    return text;
-}
-
-// The device-log line that holds `text`, from its colour tag on.
-std::string LogLineWith(const std::string& log, const std::string& text) {
-    const size_t at = log.find(text);
-    if (at == std::string::npos) {
-        return {};
-    }
-    size_t start = log.rfind("<font color=#", at);
-    start = start == std::string::npos ? 0 : start;
-    return log.substr(start, at + text.size() - start);
+    return {message.substr(0, gap + 2), message.substr(gap + 4)};
 }
 
 class AppEndToEnd : public ::testing::Test {
   protected:
-    std::filesystem::path Documents() const { return home.path() / "Documents"; }
-    std::string DeviceLog() const { return FilesText(Documents(), "DevLog_"); }
-    std::string RunLog() const { return FilesText(Documents(), "RunLog_"); }
+    std::filesystem::path Documents() const { return home.Documents(); }
+    std::string DeviceLog() const { return home.DeviceLog(); }
+    std::string RunLog() const { return home.RunLog(); }
 
     // The settings file the operator would leave: one ZOR device on the simulator's TCP
-    // endpoint, mails and UDP on, the web server on its own port.
+    // endpoint, mails, SMS and UDP on, the web server on its own port. The recipient list
+    // holds a mail address and two phone numbers, of which only the one of digits alone
+    // is a number the gateway takes.
     void WriteSettings(int simPort, int smtpPort, int udpPort) {
-        const std::string config = home.folder() + "AppData/Config/";
-        std::filesystem::create_directories(config);
-        CIni ini(config + "ZorManager__All_Ver-Lang.ini");
-        ManagerSettings s;
-        s.bAlarmMails = true;
-        s.sMailRecipients = kRecipient;
-        s.smtp_server = "127.0.0.1";
-        s.smtp_port = smtpPort;
-        s.smtp_sec = 0;  // plain: the test server speaks no TLS here
-        s.smtp_tls_verify = 0;
-        s.udp_enabled = 1;
-        s.udp_ip_address = "127.0.0.1";
-        s.udp_port = udpPort;
-        s.Save(ini);
-
-        CZorDevice device(config + "Zor-Device.ini", nullptr, kDevice);
-        ZorDeviceCfg cfg;
-        device.GetZorSettings(cfg);
-        cfg.sName = kDevice;
-        cfg.bScanning = true;
-        cfg.sLinkType = kLinkTypeTcpIp;
-        cfg.xSocket.sAddress = "127.0.0.1";
-        cfg.xSocket.nPort = simPort;
-        cfg.xSocket.nTimeOut = 500;
-        cfg.nPause = 0;
-        cfg.params.SetAddress(5);
-        cfg.dLatitude = 59.9375;
-        cfg.dLongitude = 30.3086;
-        device.SetZorSettings(cfg, false);
-        device.ExportCfg("Zor-01", &ini);
+        ManagerSettings s = test::MailAndUdpSettings(smtpPort, udpPort);
+        s.bAlarmSms = true;
+        s.sMailRecipients = std::string(kRecipient) + ", 4791234567 ,+4790000000";
+        s.clickatell_user_name = "harbour";
+        s.clickatell_pass = "s3cret";
+        s.clickatell_client_id = "client-7";
+        s.clickatell_api_id = "3456789";
+        home.WriteSettings(s);
+        test::DaemonHome::Device device;
+        device.sName = kDevice;
+        device.nPort = simPort;
+        home.WriteDevice("Zor-01", device);
     }
 
     static constexpr const char* kDevice = "Pier-1";
     static constexpr const char* kRecipient = "duty@harbour.test";
-    test::TempDir home;
+    test::DaemonHome home;
 };
 
 TEST_F(AppEndToEnd, OneAlarmTravelsTheWholeRoad) {
-    test::SimProcess sim({"--tcp-port", "0", "--log", home.file("sim.log"), "--sensor",
+    test::SimProcess sim({"--tcp-port", "0", "--log", home.home.file("sim.log"), "--sensor",
                           "addr=5,devnum=ZOR-0042,value=100,param.MinSigThr=500,"
                           "param.MaxSigThr=10000"});
     ASSERT_TRUE(sim.Ready());
@@ -191,9 +110,7 @@ TEST_F(AppEndToEnd, OneAlarmTravelsTheWholeRoad) {
     const int httpPort = zm::test::FreeTcpPort();
     WriteSettings(sim.tcpPort, smtp.port(), udp.port());
 
-    Daemon daemon({kServer, "--home", home.folder(), "--http-port", std::to_string(httpPort),
-                   "--http-bind", "127.0.0.1", "--no-internet-check", "--no-share"},
-                  home.file("daemon.out"));
+    Daemon daemon(home.Args(httpPort), home.home.file("daemon.out"));
     ASSERT_GT(daemon.Pid(), 0);
 
     // Polling before the alarm: data log lines and data datagrams, no alarm yet.
@@ -243,24 +160,71 @@ TEST_F(AppEndToEnd, OneAlarmTravelsTheWholeRoad) {
         return d.rfind("| ZOR-0042 | Pier-1 | Data[", 0) == 0;
     })) << "no data datagram";
 
+    // The alarm mail goes to every entry of the list, then the same text as SMS mail to
+    // the gateway, which finds the account and the phone number in the body.
     EXPECT_TRUE(smtp.WaitFor(std::string("RCPT TO:<") + kRecipient + ">", 8000))
         << smtp.Transcript();
-    EXPECT_TRUE(WaitUntil([&] { return !smtp.Message(1).empty(); }, 5s));
-    EXPECT_NE(smtp.Message(1).find(kRecipient), std::string::npos);
+    EXPECT_TRUE(smtp.WaitFor(std::string("RCPT TO:<") + CClickatell::GatewayAddress() + ">", 8000))
+        << smtp.Transcript();
+    EXPECT_TRUE(WaitUntil([&] { return !smtp.Message(2).empty(); }, 5s)) << smtp.Transcript();
+    const Received mail = Split(smtp.Message(1));
+    const Received sms = Split(smtp.Message(2));
+    EXPECT_NE(mail.header.find(std::string("To: <") + kRecipient + ">"), std::string::npos)
+        << mail.header;
+    EXPECT_NE(mail.header.find("\r\nSubject: Pier-1: Alarm reported\r\n"), std::string::npos)
+        << mail.header;
+    // Status line with the local time, the subject again, then the parameters (version and
+    // thresholds), the position and the value inside the alarm corridor.
+    const std::regex alarmBody(
+        "Device status:\r\n"
+        "\\d{4}\\.\\d{2}\\.\\d{2} \\d{2}:\\d{2}:\\d{2} \\(local time\\)\r\n"
+        "\r\n >>> Pier-1: Alarm reported"
+        "\r\n >>> Device info: [^\r\n]*\\[[^\r\n]*:500,10000\\]"
+        "\r\n >>> Location: 59\\.937500°, 30\\.308600°"
+        "\r\n >>> Value: ([0-9]+\\.[0-9])"
+        "\r\n\r\n<msg\\.end>\r\n"
+        // the end of the data adds one empty line
+        "\r\n");
+    std::smatch parts;
+    ASSERT_TRUE(std::regex_match(mail.body, parts, alarmBody)) << mail.body;
+    const double value = std::stod(parts[1].str());
+    EXPECT_TRUE(value >= 500 && value <= 10000) << value;
+
+    EXPECT_NE(sms.header.find(std::string("To: <") + CClickatell::GatewayAddress() + ">\r\n"),
+              std::string::npos)
+        << sms.header;
+    EXPECT_NE(sms.header.find("\r\nSubject: Pier-1: Alarm reported\r\n"), std::string::npos);
+    // The gateway reads one line per field: the alert's line breaks become blanks.
+    std::string alertText = mail.body.substr(0, mail.body.size() - 4);
+    std::replace_if(
+        alertText.begin(), alertText.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    std::string smsBody = sms.body;
+    while (smsBody.size() >= 2 && smsBody.compare(smsBody.size() - 2, 2, "\r\n") == 0) {
+        smsBody.resize(smsBody.size() - 2);  // empty lines at the end of the data
+    }
+    EXPECT_EQ(smsBody, "User:harbour\r\npassword:s3cret\r\napi_id:3456789\r\ntext:" + alertText +
+                           "\r\nto:4791234567");
+    EXPECT_EQ(smtp.Message(3), "") << "more mails than the alarm and its SMS";
+
     EXPECT_TRUE(WaitUntil(
         [&] {
-            return DeviceLog().find("Alarm mail was successfully sent (recipients: 1).") !=
-                   std::string::npos;
+            const std::string log = DeviceLog();
+            return log.find("Alarm mail was successfully sent (recipients: 3).") !=
+                       std::string::npos &&
+                   log.find("Alarm sms was successfully sent (recipients: 1).") !=
+                       std::string::npos;
         },
         5s))
         << DeviceLog();
+    EXPECT_LT(DeviceLog().find("Alarm mail was successfully sent"),
+              DeviceLog().find("Alarm sms was successfully sent"));
 
     EXPECT_EQ(Curl(base + "/device-list"), "Pier-1;");
     const std::string alarmIcon = std::string(CKmlView::IconForStatus(kDevAlarm)) + ".png";
     std::string kml;
     EXPECT_TRUE(WaitUntil(
         [&] {
-            kml = FilesText(home.path() / "AppData", "Pier-1.kml");
+            kml = FilesText(home.home.path() / "AppData", "Pier-1.kml");
             return kml.find(alarmIcon) != std::string::npos;
         },
         8s))
@@ -291,6 +255,7 @@ TEST_F(AppEndToEnd, OneAlarmTravelsTheWholeRoad) {
     EXPECT_NE(devLog.find("Application ended."), std::string::npos);
     EXPECT_GT(devLog.find("Application ended."), devLog.find("Alarm mail was successfully sent"));
     EXPECT_NE(RunLog().find("Application ended (ID:"), std::string::npos);
+    EXPECT_EQ(RunLog().find("Shutdown left"), std::string::npos) << RunLog();
 }
 
 }  // namespace

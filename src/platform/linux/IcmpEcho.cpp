@@ -1,4 +1,5 @@
 #include "platform/IcmpEcho.h"
+#include "platform/ProcessInfo.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -98,6 +99,7 @@ ResolveResult ResolveIpv4(const std::string& sHost, int nTimeOutMs) {
     };
     auto pLookup = std::make_shared<Lookup>();
     auto run = [pLookup, sHost] {
+        NameCurrentThread("name-lookup");
         ResolveResult r;
         addrinfo hints{};
         hints.ai_family = AF_INET;
