@@ -175,6 +175,11 @@ bool CDeviceRegistry::RemoveDevice(const CTavDevice* device) {
 
 void CDeviceRegistry::RemoveAllDevices() {
     std::lock_guard lock(lock_);
+    // Every poll in progress winds down at once; each stop below then waits only for
+    // what is left of its own device's exchange.
+    for (const DevicePtr& device : devices_) {
+        device->RequestStopThreads();
+    }
     while (!devices_.empty()) {
         RemoveDevice(devices_.back().get());
     }

@@ -143,6 +143,12 @@ class CTavDevice : public std::enable_shared_from_this<CTavDevice> {
     // abandoned (it ends by itself later). True when every thread ended.
     bool StartThreads();
     bool StopThreads(const WaitHook& pump = {});
+    // Tells the live thread to end after the exchange in progress, without waiting: the
+    // owner of many devices asks them all first, so that their stops overlap instead of
+    // adding up. StartThreads clears the request.
+    void RequestStopThreads();
+    // Whether the live thread was asked to end: a poll cycle starts no further exchange.
+    bool IsStopRequested() const { return m_bStopRequested.load(); }
     bool AreThreadsRunning() const;
     // Kernel thread ids (0 when not running), for diagnostics.
     int LiveThreadId() const;
@@ -247,6 +253,7 @@ class CTavDevice : public std::enable_shared_from_this<CTavDevice> {
     // Shared with the threads, so that an abandoned thread never outlives what it uses.
     std::shared_ptr<Signals> m_pSignals;
     std::atomic<bool> m_bReconnectPending{false};
+    std::atomic<bool> m_bStopRequested{false};
 
     // Guards the live and event thread objects. Each thread also has its own quit flag:
     // a thread abandoned by one stop must not pick up signals meant for its successor.

@@ -165,6 +165,7 @@ bool CTavDevice::StartThreads() {
         return false;
     }
     std::shared_ptr<Signals> sig = m_pSignals;
+    m_bStopRequested.store(false);
     // A stop signal left for an abandoned predecessor is not for the new threads.
     sig->events.Reset(kEvStop);
     m_pEventQuit = std::make_shared<std::atomic<bool>>(false);
@@ -191,6 +192,7 @@ bool CTavDevice::StopThread(CDeviceThread& thread, QuitFlag& quit, const char* n
         quit->store(true);
     }
     if (&thread == &m_LiveThread) {
+        m_bStopRequested.store(true);
         m_pSignals->liveStop.Set(0);
     } else {
         m_pSignals->events.Set(kEvStop);
@@ -218,6 +220,18 @@ bool CTavDevice::StopThreads(const WaitHook& pump) {
     SetEventObject(kEvAll);
     const bool eventEnded = StopThread(m_EventThread, m_pEventQuit, "Thread_Event", pump);
     return liveEnded && eventEnded;
+}
+
+void CTavDevice::RequestStopThreads() {
+    std::lock_guard lock(m_ThreadLock);
+    if (!m_LiveThread.Exists()) {
+        return;
+    }
+    m_bStopRequested.store(true);
+    if (m_pLiveQuit) {
+        m_pLiveQuit->store(true);
+    }
+    m_pSignals->liveStop.Set(0);
 }
 
 bool CTavDevice::AreThreadsRunning() const {

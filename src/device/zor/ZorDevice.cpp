@@ -102,6 +102,9 @@ class CZorDevice::ChannelHost : public IZorChannelHost {
         return m_dev.m_Zor.bKeepLink;
     }
     bool AcquireNamedLock(const std::string& name, int timeoutMs) override {
+        if (m_dev.IsStopRequested()) {
+            return false;  // a device being stopped starts no further exchange
+        }
         std::string prefix;
         {
             std::lock_guard lock(m_dev.m_SettingsLock);
@@ -110,6 +113,10 @@ class CZorDevice::ChannelHost : public IZorChannelHost {
         m_lock = std::make_unique<platform::NamedLock>(prefix + name);
         if (m_lock->Acquire(timeoutMs) != platform::NamedLock::Result::kAcquired) {
             m_lock.reset();
+            return false;
+        }
+        if (m_dev.IsStopRequested()) {  // asked while waiting for the channel
+            ReleaseNamedLock();
             return false;
         }
         return true;
