@@ -147,7 +147,8 @@ class CTavDevice : public std::enable_shared_from_this<CTavDevice> {
     // owner of many devices asks them all first, so that their stops overlap instead of
     // adding up. StartThreads clears the request.
     void RequestStopThreads();
-    // Whether the live thread was asked to end: a poll cycle starts no further exchange.
+    // Whether the live thread was asked to end and has not yet: a poll cycle starts no
+    // further exchange.
     bool IsStopRequested() const { return m_bStopRequested.load(); }
     bool AreThreadsRunning() const;
     // Kernel thread ids (0 when not running), for diagnostics.

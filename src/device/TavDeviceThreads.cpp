@@ -216,6 +216,8 @@ bool CTavDevice::StopThreads(const WaitHook& pump) {
     // link once that poll has returned.
     if (liveEnded) {
         Disconnect();
+        // Exchanges of the owner's own (a settings dialog's reads) are allowed again.
+        m_bStopRequested.store(false);
     }
     SetEventObject(kEvAll);
     const bool eventEnded = StopThread(m_EventThread, m_pEventQuit, "Thread_Event", pump);
