@@ -256,6 +256,8 @@ TEST_F(AppEndToEnd, OneAlarmTravelsTheWholeRoad) {
     EXPECT_GT(devLog.find("Application ended."), devLog.find("Alarm mail was successfully sent"));
     EXPECT_NE(RunLog().find("Application ended (ID:"), std::string::npos);
     EXPECT_EQ(RunLog().find("Shutdown left"), std::string::npos) << RunLog();
+    // The closed alarm ("Online and Ok") sends nothing.
+    EXPECT_EQ(smtp.Message(3), "") << smtp.Transcript();
 }
 
 }  // namespace
