@@ -39,6 +39,17 @@ std::string Trim(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
+// The recipient list serves mails and SMS alike. A phone number in it is for the SMS
+// gateway: a mail server refuses it as an address, and with it the whole alert mail.
+bool IsPhoneEntry(const std::string& entry) {
+    if (entry.find_first_not_of("+0123456789 -/()") != std::string::npos ||
+        entry.find_first_of("0123456789") == std::string::npos) {
+        return false;
+    }
+    const size_t plus = entry.rfind('+');
+    return plus == std::string::npos || plus == 0;
+}
+
 }  // namespace
 
 AlarmActionSettings ActionSettingsFrom(const ManagerSettings& s) {
@@ -190,6 +201,7 @@ bool AlarmActions::SendAlertMessage(const std::string& subject, const std::strin
         mail.recipients = {CClickatell::GatewayAddress()};
     } else {
         mail.recipients = SplitRecipients(list);
+        std::erase_if(mail.recipients, IsPhoneEntry);
         std::string extra;
         if (ReadTextFile(GetAppDataFolder() + kExtraTextFile, extra) && !extra.empty()) {
             mail.sBody += StrPrintf("\r\n%s\r\n", extra.c_str());

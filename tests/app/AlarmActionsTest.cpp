@@ -126,10 +126,11 @@ TEST_F(AlarmActionsTest, AnAlarmRunsEveryActionInItsOrder) {
           "\r\n >>> Value: 812.5 (bg 10.0)", "\r\n\r\n<msg.end>\r\nCall the harbour master.\r\n"}) {
         EXPECT_NE(mail.find(part), std::string::npos) << part << "\n" << mail;
     }
-    // The mail to the recipients, then the SMS mail to the gateway with the phone number
-    // that is all digits; the extra text belongs to the mail only.
-    EXPECT_TRUE(server.WaitFor(
-        "MESSAGE 1 from=noreply@example.org to=ops@example.org,37255512345,+3725550000"));
+    // The mail to the mail addresses of the list (a server would refuse the phone numbers
+    // and the mail with them), then the SMS mail to the gateway with the phone number that
+    // is all digits; the extra text belongs to the mail only.
+    EXPECT_TRUE(server.WaitFor("MESSAGE 1 from=noreply@example.org to=ops@example.org\n"))
+        << server.Transcript();
     EXPECT_TRUE(
         server.WaitFor("MESSAGE 2 from=noreply@example.org to=" + CClickatell::GatewayAddress()));
     const std::string sms = server.Message(2);
@@ -140,7 +141,7 @@ TEST_F(AlarmActionsTest, AnAlarmRunsEveryActionInItsOrder) {
     EXPECT_EQ(sms.find("harbour master"), std::string::npos);
     EXPECT_EQ(sms.find("to:+3725550000"), std::string::npos);
     for (const std::string& log : {DeviceLogText(), RunLogText()}) {
-        EXPECT_EQ(EntryColor(log, "Alarm mail was successfully sent (recipients: 3)."), "#006400");
+        EXPECT_EQ(EntryColor(log, "Alarm mail was successfully sent (recipients: 1)."), "#006400");
         EXPECT_EQ(EntryColor(log, "Alarm sms was successfully sent (recipients: 1)."), "#006400");
     }
 }

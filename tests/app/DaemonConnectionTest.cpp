@@ -106,7 +106,7 @@ TEST_P(ConnectionLoss, LostAndRestoredConnectionActions) {
         EXPECT_TRUE(WaitUntil([&] { return !smtp.Message(2).empty(); }, 3s));
         EXPECT_NE(smtp.Message(1).find("\r\nSubject: Quay-3: No connection\r\n"), std::string::npos)
             << smtp.Message(1);
-        EXPECT_NE(smtp.Message(1).find("To: <duty@harbour.test>,<4791234567>"), std::string::npos)
+        EXPECT_NE(smtp.Message(1).find("To: <duty@harbour.test>\r\n"), std::string::npos)
             << smtp.Message(1);
         EXPECT_NE(smtp.Message(2).find("\r\nto:4791234567\r\n"), std::string::npos)
             << smtp.Message(2);
@@ -119,7 +119,7 @@ TEST_P(ConnectionLoss, LostAndRestoredConnectionActions) {
             3s));
         // The log entry comes first, then the mail, then the SMS.
         const std::string log = home.DeviceLog();
-        EXPECT_LT(log.find(lost), log.find("Alarm mail was successfully sent (recipients: 2)."));
+        EXPECT_LT(log.find(lost), log.find("Alarm mail was successfully sent (recipients: 1)."));
         EXPECT_LT(log.find("Alarm mail was successfully sent"),
                   log.find("Alarm sms was successfully sent (recipients: 1)."));
     } else {
