@@ -250,8 +250,12 @@ int main(int argc, char** argv) {
     if (!demo && ::access(busFile.c_str(), F_OK) == 0) {
         std::printf("This home has the demo's simulated bus (%s); start with --demo to run it.\n",
                     busFile.c_str());
-        std::fflush(stdout);
+    } else if (demo && !demoBus && !zorSim.empty()) {
+        std::printf(
+            "--demo: this home has settings of its own, so they are kept and no demo bus "
+            "runs\n(a home without a settings file gets the whole demo).\n");
     }
+    std::fflush(stdout);
 
     // Blocked before any thread starts, so that every thread inherits the mask and the
     // signals wait for sigwait below.
