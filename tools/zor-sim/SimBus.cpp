@@ -168,7 +168,7 @@ std::vector<uint8_t> SimBus::Payload(SimSensor& sensor, uint8_t code, bool& know
             // The records first, so that the alarm bit in front of them agrees with them.
             std::vector<uint8_t> data;
             appendData(data);
-            FollowSignal(sensor);
+            FollowSignal(sensor, sensor.recordsPerAnswer > 0 ? sensor.source.latest : std::nullopt);
             appendState();
             payload.insert(payload.end(), data.begin(), data.end());
             break;
@@ -179,13 +179,13 @@ std::vector<uint8_t> SimBus::Payload(SimSensor& sensor, uint8_t code, bool& know
     return payload;
 }
 
-void SimBus::FollowSignal(SimSensor& sensor) {
+void SimBus::FollowSignal(SimSensor& sensor, std::optional<double> signal) {
     if (!sensor.alarmFollowsSignal) {
         return;
     }
-    const double signal = sensor.source.Current();
-    sensor.state.SetAlarm(signal >= static_cast<double>(sensor.params.MinSigThr()) &&
-                          signal <= static_cast<double>(sensor.params.MaxSigThr()));
+    // Judged as sent: the records carry the signal as a 32-bit float.
+    const float value = static_cast<float>(signal ? *signal : sensor.source.Current());
+    sensor.state.SetAlarm(value >= sensor.params.MinSigThr() && value <= sensor.params.MaxSigThr());
 }
 
 Reply SimBus::Answer(std::span<const uint8_t> request) {

@@ -104,7 +104,8 @@ class SimBus {
 
   private:
     std::vector<uint8_t> Payload(SimSensor& sensor, uint8_t code, bool& known);
-    static void FollowSignal(SimSensor& sensor);
+    // `signal`: the value of the records in the same answer; else the signal of now.
+    static void FollowSignal(SimSensor& sensor, std::optional<double> signal = std::nullopt);
     void ApplyFault(Reply& reply);
 
     std::map<uint8_t, SimSensor> m_sensors;
