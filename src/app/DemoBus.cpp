@@ -160,7 +160,6 @@ bool CDemoBus::Start(const std::string& simPath, const std::string& busFile,
         stateChanged_.wait_for(lock, std::chrono::milliseconds(readyMs),
                                [this] { return ready_ || outputEnded_; });
         ready = ready_;
-        lastWords = lastWords_;
     }
     if (ready) {
         LogLine(StrPrintf("zor-sim runs as process %d", static_cast<int>(pid)));
@@ -172,11 +171,16 @@ bool CDemoBus::Start(const std::string& simPath, const std::string& busFile,
         stopping_ = true;
         ended = ReapLocked(1000, true);
     }
-    Stop();
+    watcher_.join();  // its output is complete now
+    {
+        std::lock_guard lock(stateMutex_);
+        lastWords = lastWords_;
+    }
     *error = lastWords.empty() ? StrPrintf("zor-sim did not report ready within %d ms (%s)",
                                            readyMs, ended.c_str())
                                : StrPrintf("%s (%s)", lastWords.c_str(), ended.c_str());
     LogLine("not started: " + *error);
+    Stop();
     return false;
 }
 

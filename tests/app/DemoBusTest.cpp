@@ -298,6 +298,11 @@ TEST_F(DemoBus, TakenPortIsReportedAndTheServerRunsOn) {
     EXPECT_TRUE(WaitUntil([&] { return DeviceList() == kFiveDevices; }, 8s)) << DeviceList();
     EXPECT_NE(RunLog().find("Demo bus not started: "), std::string::npos) << RunLog();
     EXPECT_TRUE(SimChildren(daemon->Pid()).empty());
+    // The simulator's own words are kept in its log.
+    EXPECT_NE(BusLog().find("not started: zor-sim: TCP server: 127.0.0.1:" + std::to_string(port) +
+                            ": Address already in use"),
+              std::string::npos)
+        << BusLog();
     EXPECT_EQ(Stop(*daemon), 0);
     EXPECT_EQ(RunLog().find("Demo bus: zor-sim stopped."), std::string::npos);
     close(fd);
