@@ -252,8 +252,8 @@ int main(int argc, char** argv) {
                     busFile.c_str());
     } else if (demo && !demoBus && !zorSim.empty()) {
         std::printf(
-            "--demo: this home has settings of its own, so they are kept and no demo bus "
-            "runs\n(a home without a settings file gets the whole demo).\n");
+            "--demo: this home has a settings file without the demo's bus; it is kept as it "
+            "is\n(a home without a settings file gets the whole demo).\n");
     }
     std::fflush(stdout);
 

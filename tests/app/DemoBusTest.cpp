@@ -343,7 +343,7 @@ TEST_F(DemoBus, OnlyADemoHomeStartedWithDemoRunsTheBus) {
         const char* printed;  // on standard output
     };
     const Case cases[] = {
-        {"own settings with --demo", true, true, "has settings of its own"},
+        {"own settings with --demo", true, true, "a settings file without the demo's bus"},
         {"demo home without --demo", false, false, "start with --demo to run it"},
     };
     for (const Case& c : cases) {
