@@ -18,6 +18,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -208,7 +209,9 @@ int Run(const Options& o) {
         std::ifstream in(file);
         int lines = 0;
         for (std::string line; std::getline(in, line);) {
-            ++lines;
+            // Measurement lines begin with the date; the header above them does not.
+            lines += !line.empty() && std::isdigit(static_cast<unsigned char>(line[0])) &&
+                     line.find('\t') != std::string::npos;
         }
         logLines[name.substr(a + 1, b - a - 1)] += lines;
     }
@@ -247,7 +250,7 @@ int Run(const Options& o) {
     std::printf("  per device                                      min median    max\n");
     PrintSpread("requests answered by the simulator", requests);
     PrintSpread("state/data requests (poll cycles)", dataRequests);
-    PrintSpread("data-log lines (the header included)", logCounts);
+    PrintSpread("data-log measurement lines", logCounts);
     PrintSpread("UDP data datagrams", udpCounts);
     std::printf(
         "  device log: %zu \"Online and Ok\", %zu \"No connection\", %zu \"Data is absent\" "
