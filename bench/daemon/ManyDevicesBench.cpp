@@ -163,6 +163,7 @@ int Run(const Options& o) {
     const std::string loadAfter = LoadAverage();
 
     const auto stopAt = Clock::now();
+    const auto stopWall = std::chrono::system_clock::now();
     kill(pid, SIGTERM);
     const int exitStatus = daemon.Wait(std::chrono::seconds(30));
     const double stopSeconds = std::chrono::duration<double>(Clock::now() - stopAt).count();
@@ -179,6 +180,11 @@ int Run(const Options& o) {
             const size_t req = line.find(" REQ ");
             const size_t brace = line.find('{', req == std::string::npos ? 0 : req);
             if (req == std::string::npos || brace == std::string::npos || line.size() < brace + 9) {
+                continue;
+            }
+            // While the server stops, devices not yet stopped still poll, but their events
+            // no longer reach the logs: only the polls of the measured time count.
+            if (auto t = SimLogTime(line); !t || *t > stopWall) {
                 continue;
             }
             const int address =
@@ -248,7 +254,7 @@ int Run(const Options& o) {
     std::printf("    stop on SIGTERM                       %6.2f s, exit status %d\n", stopSeconds,
                 exitStatus);
     std::printf("  per device                                      min median    max\n");
-    PrintSpread("requests answered by the simulator", requests);
+    PrintSpread("requests to the simulator (until SIGTERM)", requests);
     PrintSpread("state/data requests (poll cycles)", dataRequests);
     PrintSpread("data-log measurement lines", logCounts);
     PrintSpread("UDP data datagrams", udpCounts);
