@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <ctime>
+#include <filesystem>
+
+#include <unistd.h>
 
 #include "base/Ini.h"
 #include "base/Printf.h"
@@ -87,8 +90,7 @@ void CDeviceRegistry::OnNewTrack(CTavDevice* device) {
     gate_.PassEvent(&DeviceEventSink::OnDeviceNewTrack, device);
 }
 
-CDeviceRegistry::DevicePtr CDeviceRegistry::AddDevice(bool applyDefaults) {
-    std::lock_guard lock(lock_);
+CDeviceRegistry::DevicePtr CDeviceRegistry::CreateDevice() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
@@ -100,7 +102,12 @@ CDeviceRegistry::DevicePtr CDeviceRegistry::AddDevice(bool applyDefaults) {
     context.runLog = runLog_;
     context.deviceLog = deviceLog_;
     context.initialName = name;
-    DevicePtr device = factory_.CreateDevice(context);
+    return factory_.CreateDevice(context);
+}
+
+CDeviceRegistry::DevicePtr CDeviceRegistry::AddDevice(bool applyDefaults) {
+    std::lock_guard lock(lock_);
+    DevicePtr device = CreateDevice();
     if (!device) {
         return nullptr;
     }
@@ -111,7 +118,7 @@ CDeviceRegistry::DevicePtr CDeviceRegistry::AddDevice(bool applyDefaults) {
         device->DefaultCfg();
     }
     device->SetColor(DeviceColor(index));
-    device->SetName(name);
+    device->SetName(device->GetInitialName());
     if (applyDefaults) {
         device->ApplyCfg();
     }
@@ -135,6 +142,73 @@ void CDeviceRegistry::LoadDevices(CIni& ini) {
         device->ImportCfg(section, &ini);
         device->ApplyCfg();
     }
+}
+
+CDeviceRegistry::ReloadResult CDeviceRegistry::ReloadDevices(CIni& ini,
+                                                             const std::string& scratchFolder) {
+    std::lock_guard lock(lock_);
+    ReloadResult result;
+    const std::string scratchPath = scratchFolder + StrPrintf("device-reload-%d.ini", getpid());
+    std::vector<DevicePtr> candidates;
+    {
+        CIniBatch batch(ini.GetPathName());
+        for (int n = 1; ini.IsSectionExist(SectionName(n)); ++n) {
+            DevicePtr device = CreateDevice();
+            if (!device) {
+                break;
+            }
+            device->SetColor(DeviceColor(n - 1));
+            device->SetName(device->GetInitialName());
+            device->ImportCfg(SectionName(n), &ini);
+            candidates.push_back(std::move(device));
+        }
+    }
+    // Both sides written by the same export, so that only a real difference counts (keys
+    // the file left out read as their defaults on either side).
+    auto sameConfig = [&scratchPath](CTavDevice& running, CTavDevice& loaded) {
+        CIni scratch(scratchPath);
+        CIniBatch batch(scratchPath);
+        running.ExportCfg("Running", &scratch);
+        loaded.ExportCfg("Loaded", &scratch);
+        std::vector<std::string> keys, loadedKeys;
+        scratch.GetKeyNames("Running", keys);
+        scratch.GetKeyNames("Loaded", loadedKeys);
+        std::sort(keys.begin(), keys.end());
+        std::sort(loadedKeys.begin(), loadedKeys.end());
+        if (keys != loadedKeys) {
+            return false;
+        }
+        for (const std::string& key : keys) {
+            if (scratch.GetString("Running", key) != scratch.GetString("Loaded", key)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    while (devices_.size() > candidates.size()) {
+        RemoveDevice(devices_.back().get());
+        ++result.removed;
+    }
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        DevicePtr& loaded = candidates[i];
+        if (i < devices_.size()) {
+            if (sameConfig(*devices_[i], *loaded)) {
+                ++result.kept;
+                continue;
+            }
+            RemoveDevice(devices_[i].get());
+            devices_.insert(devices_.begin() + static_cast<std::ptrdiff_t>(i), loaded);
+            ++result.replaced;
+        } else {
+            devices_.push_back(loaded);
+            ++result.added;
+        }
+        Subscribe(*loaded);
+        loaded->ApplyCfg();
+    }
+    std::error_code ec;
+    std::filesystem::remove(scratchPath, ec);
+    return result;
 }
 
 void CDeviceRegistry::SaveDevices(CIni& ini) {

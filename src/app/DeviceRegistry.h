@@ -63,6 +63,18 @@ class CDeviceRegistry {
     // Replaces the list with the devices of sections Zor-01, Zor-02 ... up to the first
     // missing number, and applies each.
     void LoadDevices(CIni& ini);
+    // What a reload did, device by device.
+    struct ReloadResult {
+        int kept = 0;      // same position, same configuration: left running untouched
+        int replaced = 0;  // same position, another configuration
+        int added = 0;
+        int removed = 0;
+    };
+    // Brings the list in line with the device sections of `ini` like LoadDevices, but a
+    // device whose position and configuration did not change keeps running: its link,
+    // open alarm and notification state stay. `scratchFolder` holds a temporary file
+    // for the comparison. Only new and replaced devices are applied.
+    ReloadResult ReloadDevices(CIni& ini, const std::string& scratchFolder);
     // Deletes every section "Zor-" + digit ... and writes the list into Zor-01, Zor-02 ...;
     // other sections stay.
     void SaveDevices(CIni& ini);
@@ -89,6 +101,7 @@ class CDeviceRegistry {
     static bool IsDeviceSection(const std::string& name);
 
   private:
+    DevicePtr CreateDevice();
     void Subscribe(CTavDevice& device);
     void OnNewState(CTavDevice* device);
     void OnNewData(CTavDevice* device);
