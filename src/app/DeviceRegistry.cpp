@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <ctime>
-#include <filesystem>
-
-#include <unistd.h>
 
 #include "base/Ini.h"
 #include "base/Printf.h"
@@ -140,74 +137,66 @@ void CDeviceRegistry::LoadDevices(CIni& ini) {
             break;
         }
         device->ImportCfg(section, &ini);
+        loadedSections_[device.get()] = SectionText(ini, section);
         device->ApplyCfg();
     }
 }
 
-CDeviceRegistry::ReloadResult CDeviceRegistry::ReloadDevices(CIni& ini,
-                                                             const std::string& scratchFolder) {
+std::string CDeviceRegistry::SectionText(const CIni& ini, const std::string& section) {
+    std::vector<std::string> keys;
+    ini.GetKeyNames(section, keys);
+    std::sort(keys.begin(), keys.end());
+    std::string text;
+    for (const std::string& key : keys) {
+        text += key;
+        text += '=';
+        text += ini.GetString(section, key);
+        text += '\n';
+    }
+    return text;
+}
+
+CDeviceRegistry::ReloadResult CDeviceRegistry::ReloadDevices(CIni& ini) {
     std::lock_guard lock(lock_);
     ReloadResult result;
-    const std::string scratchPath = scratchFolder + StrPrintf("device-reload-%d.ini", getpid());
-    std::vector<DevicePtr> candidates;
-    {
-        CIniBatch batch(ini.GetPathName());
-        for (int n = 1; ini.IsSectionExist(SectionName(n)); ++n) {
-            DevicePtr device = CreateDevice();
-            if (!device) {
-                break;
-            }
-            device->SetColor(DeviceColor(n - 1));
-            device->SetName(device->GetInitialName());
-            device->ImportCfg(SectionName(n), &ini);
-            candidates.push_back(std::move(device));
-        }
+    CIniBatch batch(ini.GetPathName());
+    std::vector<std::string> sections;
+    for (int n = 1; ini.IsSectionExist(SectionName(n)); ++n) {
+        sections.push_back(SectionText(ini, SectionName(n)));
     }
-    // Both sides written by the same export, so that only a real difference counts (keys
-    // the file left out read as their defaults on either side).
-    auto sameConfig = [&scratchPath](CTavDevice& running, CTavDevice& loaded) {
-        CIni scratch(scratchPath);
-        CIniBatch batch(scratchPath);
-        running.ExportCfg("Running", &scratch);
-        loaded.ExportCfg("Loaded", &scratch);
-        std::vector<std::string> keys, loadedKeys;
-        scratch.GetKeyNames("Running", keys);
-        scratch.GetKeyNames("Loaded", loadedKeys);
-        std::sort(keys.begin(), keys.end());
-        std::sort(loadedKeys.begin(), loadedKeys.end());
-        if (keys != loadedKeys) {
-            return false;
-        }
-        for (const std::string& key : keys) {
-            if (scratch.GetString("Running", key) != scratch.GetString("Loaded", key)) {
-                return false;
-            }
-        }
-        return true;
-    };
-    while (devices_.size() > candidates.size()) {
+    while (devices_.size() > sections.size()) {
         RemoveDevice(devices_.back().get());
         ++result.removed;
     }
-    for (std::size_t i = 0; i < candidates.size(); ++i) {
-        DevicePtr& loaded = candidates[i];
+    for (std::size_t i = 0; i < sections.size(); ++i) {
         if (i < devices_.size()) {
-            if (sameConfig(*devices_[i], *loaded)) {
+            // The section as the operator left it, not the running configuration: a
+            // sensor's own parameter block, read while polling, is no edit.
+            const auto it = loadedSections_.find(devices_[i].get());
+            if (it != loadedSections_.end() && it->second == sections[i]) {
                 ++result.kept;
                 continue;
             }
+        }
+        DevicePtr device = CreateDevice();
+        if (!device) {
+            break;
+        }
+        if (i < devices_.size()) {
             RemoveDevice(devices_[i].get());
-            devices_.insert(devices_.begin() + static_cast<std::ptrdiff_t>(i), loaded);
             ++result.replaced;
         } else {
-            devices_.push_back(loaded);
             ++result.added;
         }
-        Subscribe(*loaded);
-        loaded->ApplyCfg();
+        devices_.insert(devices_.begin() + static_cast<std::ptrdiff_t>(i), device);
+        Subscribe(*device);
+        device->SetColor(DeviceColor(static_cast<int>(i)));
+        device->SetName(device->GetInitialName());
+        const std::string section = SectionName(static_cast<int>(i) + 1);
+        device->ImportCfg(section, &ini);
+        loadedSections_[device.get()] = sections[i];
+        device->ApplyCfg();
     }
-    std::error_code ec;
-    std::filesystem::remove(scratchPath, ec);
     return result;
 }
 
@@ -235,6 +224,7 @@ bool CDeviceRegistry::RemoveDevice(const CTavDevice* device) {
     }
     DevicePtr removed = std::move(*it);
     devices_.erase(it);
+    loadedSections_.erase(removed.get());
     // Once these return, none of our handlers runs for the device or will run again.
     removed->NewStateEvent.Unsubscribe(this, &CDeviceRegistry::OnNewState);
     removed->NewDataEvent.Unsubscribe(this, &CDeviceRegistry::OnNewData);

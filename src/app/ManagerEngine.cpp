@@ -9,7 +9,6 @@
 #include "app/Dispatcher.h"
 #include "base/AppLogs.h"
 #include "base/DateTimeText.h"
-#include "base/Folders.h"
 #include "base/Ini.h"
 #include "base/MlsPrgMsg.h"
 #include "base/Ping.h"
@@ -187,8 +186,7 @@ bool CManagerEngine::ReloadDeviceList() {
     if (viewerWasOn) {
         SetMapViewer(false);
     }
-    const CDeviceRegistry::ReloadResult result =
-        registry_.ReloadDevices(settingsFile_, GetRuntimeFolder());
+    const CDeviceRegistry::ReloadResult result = registry_.ReloadDevices(settingsFile_);
     // The first start's save at close only exists to give the operator a file to edit;
     // once the file has settings of the operator's, that save would overwrite them.
     if (firstStart_ && settingsFile_.IsSectionExist(ManagerSettings::kSection)) {
