@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <cstdio>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -87,6 +88,7 @@ TEST(PreviewBrowser, MarkersFollowTheDevicesWithoutReload) {
         status = browser.Wait(10s);
     }
     const std::string transcript = test::ReadBytes(out);
+    std::printf("%s", transcript.c_str());
     if (status == 77) {
         GTEST_SKIP() << transcript;
     }
