@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -89,13 +90,26 @@ TEST_F(DaemonReload, HangupFollowsTheEditedDeviceSections) {
     EXPECT_TRUE(WaitForLog(": 2 device(s), 2 unchanged, 0 changed, 0 added, 1 removed"))
         << home.RunLog();
 
+    // A text editor saves the file as UTF-8 without byte-order mark, C back in.
+    Edit([&](CIni& ini) { home.WriteDevice(ini, 3, c); });
+    const std::string utf8 = home.SettingsPath() + ".utf8";
+    ASSERT_EQ(std::system(("iconv -f UTF-16 -t UTF-8 '" + home.SettingsPath() + "' > '" + utf8 +
+                           "' && mv '" + utf8 + "' '" + home.SettingsPath() + "'")
+                              .c_str()),
+              0);
+    ASSERT_EQ(test::ReadBytes(home.SettingsPath()).rfind("[ZorManagerWnd]", 0), 0u);
+    ASSERT_EQ(kill(daemon.Pid(), SIGHUP), 0);
+    EXPECT_TRUE(WaitForList("Reload-A;Reload-B;Reload-C;")) << home.RunLog();
+    EXPECT_TRUE(WaitForLog(": 3 device(s), 2 unchanged, 0 changed, 1 added, 0 removed"))
+        << home.RunLog();
+
     // A file that is not there (an editor between delete and write) stops nothing.
     const std::string aside = home.SettingsPath() + ".aside";
     ASSERT_EQ(std::rename(home.SettingsPath().c_str(), aside.c_str()), 0);
     ASSERT_EQ(kill(daemon.Pid(), SIGHUP), 0);
     EXPECT_TRUE(WaitForLog("Device list not reloaded: cannot read " + home.SettingsPath()))
         << home.RunLog();
-    EXPECT_EQ(Get("/device-list"), "Reload-A;Reload-B;");
+    EXPECT_EQ(Get("/device-list"), "Reload-A;Reload-B;Reload-C;");
     ASSERT_EQ(std::rename(aside.c_str(), home.SettingsPath().c_str()), 0);
 
     // Nothing was changed in the server, so it leaves the operator's file alone at exit.
@@ -103,7 +117,7 @@ TEST_F(DaemonReload, HangupFollowsTheEditedDeviceSections) {
     ASSERT_EQ(kill(daemon.Pid(), SIGTERM), 0);
     EXPECT_EQ(daemon.Wait(10s), 0);
     EXPECT_EQ(test::ReadBytes(home.SettingsPath()), written);
-    EXPECT_EQ(Count(home.RunLog(), "Device list reloaded from " + home.SettingsPath()), 2u);
+    EXPECT_EQ(Count(home.RunLog(), "Device list reloaded from " + home.SettingsPath()), 3u);
 }
 
 }  // namespace
