@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -86,6 +87,14 @@ TEST(PreviewBrowser, MarkersFollowTheDevicesWithoutReload) {
         // The script ends the browser and its driver on SIGTERM.
         kill(browser.Pid(), SIGTERM);
         status = browser.Wait(10s);
+    }
+    if (status == -1) {
+        // The script did not get to end them itself: the driver's process group holds
+        // the browser.
+        const std::string group = test::ReadBytes(home.home.file("chromedriver.pgid"));
+        if (const int pgid = std::atoi(group.c_str()); pgid > 1) {
+            killpg(pgid, SIGKILL);
+        }
     }
     const std::string transcript = test::ReadBytes(out);
     std::printf("%s", transcript.c_str());

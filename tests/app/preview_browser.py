@@ -103,7 +103,7 @@ def find(candidates):
 class Driver:
     """A chromedriver process and one browser session."""
 
-    def __init__(self, driver_path, chromium_path, work):
+    def __init__(self, driver_path, chromium_path, work, group_file):
         self.port = free_port()
         self.base = "http://127.0.0.1:%d" % self.port
         self.session = None
@@ -112,6 +112,9 @@ class Driver:
         self.process = subprocess.Popen(
             [driver_path, "--port=%d" % self.port, "--allowed-ips=127.0.0.1"],
             stdout=self.out, stderr=subprocess.STDOUT, start_new_session=True)
+        # For the test, should this script itself be killed before its clean-up.
+        with open(group_file, "w") as f:
+            f.write("%d\n" % self.process.pid)
         try:
             self.start(chromium_path, work)
         except BaseException:
@@ -258,7 +261,8 @@ def main():
     work = tempfile.mkdtemp(prefix="browser-", dir=args.work)
     driver = None
     try:
-        driver = Driver(driver_path, chromium, work)
+        driver = Driver(driver_path, chromium, work,
+                        os.path.join(args.work, "chromedriver.pgid"))
         driver.call("POST", driver.path("/goog/cdp/execute"),
                     {"cmd": "Page.addScriptToEvaluateOnNewDocument",
                      "params": {"source": COLLECTOR}})
