@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "app/DeviceRegistry.h"
 #include "app/Dispatcher.h"
@@ -182,6 +184,15 @@ bool CManagerEngine::ReloadDeviceList() {
         return false;
     }
     std::fclose(file);
+    // Nor is a file without any section (emptied, or not an INI file at all); a list
+    // without devices still has the settings section beside it.
+    std::vector<std::string> sections;
+    settingsFile_.GetSectionNames(sections);
+    if (sections.empty()) {
+        RunLog().AddError("<li><dt> Device list not reloaded: %s holds no sections</li>",
+                          path.c_str());
+        return false;
+    }
     const bool viewerWasOn = settings_.bHttpServ && settings_.bMapView;
     if (viewerWasOn) {
         SetMapViewer(false);

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -103,13 +104,26 @@ TEST_F(DaemonReload, HangupFollowsTheEditedDeviceSections) {
     EXPECT_TRUE(WaitForLog(": 3 device(s), 2 unchanged, 0 changed, 1 added, 0 removed"))
         << home.RunLog();
 
-    // A file that is not there (an editor between delete and write) stops nothing.
+    // A file that is not there (an editor between delete and write) or holds nothing
+    // stops no device.
     const std::string aside = home.SettingsPath() + ".aside";
     ASSERT_EQ(std::rename(home.SettingsPath().c_str(), aside.c_str()), 0);
-    ASSERT_EQ(kill(daemon.Pid(), SIGHUP), 0);
-    EXPECT_TRUE(WaitForLog("Device list not reloaded: cannot read " + home.SettingsPath()))
-        << home.RunLog();
-    EXPECT_EQ(Get("/device-list"), "Reload-A;Reload-B;Reload-C;");
+    const struct {
+        const char* what;
+        std::function<void()> spoil;
+        std::string logged;
+    } spoilt[] = {
+        {"missing", [] {}, "Device list not reloaded: cannot read " + home.SettingsPath()},
+        {"empty", [&] { test::WriteBytes(home.SettingsPath(), ""); },
+         "Device list not reloaded: " + home.SettingsPath() + " holds no sections"},
+    };
+    for (const auto& bad : spoilt) {
+        SCOPED_TRACE(bad.what);
+        bad.spoil();
+        ASSERT_EQ(kill(daemon.Pid(), SIGHUP), 0);
+        EXPECT_TRUE(WaitForLog(bad.logged)) << home.RunLog();
+        EXPECT_EQ(Get("/device-list"), "Reload-A;Reload-B;Reload-C;");
+    }
     ASSERT_EQ(std::rename(aside.c_str(), home.SettingsPath().c_str()), 0);
 
     // Nothing was changed in the server, so it leaves the operator's file alone at exit.
