@@ -107,11 +107,16 @@ class Driver:
         self.port = free_port()
         self.base = "http://127.0.0.1:%d" % self.port
         self.session = None
+        self.work = work
         self.out = open(os.path.join(work, "chromedriver.log"), "wb")
+        # The browser's per-user files (its crash database among them) stay in the work
+        # folder rather than in the user's home.
+        env = dict(os.environ, HOME=work, XDG_CONFIG_HOME=os.path.join(work, "config"),
+                   XDG_CACHE_HOME=os.path.join(work, "cache"))
         # Its own process group, so that the browser it starts goes with it at the end.
         self.process = subprocess.Popen(
             [driver_path, "--port=%d" % self.port, "--allowed-ips=127.0.0.1"],
-            stdout=self.out, stderr=subprocess.STDOUT, start_new_session=True)
+            stdout=self.out, stderr=subprocess.STDOUT, start_new_session=True, env=env)
         # For the test, should this script itself be killed before its clean-up.
         with open(group_file, "w") as f:
             f.write("%d\n" % self.process.pid)
@@ -191,6 +196,37 @@ class Driver:
         if self.process.poll() is None:
             self.process.wait(timeout=5)
         self.out.close()
+        # The crash handlers detach into sessions of their own and end when the browser
+        # has gone; they name the work folder, which tells them from any other browser.
+        deadline = time.monotonic() + 5
+        while True:
+            left = processes_naming(self.work)
+            if not left:
+                break
+            if time.monotonic() > deadline:
+                for pid in left:
+                    try:
+                        os.kill(pid, signal.SIGKILL)
+                    except ProcessLookupError:
+                        pass
+                break
+            time.sleep(0.1)
+
+
+def processes_naming(text):
+    """Ids of the processes whose command line contains text."""
+    found = []
+    needle = text.encode()
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit() or int(entry) == os.getpid():
+            continue
+        try:
+            with open("/proc/%s/cmdline" % entry, "rb") as f:
+                if needle in f.read():
+                    found.append(int(entry))
+        except OSError:
+            pass
+    return found
 
 
 def wait_for(what, probe, limit):
