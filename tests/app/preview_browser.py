@@ -4,7 +4,8 @@ over the WebDriver protocol (standard library only).
 
 It checks that the page shows one marker per device with the device's state icon, that a
 device added to the settings file (then SIGHUP to the server) appears without the page
-being reloaded, and that the functions the desktop map calls run without script errors.
+being reloaded and leaves it again when its section goes, and that the functions the
+desktop map calls run without script errors.
 
 Exit status: 0 passed, 1 failed, 77 skipped (browser or driver missing, outside CI).
 """
@@ -276,6 +277,8 @@ def main():
     parser.add_argument("--pid", type=int, required=True, help="the server's process id")
     parser.add_argument("--settings", required=True, help="the server's settings file")
     parser.add_argument("--next-settings", required=True, help="the file with a third device")
+    parser.add_argument("--first-settings", required=True,
+                        help="the file without the third device, to go back to")
     parser.add_argument("--expect", required=True, help="Name=Icon;... before the reload")
     parser.add_argument("--expect-after", required=True, help="Name=Icon;... after it")
     parser.add_argument("--positions", required=True, help="Name=lat,lon;... of every device")
@@ -361,6 +364,15 @@ def main():
                positions[last][1], 14)
 
         log("flyTo, flyToAllDevices and flyToSelectedDevices moved the map")
+
+        # The third device goes again: its marker leaves the open page.
+        os.replace(args.first_settings, args.settings)
+        os.kill(args.pid, signal.SIGHUP)
+        seen = wait_for("markers %s after the removal" % before,
+                        lambda: markers_match(driver, before), 10)
+        log("after the removal: %s" % json.dumps(seen))
+        if driver.run("return window.__zmToken;") != token:
+            raise Failure("the page was reloaded")
         # Let the page poll a few more times after the calls before the errors are read.
         time.sleep(1.5)
         problems = ["script " + e for e in driver.run("return window.__zmScriptErrors;")]
@@ -371,7 +383,7 @@ def main():
             if url.startswith(local) or not url.startswith("https://"):
                 problems.append("resource failed: " + url)
         entries = driver.browser_log()
-        early_files = 0
+        missing_files = 0
         for entry in entries:
             message = entry.get("message", "")
             if entry.get("level") != "SEVERE":
@@ -383,11 +395,12 @@ def main():
             if source == "network" and message.startswith(local + "favicon.ico "):
                 continue
             # A device is listed from the moment it is added, its file follows with its
-            # first state: a poll in between finds no file and tries again a second
-            # later. A file that never comes fails the marker checks above.
+            # first state; a removed device's file goes while a poll may still hold the
+            # old list. Such a poll finds no file and the next one, a second later, is
+            # right. A file that never comes fails the marker checks above.
             if (source == "network" and message.startswith(local + "files/")
                     and ".kml - " in message and "status of 404" in message):
-                early_files += 1
+                missing_files += 1
                 continue
             problems.append("browser log (%s): %s" % (source or "?", message))
         for entry in entries:
@@ -396,8 +409,8 @@ def main():
                                                entry.get("message", "")[:300]))
         outside = driver.run("return window.__zmResourceErrors;")
         hosts = sorted(set(u.split("/")[2] for u in outside if u.count("/") >= 2))
-        log("browser log entries: %d; device files not yet written: %d; resources that failed"
-            " outside: %d, from %s" % (len(entries), early_files, len(outside), hosts))
+        log("browser log entries: %d; device files missing for a moment: %d; resources that failed"
+            " outside: %d, from %s" % (len(entries), missing_files, len(outside), hosts))
         if problems:
             raise Failure("errors in the page:\n  " + "\n  ".join(problems))
         log("PASS")
