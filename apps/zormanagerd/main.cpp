@@ -1,5 +1,5 @@
-// The headless server: the engine without windows. Start-up and shutdown run on the
-// dispatcher thread; the main thread only waits for SIGINT or SIGTERM.
+// The headless server: the engine without windows. Start-up, reloads and shutdown run on
+// the dispatcher thread; the main thread only waits for SIGHUP, SIGINT or SIGTERM.
 #include <signal.h>
 #include <unistd.h>
 
@@ -73,7 +73,11 @@ void PrintUsage() {
         "  --version            print the version and exit\n"
         "  --help               print this text and exit\n"
         "\n"
-        "Runs until SIGINT or SIGTERM, then shuts down in order and exits with 0.\n");
+        "Runs until SIGINT or SIGTERM, then shuts down in order and exits with 0.\n"
+        "SIGHUP reloads the device list from the settings file (see --folders): devices\n"
+        "whose section did not change keep running, changed ones restart, new ones start\n"
+        "and those whose section is gone stop. The run log records the outcome. A reload\n"
+        "does not by itself make the server save the settings file at shutdown.\n");
 }
 
 // Only the settings file is read: the test must not disturb a server running on the
@@ -263,6 +267,7 @@ int main(int argc, char** argv) {
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     zm::HeadlessUiPort ui;
@@ -360,6 +365,14 @@ int main(int argc, char** argv) {
             while (!closed) {
                 int signal = 0;
                 if (sigwait(&stopSignals, &signal) != 0) {
+                    continue;
+                }
+                if (signal == SIGHUP) {
+                    dispatcher.Call([&] {
+                        if (zm::CManagerEngine* engine = app.Engine()) {
+                            engine->ReloadDeviceList();
+                        }
+                    });
                     continue;
                 }
                 dispatcher.Call([&] { closed = app.CloseMainWindow(); });
