@@ -253,11 +253,12 @@ TEST_F(DemoBus, DriftingSensorRaisesAndClearsAnAlarm) {
     ASSERT_GT(control, 0) << Out("out.txt");
     ASSERT_TRUE(WaitUntil(
         [&] { return !FilesText(Documents(), "DataLog_SIM-OUTFALL_Sim-Outfall_").empty(); }, 10s));
-    // Its next hump, at once and short: in the corridor from about 1.5 s to 4.5 s from now.
-    ASSERT_EQ(ControlLine(control, "set 2 source=drift:150:900:60:6"), "OK");
+    // Its next hump, at once and short: in the corridor from about 2 s to 6 s from now,
+    // longer than the devices' poll pause of 2 s.
+    ASSERT_EQ(ControlLine(control, "set 2 source=drift:150:900:60:8"), "OK");
 
     ASSERT_TRUE(
-        WaitUntil([&] { return DeviceLog().find("Sim-Outfall: Alarm") != std::string::npos; }, 8s))
+        WaitUntil([&] { return DeviceLog().find("Sim-Outfall: Alarm") != std::string::npos; }, 10s))
         << DeviceLog();
     EXPECT_TRUE(WaitUntil(
         [&] { return !FilesText(Documents(), "AlarmReport_SIM-OUTFALL_Sim-Outfall_").empty(); },
