@@ -11,8 +11,9 @@ zm_build default
 
 args=("$@")
 if [ "$#" -eq 0 ]; then
-    # The demo: emulated sensors on the sea, and the web server without waiting for an
-    # Internet check that an isolated machine would never pass.
+    # The demo: emulated sensors on the sea and two on a simulated bus (zor-sim, which the
+    # server starts and stops itself), and the web server without waiting for an Internet
+    # check that an isolated machine would never pass.
     args=(--demo --no-internet-check)
     echo "Demo: logs in $PWD/run/Documents/Logs/, map on http://127.0.0.1:8889/preview (Ctrl-C stops)"
 fi

@@ -24,6 +24,7 @@ ZM_PACKAGES=(
     procps               # tests: process inspection (ps, pkill)
     libxml2-utils        # tests: xmllint, an independent reader of the KML files
     chromium             # tests: a headless browser loads the preview page and its markers
+    chromium-driver      # tests: chromedriver, the WebDriver server that drives that browser
     gdal-bin             # tests: GDAL's ogrinfo reads our KML as an independent reader
 )
 

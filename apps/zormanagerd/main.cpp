@@ -1,5 +1,5 @@
-// The headless server: the engine without windows. Start-up and shutdown run on the
-// dispatcher thread; the main thread only waits for SIGINT or SIGTERM.
+// The headless server: the engine without windows. Start-up, reloads and shutdown run on
+// the dispatcher thread; the main thread only waits for SIGHUP, SIGINT or SIGTERM.
 #include <signal.h>
 #include <unistd.h>
 
@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/AlarmActions.h"
+#include "app/DemoBus.h"
 #include "app/DemoConfig.h"
 #include "app/HeadlessDispatcher.h"
 #include "app/HeadlessUiPort.h"
@@ -18,10 +19,12 @@
 #include "app/ManagerWeb.h"
 #include "app/ZorDeviceKind.h"
 #include "app/ZorManagerApp.h"
+#include "base/AppLogs.h"
 #include "base/Folders.h"
 #include "base/Ini.h"
 #include "base/MessageSink.h"
 #include "base/MlsPrgMsg.h"
+#include "base/Printf.h"
 #include "base/Version.h"
 
 namespace {
@@ -59,7 +62,10 @@ void PrintUsage() {
         "                       server runs on networks without Internet access\n"
         "  --no-share           do not offer the KML folder as a network share\n"
         "  --demo               on a home without a settings file, first write a demo\n"
-        "                       configuration: three emulated sensors on the sea\n"
+        "                       configuration: three emulated sensors on the sea and,\n"
+        "                       when zor-sim is beside zormanagerd, two sensors on a\n"
+        "                       simulated bus on loopback; on a home the demo wrote,\n"
+        "                       run that bus while the server runs\n"
         "  --test-mail [ADDRESS] send one test message with the settings file's SMTP\n"
         "                       account to ADDRESS (default: the list of recipients),\n"
         "                       print the outcome and exit (0: sent, 1: not sent)\n"
@@ -67,7 +73,11 @@ void PrintUsage() {
         "  --version            print the version and exit\n"
         "  --help               print this text and exit\n"
         "\n"
-        "Runs until SIGINT or SIGTERM, then shuts down in order and exits with 0.\n");
+        "Runs until SIGINT or SIGTERM, then shuts down in order and exits with 0.\n"
+        "SIGHUP reloads the device list from the settings file (see --folders): devices\n"
+        "whose section did not change keep running, changed ones restart, new ones start\n"
+        "and those whose section is gone stop. The run log records the outcome. A reload\n"
+        "does not by itself make the server save the settings file at shutdown.\n");
 }
 
 // Only the settings file is read: the test must not disturb a server running on the
@@ -87,6 +97,50 @@ int RunMailTest(const std::string& address) {
     }
     std::fflush(stdout);
     return result.bSucceeded ? 0 : 1;
+}
+
+std::string EscapeHtml(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        out += c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '&' ? "&amp;" : std::string(1, c);
+    }
+    return out;
+}
+
+// The demo's bus, started before the devices first connect. A bus that does not start
+// leaves the server running: its two devices then show no connection.
+void StartDemoBus(zm::CDemoBus& bus, const std::string& zorSim, const std::string& busFile) {
+    const std::string log = zm::GetLogFolder() + "DemoBus.log";
+    const int port = zm::ReadDemoBusPort(busFile);
+    std::string error;
+    if (zorSim.empty()) {
+        error = "zor-sim is not beside zormanagerd";
+    } else if (bus.Start(zorSim, busFile, log, &error)) {
+        std::printf(
+            "Demo bus: zor-sim (process %d) simulates %s and %s on %s, control port %s;\n"
+            "          its log: %s\n",
+            static_cast<int>(bus.Pid()), zm::kDemoBusSteady, zm::kDemoBusDrifting,
+            bus.Endpoint().c_str(), bus.ControlEndpoint().c_str(), log.c_str());
+        std::fflush(stdout);
+        zm::RunLog().AddSuccess(
+            "<li><dt> Demo bus: zor-sim (process %d) simulates %s and %s on %s, control port "
+            "%s.</li>",
+            static_cast<int>(bus.Pid()), zm::kDemoBusSteady, zm::kDemoBusDrifting,
+            bus.Endpoint().c_str(), bus.ControlEndpoint().c_str());
+        return;
+    }
+    if (error.find("Address already in use") != std::string::npos) {
+        error += zm::StrPrintf(
+            ". Port %d of the demo bus is taken by another program; once it is free, start "
+            "the demo again",
+            port);
+    }
+    std::printf(
+        "Demo bus not started: %s.\n          %s and %s show \"No connection\"; the "
+        "bus log: %s\n",
+        error.c_str(), zm::kDemoBusSteady, zm::kDemoBusDrifting, log.c_str());
+    std::fflush(stdout);
+    zm::RunLog().AddError("<li><dt> Demo bus not started: %s.</li>", EscapeHtml(error).c_str());
 }
 
 // A port number 1..65535, or 0 when the text is not one.
@@ -182,17 +236,30 @@ int main(int argc, char** argv) {
     if (foldersOnly) {
         return 0;
     }
-    // A home that has settings keeps them: the demo only fills an empty one.
+    // A home that has settings keeps them: the demo only fills an empty one. Only a home
+    // that the demo wrote with a bus has the bus file, so no other home starts zor-sim.
+    const std::string busFile = zm::GetConfigFolder() + zm::kDemoBusFile;
+    const std::string zorSim = zm::FindZorSim();
     if (demo && ::access(zm::GetSettingsFilePath().c_str(), F_OK) != 0) {
         if (!zm::WriteDemoSettings(zm::GetSettingsFilePath(),
                                    zm::GetConfigFolder() + zm::CZorManagerApp::kDeviceDefaultsFile,
-                                   &error)) {
+                                   busFile, !zorSim.empty(), &error)) {
             std::fprintf(stderr, "zormanagerd: no demo configuration: %s\n", error.c_str());
             return 1;
         }
         std::printf("Demo configuration written to %s\n", zm::GetSettingsFilePath().c_str());
         std::fflush(stdout);
     }
+    const bool demoBus = demo && ::access(busFile.c_str(), F_OK) == 0;
+    if (!demo && ::access(busFile.c_str(), F_OK) == 0) {
+        std::printf("This home has the demo's simulated bus (%s); start with --demo to run it.\n",
+                    busFile.c_str());
+    } else if (demo && !demoBus && !zorSim.empty()) {
+        std::printf(
+            "--demo: this home has a settings file without the demo's bus; it is kept as it "
+            "is\n(a home without a settings file gets the whole demo).\n");
+    }
+    std::fflush(stdout);
 
     // Blocked before any thread starts, so that every thread inherits the mask and the
     // signals wait for sigwait below.
@@ -200,6 +267,7 @@ int main(int argc, char** argv) {
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     zm::HeadlessUiPort ui;
@@ -211,6 +279,18 @@ int main(int argc, char** argv) {
     zm::CMlsPrgMsg::SetDefaultFolder(zm::GetTranslationsFolder());
     zm::CMlsPrgMsg translations;
 
+    zm::CDemoBus bus;
+    bus.SetOnUnexpectedEnd([](const std::string& why) {
+        std::printf(
+            "Demo bus: zor-sim ended unexpectedly (%s); %s and %s lose their "
+            "connection.\n",
+            why.c_str(), zm::kDemoBusSteady, zm::kDemoBusDrifting);
+        std::fflush(stdout);
+        zm::RunLog().AddError(
+            "<li><dt> Demo bus: zor-sim ended unexpectedly (%s); %s and %s lose their "
+            "connection.</li>",
+            EscapeHtml(why).c_str(), zm::kDemoBusSteady, zm::kDemoBusDrifting);
+    });
     zm::HeadlessDispatcher dispatcher;
     dispatcher.Start();
     int exitCode = 1;
@@ -253,7 +333,23 @@ int main(int argc, char** argv) {
         });
         zm::CZorManagerApp::Hooks appHooks;
         appHooks.prepareKmlReport = [&web] { web.PrepareKmlReport(); };
-        appHooks.stopWebServer = [&web] { web.StopWebServer(); };
+        // The headless server has no window; its part of step 11 is the demo's bus, which
+        // has to listen before the devices first connect. It is started on the dispatcher
+        // thread, which lives until the bus has stopped.
+        appHooks.createMainWindow = [&](zm::CManagerEngine&) {
+            if (demoBus) {
+                StartDemoBus(bus, zorSim, busFile);
+            }
+            return true;
+        };
+        // The bus stops after the devices, while the run log is still open.
+        appHooks.stopWebServer = [&web, &bus] {
+            web.StopWebServer();
+            if (bus.Pid() > 0) {
+                bus.Stop();
+                zm::RunLog().AddText("<li><dt> Demo bus: zor-sim stopped.</li>");
+            }
+        };
         // The actions hold the engine's UDP sender, which is gone by now.
         appHooks.stopMailSender = [&mail, &actions] {
             actions.reset();
@@ -271,6 +367,14 @@ int main(int argc, char** argv) {
                 if (sigwait(&stopSignals, &signal) != 0) {
                     continue;
                 }
+                if (signal == SIGHUP) {
+                    dispatcher.Call([&] {
+                        if (zm::CManagerEngine* engine = app.Engine()) {
+                            engine->ReloadDeviceList();
+                        }
+                    });
+                    continue;
+                }
                 dispatcher.Call([&] { closed = app.CloseMainWindow(); });
             }
             dispatcher.Call([&] { exitCode = app.ExitInstance(); });
@@ -280,6 +384,7 @@ int main(int argc, char** argv) {
             actions.reset();
         });
     }
+    bus.Stop();  // on every way out, before the thread that started it ends
     dispatcher.Stop();
     zm::SetMessageSink({});
     return exitCode;

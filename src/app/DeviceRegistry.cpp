@@ -87,8 +87,7 @@ void CDeviceRegistry::OnNewTrack(CTavDevice* device) {
     gate_.PassEvent(&DeviceEventSink::OnDeviceNewTrack, device);
 }
 
-CDeviceRegistry::DevicePtr CDeviceRegistry::AddDevice(bool applyDefaults) {
-    std::lock_guard lock(lock_);
+CDeviceRegistry::DevicePtr CDeviceRegistry::CreateDevice() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
@@ -100,7 +99,12 @@ CDeviceRegistry::DevicePtr CDeviceRegistry::AddDevice(bool applyDefaults) {
     context.runLog = runLog_;
     context.deviceLog = deviceLog_;
     context.initialName = name;
-    DevicePtr device = factory_.CreateDevice(context);
+    return factory_.CreateDevice(context);
+}
+
+CDeviceRegistry::DevicePtr CDeviceRegistry::AddDevice(bool applyDefaults) {
+    std::lock_guard lock(lock_);
+    DevicePtr device = CreateDevice();
     if (!device) {
         return nullptr;
     }
@@ -111,7 +115,7 @@ CDeviceRegistry::DevicePtr CDeviceRegistry::AddDevice(bool applyDefaults) {
         device->DefaultCfg();
     }
     device->SetColor(DeviceColor(index));
-    device->SetName(name);
+    device->SetName(device->GetInitialName());
     if (applyDefaults) {
         device->ApplyCfg();
     }
@@ -133,8 +137,67 @@ void CDeviceRegistry::LoadDevices(CIni& ini) {
             break;
         }
         device->ImportCfg(section, &ini);
+        loadedSections_[device.get()] = SectionText(ini, section);
         device->ApplyCfg();
     }
+}
+
+std::string CDeviceRegistry::SectionText(const CIni& ini, const std::string& section) {
+    std::vector<std::string> keys;
+    ini.GetKeyNames(section, keys);
+    std::sort(keys.begin(), keys.end());
+    std::string text;
+    for (const std::string& key : keys) {
+        text += key;
+        text += '=';
+        text += ini.GetString(section, key);
+        text += '\n';
+    }
+    return text;
+}
+
+CDeviceRegistry::ReloadResult CDeviceRegistry::ReloadDevices(CIni& ini) {
+    std::lock_guard lock(lock_);
+    ReloadResult result;
+    CIniBatch batch(ini.GetPathName());
+    std::vector<std::string> sections;
+    for (int n = 1; ini.IsSectionExist(SectionName(n)); ++n) {
+        sections.push_back(SectionText(ini, SectionName(n)));
+    }
+    while (devices_.size() > sections.size()) {
+        RemoveDevice(devices_.back().get());
+        ++result.removed;
+    }
+    for (std::size_t i = 0; i < sections.size(); ++i) {
+        if (i < devices_.size()) {
+            // The section as the operator left it, not the running configuration: a
+            // sensor's own parameter block, read while polling, is no edit.
+            const auto it = loadedSections_.find(devices_[i].get());
+            if (it != loadedSections_.end() && it->second == sections[i]) {
+                ++result.kept;
+                continue;
+            }
+        }
+        DevicePtr device = CreateDevice();
+        if (!device) {
+            break;
+        }
+        if (i < devices_.size()) {
+            RemoveDevice(devices_[i].get());
+            ++result.replaced;
+        } else {
+            ++result.added;
+        }
+        devices_.insert(devices_.begin() + static_cast<std::ptrdiff_t>(i), device);
+        Subscribe(*device);
+        device->SetColor(DeviceColor(static_cast<int>(i)));
+        device->SetName(device->GetInitialName());
+        const std::string section = SectionName(static_cast<int>(i) + 1);
+        device->ImportCfg(section, &ini);
+        loadedSections_[device.get()] = sections[i];
+        device->ApplyCfg();
+    }
+    return result;
 }
 
 void CDeviceRegistry::SaveDevices(CIni& ini) {
@@ -161,6 +224,7 @@ bool CDeviceRegistry::RemoveDevice(const CTavDevice* device) {
     }
     DevicePtr removed = std::move(*it);
     devices_.erase(it);
+    loadedSections_.erase(removed.get());
     // Once these return, none of our handlers runs for the device or will run again.
     removed->NewStateEvent.Unsubscribe(this, &CDeviceRegistry::OnNewState);
     removed->NewDataEvent.Unsubscribe(this, &CDeviceRegistry::OnNewData);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/DeviceGate.h"
@@ -63,6 +64,18 @@ class CDeviceRegistry {
     // Replaces the list with the devices of sections Zor-01, Zor-02 ... up to the first
     // missing number, and applies each.
     void LoadDevices(CIni& ini);
+    // What a reload did, device by device.
+    struct ReloadResult {
+        int kept = 0;      // same position, same configuration: left running untouched
+        int replaced = 0;  // same position, another configuration
+        int added = 0;
+        int removed = 0;
+    };
+    // Brings the list in line with the device sections of `ini` like LoadDevices, but a
+    // device whose section text is the same as when it was loaded, at the same position,
+    // keeps running: its link, open alarm and notification state stay. Only new and
+    // changed devices are made anew and applied.
+    ReloadResult ReloadDevices(CIni& ini);
     // Deletes every section "Zor-" + digit ... and writes the list into Zor-01, Zor-02 ...;
     // other sections stay.
     void SaveDevices(CIni& ini);
@@ -89,6 +102,9 @@ class CDeviceRegistry {
     static bool IsDeviceSection(const std::string& name);
 
   private:
+    DevicePtr CreateDevice();
+    // Every key=value of a section, sorted by key.
+    static std::string SectionText(const CIni& ini, const std::string& section);
     void Subscribe(CTavDevice& device);
     void OnNewState(CTavDevice* device);
     void OnNewData(CTavDevice* device);
@@ -98,6 +114,8 @@ class CDeviceRegistry {
     DeviceFactory& factory_;
     mutable std::recursive_mutex lock_;
     std::vector<DevicePtr> devices_;
+    // The section each device was loaded from, as it read then.
+    std::unordered_map<const CTavDevice*, std::string> loadedSections_;
     std::string ownCfgPath_;
     CLog* runLog_ = nullptr;
     CLog* deviceLog_ = nullptr;

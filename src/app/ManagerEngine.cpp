@@ -1,6 +1,11 @@
 #include "app/ManagerEngine.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "app/DeviceRegistry.h"
 #include "app/Dispatcher.h"
@@ -167,6 +172,48 @@ void CManagerEngine::LoadDeviceList(const std::string& path) {
     }
     registry_.ApplyAllDevices();
     RefreshViews();
+}
+
+bool CManagerEngine::ReloadDeviceList() {
+    const std::string path = settingsFile_.GetPathName();
+    // A missing or unreadable file is an editor's half-done save, not an empty list:
+    // every device would stop monitoring.
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        RunLog().AddError("<li><dt> Device list not reloaded: cannot read %s (%s)</li>",
+                          path.c_str(), std::strerror(errno));
+        return false;
+    }
+    std::fclose(file);
+    // Nor is a file without any section (emptied, or not an INI file at all); a list
+    // without devices still has the settings section beside it.
+    std::vector<std::string> sections;
+    settingsFile_.GetSectionNames(sections);
+    if (sections.empty()) {
+        RunLog().AddError("<li><dt> Device list not reloaded: %s holds no sections</li>",
+                          path.c_str());
+        return false;
+    }
+    const bool viewerWasOn = settings_.bHttpServ && settings_.bMapView;
+    if (viewerWasOn) {
+        SetMapViewer(false);
+    }
+    const CDeviceRegistry::ReloadResult result = registry_.ReloadDevices(settingsFile_);
+    // The first start's save at close only exists to give the operator a file to edit;
+    // once the file has settings of the operator's, that save would overwrite them.
+    if (firstStart_ && settingsFile_.IsSectionExist(ManagerSettings::kSection)) {
+        firstStart_ = false;
+    }
+    if (viewerWasOn) {
+        SetMapViewer(true);
+    }
+    RefreshViews();
+    RunLog().AddSuccess(
+        "<li><dt> Device list reloaded from %s: %d device(s), %d unchanged, %d changed, %d "
+        "added, %d removed</li>",
+        path.c_str(), static_cast<int>(registry_.GetCount()), result.kept, result.replaced,
+        result.added, result.removed);
+    return true;
 }
 
 void CManagerEngine::SetHttpServer(bool on) {

@@ -95,6 +95,11 @@ class CManagerEngine final : public DeviceEventSink {
     // Commands 1125 and 1126 on a chosen file.
     void SaveDeviceList(const std::string& path);
     void LoadDeviceList(const std::string& path);
+    // The headless server's reload (SIGHUP): the device list of the settings file itself,
+    // edited by the operator. The list then equals the file, so nothing is marked for
+    // saving, and unchanged devices keep running. False, with the devices left alone,
+    // when the file cannot be read.
+    bool ReloadDeviceList();
 
     // Switches of the menu, for the front ends.
     void SetHttpServer(bool on);

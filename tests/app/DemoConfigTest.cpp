@@ -21,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/DemoConfig.h"
 #include "app/DeviceRegistry.h"
 #include "app/ManagerSettings.h"
 #include "base/Ini.h"
@@ -45,8 +46,9 @@ std::string Curl(const std::string& url) {
 // zormanagerd on loopback; ended with SIGTERM (SIGKILL when that is not enough) and reaped.
 class Daemon {
   public:
-    Daemon(const std::string& home, int httpPort, const std::string& out, bool demo) {
-        std::vector<std::string> args = {kServer,
+    Daemon(const std::string& home, int httpPort, const std::string& out, bool demo,
+           const std::string& server = kServer) {
+        std::vector<std::string> args = {server,
                                          "--home",
                                          home,
                                          "--http-port",
@@ -122,10 +124,14 @@ class DemoConfig : public ::testing::Test {
 };
 
 TEST_F(DemoConfig, EmptyHomeGetsThreeEmulatedSensorsOnTheSea) {
+    // A server without the simulator beside it: the demo without its bus.
+    const std::string lone = scratch.file("zormanagerd");
+    std::filesystem::copy_file(kServer, lone);
+    std::filesystem::permissions(lone, std::filesystem::perms::owner_all);
     const int port = zm::test::FreeTcpPort();
     const std::string base = "http://127.0.0.1:" + std::to_string(port);
     {
-        Daemon daemon(home.folder(), port, scratch.file("out.txt"), true);
+        Daemon daemon(home.folder(), port, scratch.file("out.txt"), true, lone);
         EXPECT_TRUE(WaitUntil(
             [&] { return Curl(base + "/device-list") == "Demo-North;Demo-Fairway;Demo-South;"; },
             8s))
@@ -153,6 +159,7 @@ TEST_F(DemoConfig, EmptyHomeGetsThreeEmulatedSensorsOnTheSea) {
     }
     EXPECT_EQ(positions.size(), 3u);
     EXPECT_FALSE(ini.IsSectionExist(CDeviceRegistry::SectionName(4)));
+    EXPECT_FALSE(std::filesystem::exists(home.folder() + "AppData/Config/" + kDemoBusFile));
 }
 
 TEST_F(DemoConfig, ExistingSettingsAreKept) {

@@ -115,7 +115,8 @@ class SmtpTestServer {
     SmtpTestServer& operator=(const SmtpTestServer&) = delete;
 
     uint16_t port() const { return port_; }
-    std::string Transcript() const { return ReadFileText(dir_.file("transcript.txt")); }
+    std::string Transcript() const { return ReadFileText(TranscriptPath()); }
+    std::string TranscriptPath() const { return dir_.file("transcript.txt"); }
     std::string Message(int n = 1) const {
         return ReadFileText(dir_.file("message-" + std::to_string(n) + ".eml"));
     }

@@ -29,6 +29,9 @@ message_count = 0
 
 
 def record(line):
+    if args.stamp:
+        # CLOCK_MONOTONIC, the clock a C++ steady_clock reads on Linux.
+        line += f" @mono={time.monotonic():.6f}"
     with open(os.path.join(args.out, "transcript.txt"), "a", encoding="utf-8") as f:
         f.write(line + "\n")
 
@@ -258,6 +261,8 @@ if __name__ == "__main__":
     p.add_argument("--close-after-ehlo", action="store_true")
     p.add_argument("--reset-at-ehlo", action="store_true")
     p.add_argument("--lifetime", type=float, default=60.0)
+    p.add_argument("--stamp", action="store_true",
+                   help="end every transcript line with the monotonic time it was recorded")
     args = p.parse_args()
     # End with the test program, even when it is killed before it can end us.
     try:

@@ -38,6 +38,8 @@ std::vector<double> DataSource::NextAnswer(int count) {
             ++nextInList;
         }
     }
+    const double now =
+        kind == kDrift ? std::chrono::duration<double>(Clock::now() - started).count() : 0;
     for (int i = 0; i < count; ++i, ++records) {
         switch (kind) {
             case kConstant:
@@ -52,9 +54,34 @@ std::vector<double> DataSource::NextAnswer(int count) {
             case kList:
                 values.push_back(listValue);
                 break;
+            case kDrift:
+                values.push_back(DriftAt(now));
+                break;
         }
     }
+    if (!values.empty()) {
+        latest = values.back();
+    }
     return values;
+}
+
+double DataSource::DriftAt(double seconds) const {
+    const double phase = std::fmod(std::max(0.0, seconds), c);
+    if (phase >= d) {
+        return a;
+    }
+    return a + (b - a) * 0.5 * (1 - std::cos(2 * M_PI * phase / d));
+}
+
+double DataSource::Current() const {
+    if (kind == kDrift) {
+        return DriftAt(std::chrono::duration<double>(Clock::now() - started).count());
+    }
+    if (latest) {
+        return *latest;
+    }
+    DataSource next = *this;  // before the first record: the one that would come next
+    return next.NextAnswer(1).front();
 }
 
 SimBus::Scan SimBus::ScanRequest(std::span<const uint8_t> buffer, size_t& length) const {
@@ -110,16 +137,17 @@ std::vector<uint8_t> SimBus::Payload(SimSensor& sensor, uint8_t code, bool& know
             payload.insert(payload.end(), sensor.state.bytes.begin(), sensor.state.bytes.end());
         }
     };
-    auto appendData = [&] {
+    auto appendData = [&](std::vector<uint8_t>& out) {
         for (double v : sensor.source.NextAnswer(sensor.recordsPerAnswer)) {
             double bkg = sensor.background.value_or(v * 0.25);
-            AppendDataRecord(payload, static_cast<float>(v), static_cast<float>(bkg));
+            AppendDataRecord(out, static_cast<float>(v), static_cast<float>(bkg));
         }
     };
     switch (code) {
         case kCmdCheckDevLink:
             break;
         case kCmdGetDevState:
+            FollowSignal(sensor);
             appendState();
             break;
         case kCmdGetContrType:
@@ -134,16 +162,30 @@ std::vector<uint8_t> SimBus::Payload(SimSensor& sensor, uint8_t code, bool& know
             }
             break;
         case kCmdGetDevDataPortion:
-            appendData();
+            appendData(payload);
             break;
-        case kCmdGetDevStateData:
+        case kCmdGetDevStateData: {
+            // The records first, so that the alarm bit in front of them agrees with them.
+            std::vector<uint8_t> data;
+            appendData(data);
+            FollowSignal(sensor, sensor.recordsPerAnswer > 0 ? sensor.source.latest : std::nullopt);
             appendState();
-            appendData();
+            payload.insert(payload.end(), data.begin(), data.end());
             break;
+        }
         default:
             known = false;
     }
     return payload;
+}
+
+void SimBus::FollowSignal(SimSensor& sensor, std::optional<double> signal) {
+    if (!sensor.alarmFollowsSignal) {
+        return;
+    }
+    // Judged as sent: the records carry the signal as a 32-bit float.
+    const float value = static_cast<float>(signal ? *signal : sensor.source.Current());
+    sensor.state.SetAlarm(value >= sensor.params.MinSigThr() && value <= sensor.params.MaxSigThr());
 }
 
 Reply SimBus::Answer(std::span<const uint8_t> request) {

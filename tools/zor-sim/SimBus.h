@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -15,19 +16,30 @@ namespace zm::sim {
 
 // Where a sensor's signal comes from. Constant, ramp and sine give one value per record;
 // a list gives one value per data answer (all its records) and then keeps its last value.
+// Drift follows the clock instead, so that how often the sensor is asked does not change
+// when its signal rises: every `c` seconds, counted from the moment the source was set,
+// it climbs from `a` to `b` and back in a smooth hump of `d` seconds.
 struct DataSource {
-    enum Kind { kConstant, kRamp, kSine, kList } kind = kConstant;
-    double a = 100;  // constant value, ramp start, sine mean
-    double b = 0;    // ramp step, sine amplitude
-    double c = 60;   // sine period in records
+    using Clock = std::chrono::steady_clock;
+    enum Kind { kConstant, kRamp, kSine, kList, kDrift } kind = kConstant;
+    double a = 100;  // constant value, ramp start, sine mean, drift base
+    double b = 0;    // ramp step, sine amplitude, drift peak
+    double c = 60;   // sine period in records, drift period in seconds
+    double d = 0;    // drift: length of the hump in seconds
     std::vector<double> list;
     size_t nextInList = 0;
-    uint64_t records = 0;  // records produced so far
+    uint64_t records = 0;          // records produced so far
+    std::optional<double> latest;  // the value of the latest record
+    Clock::time_point started = Clock::now();
 
     bool Parse(const std::string& text, std::string& error);
     std::string Describe() const;
     // Values for one data answer of `count` records.
     std::vector<double> NextAnswer(int count);
+    // The signal as the sensor sees it now, without producing a record.
+    double Current() const;
+    // Drift: the value `seconds` after the source was set.
+    double DriftAt(double seconds) const;
 };
 
 struct SimSensor {
@@ -37,6 +49,9 @@ struct SimSensor {
     bool oldParams = false;  // answer with the 180-byte layout
     ZorState state;
     bool shortState = false;  // answer with the 10-byte state record
+    // The alarm bit follows the signal as a real sensor's analysis sets it: on while the
+    // signal lies between MinSigThr and MaxSigThr of the parameter block.
+    bool alarmFollowsSignal = false;
     DataSource source;
     int recordsPerAnswer = 5;
     std::optional<double> background;  // default: a quarter of the signal
@@ -89,6 +104,8 @@ class SimBus {
 
   private:
     std::vector<uint8_t> Payload(SimSensor& sensor, uint8_t code, bool& known);
+    // `signal`: the value of the records in the same answer; else the signal of now.
+    static void FollowSignal(SimSensor& sensor, std::optional<double> signal = std::nullopt);
     void ApplyFault(Reply& reply);
 
     std::map<uint8_t, SimSensor> m_sensors;

@@ -68,7 +68,7 @@ bool DataSource::Parse(const std::string& text, std::string& error) {
             error = StrPrintf("source %s needs %d numbers", name.c_str(), static_cast<int>(count));
             return false;
         }
-        double* targets[] = {&next.a, &next.b, &next.c};
+        double* targets[] = {&next.a, &next.b, &next.c, &next.d};
         for (size_t i = 0; i < count; ++i) {
             if (!ParseDouble(parts[i + 1], *targets[i])) {
                 error = StrPrintf("bad number '%s'", parts[i + 1].c_str());
@@ -94,6 +94,15 @@ bool DataSource::Parse(const std::string& text, std::string& error) {
         }
         if (next.c <= 0) {
             error = "sine period must be positive";
+            return false;
+        }
+    } else if (name == "drift") {
+        next.kind = kDrift;
+        if (!numbers(4)) {
+            return false;
+        }
+        if (next.c <= 0 || next.d <= 0 || next.d > next.c) {
+            error = "drift needs 0 < WIDTH <= PERIOD (seconds)";
             return false;
         }
     } else if (name == "list") {
@@ -133,6 +142,8 @@ std::string DataSource::Describe() const {
         case kList:
             return StrPrintf("list(%d values, next %d)", static_cast<int>(list.size()),
                              static_cast<int>(nextInList));
+        case kDrift:
+            return StrPrintf("drift:%g:%g:%g:%g", a, b, c, d);
     }
     return "?";
 }
@@ -250,13 +261,19 @@ bool SimBus::ApplySensorSpec(const std::string& spec, std::string& error, bool c
             } else {
                 return false;
             }
+        } else if (key == "alarm" && value == "auto") {
+            sensor.alarmFollowsSignal = true;
         } else if (key == "alarm" || key == "invalid") {
             if (value != "0" && value != "1") {
-                error = StrPrintf("%s is 0 or 1", key.c_str());
+                error = key == "alarm" ? "alarm is 0, 1 or auto" : "invalid is 0 or 1";
                 return false;
             }
-            key == "alarm" ? sensor.state.SetAlarm(value == "1")
-                           : sensor.state.SetValuesInvalid(value == "1");
+            if (key == "alarm") {
+                sensor.alarmFollowsSignal = false;
+                sensor.state.SetAlarm(value == "1");
+            } else {
+                sensor.state.SetValuesInvalid(value == "1");
+            }
         } else if (key == "pressure" || key == "temperature" || key == "sealevel") {
             if (!tenths(10)) {
                 return false;
@@ -301,11 +318,14 @@ std::string SimBus::Describe() const {
     std::string text;
     for (const auto& [address, s] : m_sensors) {
         text += StrPrintf(
-            "sensor addr=%d type=%s params=%d state=%d records=%d source=%s alarm=%d "
+            "sensor addr=%d type=%s params=%d state=%d records=%d source=%s alarm=%s "
             "MinSigThr=%g MaxSigThr=%g\n",
             address, s.type.VersionText().c_str(), s.oldParams ? 180 : 182, s.shortState ? 10 : 20,
-            s.recordsPerAnswer, s.source.Describe().c_str(), s.state.Alarm() ? 1 : 0,
-            s.params.MinSigThr(), s.params.MaxSigThr());
+            s.recordsPerAnswer, s.source.Describe().c_str(),
+            s.alarmFollowsSignal ? "auto"
+            : s.state.Alarm()    ? "1"
+                                 : "0",
+            static_cast<double>(s.params.MinSigThr()), static_cast<double>(s.params.MaxSigThr()));
     }
     if (m_rangeFinder) {
         text += StrPrintf("rangefinder addr=101 count=%d\n", *m_rangeFinder);

@@ -1,0 +1,128 @@
+// The preview page of the running server in headless Chromium (preview_browser.py drives
+// it through chromedriver): markers with the devices' state icons, a device added by the
+// operator appearing and then leaving without a reload, and the map functions the
+// desktop view calls.
+#include <signal.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/DaemonHome.h"
+#include "device/DeviceStatus.h"
+#include "web/KmlView.h"
+#include "zor/ZorTestPeers.h"
+
+namespace zm {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string Icon(int status) {
+    return CKmlView::IconForStatus(status);
+}
+
+TEST(PreviewBrowser, MarkersFollowTheDevicesWithoutReload) {
+    // Two sensors behind one simulated converter: one in alarm, one quiet.
+    test::SimProcess sim({"--tcp-port", "0", "--sensor",
+                          "addr=5,devnum=ZOR-0005,value=800,alarm=1,param.MinSigThr=500,"
+                          "param.MaxSigThr=10000",
+                          "--sensor",
+                          "addr=6,devnum=ZOR-0006,value=100,param.MinSigThr=500,"
+                          "param.MaxSigThr=10000"});
+    ASSERT_TRUE(sim.Ready());
+    // An emulated sensor whose corridor is empty stays in emulation mode, never in alarm.
+    test::HomeDevice north{"Emul-North", 59.40, 24.70};
+    north.lowerThreshold = 1000.0f;
+    north.upperThreshold = 500.0f;
+    test::HomeDevice south{"Sim-South", 59.30, 24.60, kLinkTypeTcpIp, sim.tcpPort, 5};
+    test::HomeDevice east{"Sim-East", 59.35, 24.90, kLinkTypeTcpIp, sim.tcpPort, 6};
+
+    test::DaemonHome home;
+    home.WriteSettings({north, south});
+    const std::string first = home.home.file("two-devices.ini");
+    const std::string next = home.home.file("with-third-device.ini");
+    {
+        std::filesystem::copy_file(home.SettingsPath(), first);
+        std::filesystem::copy_file(home.SettingsPath(), next);
+        CIni ini(next);
+        home.WriteDevice(ini, 3, east);
+    }
+    test::ChildProcess daemon(home.DaemonArgs(), home.home.file("daemon.out"));
+    ASSERT_GT(daemon.Pid(), 0);
+    // The page is only asked once the server itself publishes the states it should show.
+    const std::string alarm = Icon(kDevAlarm) + ".png";
+    ASSERT_TRUE(test::WaitFor(
+        [&] {
+            return test::CurlGet(home.BaseUrl() + "/files/Sim-South.kml").find(alarm) !=
+                       std::string::npos &&
+                   test::CurlGet(home.BaseUrl() + "/device-list") == "Emul-North;Sim-South;";
+        },
+        10s))
+        << home.RunLog();
+
+    auto expect = [](std::initializer_list<std::pair<std::string, int>> list) {
+        std::string text;
+        for (const auto& [name, status] : list) {
+            text += name + "=" + Icon(status) + ";";
+        }
+        return text;
+    };
+    auto position = [](const test::HomeDevice& d) {
+        return d.name + "=" + std::to_string(d.latitude) + "," + std::to_string(d.longitude) + ";";
+    };
+    const std::string out = home.home.file("browser.out");
+    test::ChildProcess browser(
+        {"/usr/bin/python3",
+         ZM_PREVIEW_BROWSER_SCRIPT,
+         "--url",
+         home.BaseUrl(),
+         "--pid",
+         std::to_string(daemon.Pid()),
+         "--settings",
+         home.SettingsPath(),
+         "--next-settings",
+         next,
+         "--first-settings",
+         first,
+         "--expect",
+         expect({{north.name, kDevEmulation}, {south.name, kDevAlarm}}),
+         "--expect-after",
+         expect({{north.name, kDevEmulation}, {south.name, kDevAlarm}, {east.name, kDevOnlineOk}}),
+         "--positions",
+         position(north) + position(south) + position(east),
+         "--work",
+         home.home.folder()},
+        out);
+    ASSERT_GT(browser.Pid(), 0);
+    int status = browser.Wait(60s);
+    if (status == -1) {
+        // The script ends the browser and its driver on SIGTERM.
+        kill(browser.Pid(), SIGTERM);
+        status = browser.Wait(10s);
+    }
+    if (status == -1) {
+        // The script did not get to end them itself: the driver's process group holds
+        // the browser.
+        const std::string group = test::ReadBytes(home.home.file("chromedriver.pgid"));
+        if (const int pgid = std::atoi(group.c_str()); pgid > 1) {
+            killpg(pgid, SIGKILL);
+        }
+    }
+    const std::string transcript = test::ReadBytes(out);
+    std::printf("%s", transcript.c_str());
+    if (status == 77) {
+        GTEST_SKIP() << transcript;
+    }
+    EXPECT_EQ(status, 0) << transcript;
+    EXPECT_EQ(test::CurlGet(home.BaseUrl() + "/device-list"), "Emul-North;Sim-South;");
+
+    ASSERT_EQ(kill(daemon.Pid(), SIGTERM), 0);
+    EXPECT_EQ(daemon.Wait(10s), 0);
+}
+
+}  // namespace
+}  // namespace zm
