@@ -34,6 +34,7 @@
 #include <string>
 #include <vector>
 
+#include "app/DaemonPeers.h"
 #include "daemon/DaemonBench.h"
 #include "notify/TestPeers.h"
 #include "support/ChildProcess.h"
@@ -44,7 +45,7 @@
 namespace zm::bench {
 namespace {
 
-const std::string kServer = std::string(ZM_TEST_BINARY_DIR) + "/apps/zormanagerd/zormanagerd";
+using test::kServer;
 constexpr const char* kDevice = "Pier-1";
 constexpr const char* kSerial = "ZOR-0042";
 constexpr int kAddress = 5;
@@ -159,10 +160,7 @@ class Session {
         settings.devices.push_back({kDevice, sim_->tcpPort, kAddress, pause_});
         WriteSettings(home_.folder(), settings);
         daemon_ = std::make_unique<test::ChildProcess>(
-            std::vector<std::string>{kServer, "--home", home_.folder(), "--http-port",
-                                     std::to_string(test::FreeTcpPort()), "--http-bind",
-                                     "127.0.0.1", "--no-internet-check", "--no-share"},
-            home_.file("daemon.out"));
+            test::ServerArgs(home_.folder(), test::FreeTcpPort()), home_.file("daemon.out"));
         if (daemon_->Pid() <= 0) {
             std::fprintf(stderr, "cannot start %s\n", kServer.c_str());
             return false;

@@ -5,8 +5,6 @@
 // and the percentile table. The peers themselves (zor-sim, the SMTP server, the server
 // process) come from the test helpers.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -32,6 +30,7 @@
 #include "base/Printf.h"
 #include "device/zor/ZorDevice.h"
 #include "links/DeviceLink.h"
+#include "support/Loopback.h"
 
 namespace zm::bench {
 
@@ -128,18 +127,15 @@ struct Stamped {
 class StampedUdp {
   public:
     StampedUdp() {
-        fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        fd_ = test::BindLoopback(SOCK_DGRAM | SOCK_NONBLOCK, &port_);
         int size = 8 << 20;
         setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-        sockaddr_in sa{};
-        sa.sin_family = AF_INET;
-        sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-        socklen_t len = sizeof sa;
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&sa), &len);
-        port_ = ntohs(sa.sin_port);
     }
-    ~StampedUdp() { close(fd_); }
+    ~StampedUdp() {
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+    }
     StampedUdp(const StampedUdp&) = delete;
     StampedUdp& operator=(const StampedUdp&) = delete;
 

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "app/DaemonPeers.h"
 #include "daemon/DaemonBench.h"
 #include "support/ChildProcess.h"
 #include "support/Loopback.h"
@@ -35,7 +36,7 @@
 namespace zm::bench {
 namespace {
 
-const std::string kServer = std::string(ZM_TEST_BINARY_DIR) + "/apps/zormanagerd/zormanagerd";
+using test::kServer;
 
 struct Options {
     int buses = 20;
@@ -127,10 +128,8 @@ int Run(const Options& o) {
     WriteSettings(home.folder(), settings);
 
     const auto start = Clock::now();
-    test::ChildProcess daemon(
-        {kServer, "--home", home.folder(), "--http-port", std::to_string(test::FreeTcpPort()),
-         "--http-bind", "127.0.0.1", "--no-internet-check", "--no-share"},
-        home.file("daemon.out"));
+    test::ChildProcess daemon(test::ServerArgs(home.folder(), test::FreeTcpPort()),
+                              home.file("daemon.out"));
     const pid_t pid = daemon.Pid();
     if (pid <= 0) {
         std::fprintf(stderr, "cannot start %s\n", kServer.c_str());

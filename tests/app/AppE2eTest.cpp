@@ -81,18 +81,9 @@ class AppEndToEnd : public ::testing::Test {
     // holds a mail address and two phone numbers, of which only the one of digits alone
     // is a number the gateway takes.
     void WriteSettings(int simPort, int smtpPort, int udpPort) {
-        ManagerSettings s = test::MailAndUdpSettings(smtpPort, udpPort);
-        s.bAlarmSms = true;
+        ManagerSettings s = test::MailSmsAndUdpSettings(smtpPort, udpPort);
         s.sMailRecipients = std::string(kRecipient) + ", 4791234567 ,+4790000000";
-        s.clickatell_user_name = "harbour";
-        s.clickatell_pass = "s3cret";
-        s.clickatell_client_id = "client-7";
-        s.clickatell_api_id = "3456789";
-        home.WriteSettings(s);
-        test::DaemonHome::Device device;
-        device.sName = kDevice;
-        device.nPort = simPort;
-        home.WriteDevice("Zor-01", device);
+        home.WriteSettings(s, {{.name = kDevice, .tcpPort = simPort}});
     }
 
     static constexpr const char* kDevice = "Pier-1";
@@ -107,10 +98,9 @@ TEST_F(AppEndToEnd, OneAlarmTravelsTheWholeRoad) {
     ASSERT_TRUE(sim.Ready());
     test::SmtpTestServer smtp({});
     UdpSink udp;
-    const int httpPort = zm::test::FreeTcpPort();
     WriteSettings(sim.tcpPort, smtp.port(), udp.port());
 
-    Daemon daemon(home.Args(httpPort), home.home.file("daemon.out"));
+    Daemon daemon(home.Args(), home.home.file("daemon.out"));
     ASSERT_GT(daemon.Pid(), 0);
 
     // Polling before the alarm: data log lines and data datagrams, no alarm yet.
@@ -118,7 +108,7 @@ TEST_F(AppEndToEnd, OneAlarmTravelsTheWholeRoad) {
         [&] { return FilesText(Documents(), "DataLog_ZOR-0042_Pier-1_").size() > 0; }, 10s))
         << RunLog();
     EXPECT_EQ(FilesText(Documents(), "AlarmReport_").size(), 0u);
-    const std::string base = "http://127.0.0.1:" + std::to_string(httpPort);
+    const std::string base = home.BaseUrl();
     ASSERT_TRUE(WaitUntil([&] { return Curl(base + "/device-list") == "Pier-1;"; }, 5s))
         << "the web server does not list the device";
 

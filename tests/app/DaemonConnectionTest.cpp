@@ -56,22 +56,13 @@ TEST_P(ConnectionLoss, LostAndRestoredConnectionActions) {
     test::SmtpTestServer smtp({});
     test::UdpSink udp;
 
-    ManagerSettings s = test::MailAndUdpSettings(smtp.port(), udp.port());
-    s.bAlarmSms = true;
+    ManagerSettings s = test::MailSmsAndUdpSettings(smtp.port(), udp.port());
     s.bConnPopup = true;
     s.bNoConnectionSms = c.bNoConnectionSms;
     s.sMailRecipients = "duty@harbour.test,4791234567";
-    s.clickatell_user_name = "harbour";
-    s.clickatell_pass = "s3cret";
-    s.clickatell_client_id = "client-7";
-    s.clickatell_api_id = "3456789";
-    home.WriteSettings(s);
-    test::DaemonHome::Device device;
-    device.sName = "Quay-3";
-    device.nPort = simPort;
-    home.WriteDevice("Zor-01", device);
+    home.WriteSettings(s, {{.name = "Quay-3", .tcpPort = simPort}});
 
-    test::ChildProcess daemon(home.Args(test::FreeTcpPort()), home.home.file("daemon.out"));
+    test::ChildProcess daemon(home.Args(), home.home.file("daemon.out"));
     ASSERT_GT(daemon.Pid(), 0);
     const std::string online = "Quay-3: Online and Ok";
     const std::string lost = "Quay-3: No connection";

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/DaemonPeers.h"
 #include "app/ManagerSettings.h"
 #include "base/Ini.h"
 #include "notify/TestPeers.h"
@@ -25,8 +26,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const std::string kServer = std::string(ZM_TEST_BINARY_DIR) + "/apps/zormanagerd/zormanagerd";
-
 struct RunResult {
     int status = -1;  // exit status; -1 when it did not end in time
     std::string output;
@@ -34,7 +33,7 @@ struct RunResult {
 
 // Runs zormanagerd with `args` to its end (killed after 20 s), stdout and stderr captured.
 RunResult RunServer(const std::vector<std::string>& args, const test::TempDir& scratch) {
-    std::vector<std::string> all = {kServer};
+    std::vector<std::string> all = {test::kServer};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& a : all) {
@@ -72,18 +71,6 @@ RunResult RunServer(const std::vector<std::string>& args, const test::TempDir& s
     return run;
 }
 
-int ClosedPort() {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-    socklen_t len = sizeof sa;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
-    close(fd);
-    return ntohs(sa.sin_port);
-}
-
 class DaemonMailTest : public ::testing::Test {
   protected:
     ManagerSettings Account(int port) const {
@@ -97,16 +84,11 @@ class DaemonMailTest : public ::testing::Test {
         s.smtp_pass = "secret";
         return s;
     }
-    void WriteSettings(const ManagerSettings& s) {
-        const std::string config = home.folder() + "AppData/Config/";
-        std::filesystem::create_directories(config);
-        CIni ini(config + "ZorManager__All_Ver-Lang.ini");
-        s.Save(ini);
-    }
+    void WriteSettings(const ManagerSettings& s) const { home.WriteSettings(s); }
     // Files the run left in the home besides the settings: it must start nothing else.
     std::vector<std::string> OtherFiles() const {
         std::vector<std::string> files;
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(home.path())) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(home.home.path())) {
             const std::string name = entry.path().filename().string();
             // The settings file and its lock file (the settings file's own guard) only.
             if (entry.is_regular_file() && name != "ZorManager__All_Ver-Lang.ini" &&
@@ -116,7 +98,7 @@ class DaemonMailTest : public ::testing::Test {
         }
         return files;
     }
-    test::TempDir home;
+    test::DaemonHome home;
     test::TempDir scratch;
 };
 
@@ -133,7 +115,7 @@ TEST_F(DaemonMailTest, SendsToTheRecipientListOrToTheGivenAddress) {
         SCOPED_TRACE(c.extra.empty() ? "list" : c.extra.front());
         test::SmtpTestServer smtp({"--auth", "LOGIN"});
         WriteSettings(Account(smtp.port()));
-        std::vector<std::string> args = {"--home", home.folder(), "--test-mail"};
+        std::vector<std::string> args = {"--home", home.home.folder(), "--test-mail"};
         args.insert(args.end(), c.extra.begin(), c.extra.end());
         const RunResult run = RunServer(args, scratch);
         EXPECT_EQ(run.status, 0) << run.output;
@@ -171,15 +153,15 @@ TEST_F(DaemonMailTest, ReportsFailureWithTheErrorText) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::filesystem::remove_all(home.path() / "AppData");
+        std::filesystem::remove_all(home.home.path() / "AppData");
         if (c.writeSettings) {
-            ManagerSettings s = Account(ClosedPort());
+            ManagerSettings s = Account(test::FreeTcpPort());  // nobody listens there
             if (c.noServer) {
                 s.smtp_server.clear();
             }
             WriteSettings(s);
         }
-        const RunResult run = RunServer({"--home", home.folder(), "--test-mail"}, scratch);
+        const RunResult run = RunServer({"--home", home.home.folder(), "--test-mail"}, scratch);
         EXPECT_EQ(run.status, 1) << run.output;
         EXPECT_EQ(run.output.rfind("Connection failed:\n", 0), 0u) << run.output;
         EXPECT_NE(run.output.find(c.reason), std::string::npos) << run.output;
@@ -206,7 +188,7 @@ TEST_F(DaemonMailTest, HonoursTheCertificateCheckSetting) {
         s.smtp_sec = 2;
         s.smtp_tls_verify = verify;
         WriteSettings(s);
-        const RunResult run = RunServer({"--home", home.folder(), "--test-mail"}, scratch);
+        const RunResult run = RunServer({"--home", home.home.folder(), "--test-mail"}, scratch);
         if (verify != 0) {
             EXPECT_EQ(run.status, 1) << run.output;
             EXPECT_EQ(run.output.rfind("Connection failed:\n", 0), 0u) << run.output;

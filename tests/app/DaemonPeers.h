@@ -1,13 +1,8 @@
 #pragma once
-// Helpers of the tests that run the real server: its home with a settings file, the logs
-// it writes, and a UDP socket that keeps the datagrams it is sent.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
+// Helpers of the tests that run the real server: its home with a settings file of ZOR
+// devices, the logs it writes, and bounded waits on what it does.
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -19,70 +14,17 @@
 #include "base/Ini.h"
 #include "base/Printf.h"
 #include "device/zor/ZorDevice.h"
+#include "links/DeviceLink.h"
+#include "support/ChildProcess.h"
 #include "support/FileBytes.h"
+#include "support/Loopback.h"
 #include "support/TempDir.h"
+#include "support/UdpSink.h"
 
 namespace zm::test {
 
 inline const std::string kServer =
     std::string(ZM_TEST_BINARY_DIR) + "/apps/zormanagerd/zormanagerd";
-
-// A UDP socket on 127.0.0.1 that keeps every datagram it was sent.
-class UdpSink {
-  public:
-    UdpSink() {
-        fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in sa{};
-        sa.sin_family = AF_INET;
-        sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-        socklen_t len = sizeof sa;
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&sa), &len);
-        port_ = ntohs(sa.sin_port);
-    }
-    ~UdpSink() { close(fd_); }
-    UdpSink(const UdpSink&) = delete;
-    UdpSink& operator=(const UdpSink&) = delete;
-    int port() const { return port_; }
-    // Reads what has arrived so far (waiting at most waitMs for the first datagram).
-    void Drain(int waitMs) {
-        pollfd p{fd_, POLLIN, 0};
-        while (poll(&p, 1, waitMs) > 0) {
-            char buffer[65536];
-            ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
-            if (n < 0) {
-                break;
-            }
-            datagrams.emplace_back(buffer, static_cast<size_t>(n));
-            waitMs = 0;
-        }
-    }
-    bool Has(const std::function<bool(const std::string&)>& match) const {
-        for (const auto& d : datagrams) {
-            if (match(d)) {
-                return true;
-            }
-        }
-        return false;
-    }
-    // Waits (bounded) for a datagram that matches.
-    bool WaitFor(const std::function<bool(const std::string&)>& match,
-                 std::chrono::milliseconds limit) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        do {
-            Drain(100);
-            if (Has(match)) {
-                return true;
-            }
-        } while (std::chrono::steady_clock::now() < end);
-        return false;
-    }
-    std::vector<std::string> datagrams;
-
-  private:
-    int fd_ = -1;
-    int port_ = 0;
-};
 
 inline bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
     const auto end = std::chrono::steady_clock::now() + limit;
@@ -131,6 +73,35 @@ inline std::string ColourTagOf(int status) {
     return StrPrintf("<font color=#%02X%02X%02X>", level.r, level.g, level.b);
 }
 
+// A ZOR device of the settings file, polled without pause.
+struct HomeDevice {
+    std::string name;
+    double latitude = 59.9375;
+    double longitude = 30.3086;
+    std::string linkType = kLinkTypeTcpIp;
+    int tcpPort = 0;  // TCP/IP only: the simulator on 127.0.0.1
+    int address = 5;
+    int timeoutMs = 500;
+    // The alarm corridor; lower above upper leaves it empty, so that an emulated sensor
+    // never raises an alarm.
+    float lowerThreshold = 500.0f;
+    float upperThreshold = 10000.0f;
+};
+
+// The server's command line on a home: web server on its own loopback port, no Internet
+// check, no network share.
+inline std::vector<std::string> ServerArgs(const std::string& homeFolder, int httpPort) {
+    return {kServer,
+            "--home",
+            homeFolder,
+            "--http-port",
+            std::to_string(httpPort),
+            "--http-bind",
+            "127.0.0.1",
+            "--no-internet-check",
+            "--no-share"};
+}
+
 // A home folder for the server (--home), with its settings file and logs.
 class DaemonHome {
   public:
@@ -140,57 +111,50 @@ class DaemonHome {
     std::string DeviceLog() const { return FilesText(Documents(), "DevLog_"); }
     std::string RunLog() const { return FilesText(Documents(), "RunLog_"); }
 
-    // Writes the operator's settings (and creates the configuration folder).
-    void WriteSettings(const ManagerSettings& settings) const {
+    // The operator's settings and the devices as sections "Zor-01", "Zor-02" ...
+    void WriteSettings(const ManagerSettings& settings,
+                       const std::vector<HomeDevice>& devices = {}) const {
         std::filesystem::create_directories(ConfigFolder());
         CIni ini(SettingsPath());
+        CIniBatch batch(SettingsPath());
         settings.Save(ini);
+        for (size_t i = 0; i < devices.size(); ++i) {
+            WriteDevice(ini, StrPrintf("Zor-%02d", static_cast<int>(i) + 1), devices[i]);
+        }
     }
 
-    // A ZOR device on a TCP endpoint of 127.0.0.1, polled without pause.
-    struct Device {
-        std::string sName;
-        int nPort = 0;
-        int nAddress = 5;
-        int nTimeOutMs = 500;
-        double dLatitude = 59.9375;
-        double dLongitude = 30.3086;
-    };
-    void WriteDevice(const std::string& section, const Device& d) const {
+    // One device section as the server itself writes it.
+    void WriteDevice(const std::string& section, const HomeDevice& d) const {
         std::filesystem::create_directories(ConfigFolder());
         CIni ini(SettingsPath());
-        CZorDevice device(ConfigFolder() + "Zor-Device.ini", nullptr, d.sName);
+        WriteDevice(ini, section, d);
+    }
+    void WriteDevice(CIni& ini, const std::string& section, const HomeDevice& d) const {
+        CZorDevice device(ConfigFolder() + "Zor-Device.ini", nullptr, d.name);
         ZorDeviceCfg cfg;
         device.GetZorSettings(cfg);
-        cfg.sName = d.sName;
+        cfg.sName = d.name;
         cfg.bScanning = true;
-        cfg.sLinkType = kLinkTypeTcpIp;
+        cfg.sLinkType = d.linkType;
         cfg.xSocket.sAddress = "127.0.0.1";
-        cfg.xSocket.nPort = d.nPort;
-        cfg.xSocket.nTimeOut = d.nTimeOutMs;
+        cfg.xSocket.nPort = d.tcpPort;
+        cfg.xSocket.nTimeOut = d.timeoutMs;
         cfg.nPause = 0;
-        cfg.params.SetAddress(static_cast<std::uint8_t>(d.nAddress));
-        cfg.dLatitude = d.dLatitude;
-        cfg.dLongitude = d.dLongitude;
+        cfg.params.SetAddress(static_cast<std::uint8_t>(d.address));
+        cfg.params.SetField("MinSigThr", d.lowerThreshold);
+        cfg.params.SetField("MaxSigThr", d.upperThreshold);
+        cfg.dLatitude = d.latitude;
+        cfg.dLongitude = d.longitude;
         device.SetZorSettings(cfg, false);
         device.ExportCfg(section, &ini);
     }
 
-    // The server's command line on this home: web server on its own loopback port, no
-    // Internet check, no network share.
-    std::vector<std::string> Args(int httpPort) const {
-        return {kServer,
-                "--home",
-                home.folder(),
-                "--http-port",
-                std::to_string(httpPort),
-                "--http-bind",
-                "127.0.0.1",
-                "--no-internet-check",
-                "--no-share"};
-    }
+    std::vector<std::string> Args(int port) const { return ServerArgs(home.folder(), port); }
+    std::vector<std::string> Args() const { return Args(httpPort); }
+    std::string BaseUrl() const { return "http://127.0.0.1:" + std::to_string(httpPort); }
 
     TempDir home;
+    int httpPort = FreeTcpPort();
 };
 
 // Mail settings for the SMTP server of the test (plain, no TLS) and UDP to the sink.
@@ -204,6 +168,17 @@ inline ManagerSettings MailAndUdpSettings(int smtpPort, int udpPort) {
     s.udp_enabled = 1;
     s.udp_ip_address = "127.0.0.1";
     s.udp_port = udpPort;
+    return s;
+}
+
+// The same with SMS on, through the gateway's mail address with a test account.
+inline ManagerSettings MailSmsAndUdpSettings(int smtpPort, int udpPort) {
+    ManagerSettings s = MailAndUdpSettings(smtpPort, udpPort);
+    s.bAlarmSms = true;
+    s.clickatell_user_name = "harbour";
+    s.clickatell_pass = "s3cret";
+    s.clickatell_client_id = "client-7";
+    s.clickatell_api_id = "3456789";
     return s;
 }
 

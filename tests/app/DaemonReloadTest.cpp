@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/DaemonHome.h"
+#include "app/DaemonPeers.h"
 
 namespace zm {
 namespace {
@@ -32,10 +32,10 @@ class DaemonReload : public ::testing::Test {
         return test::CurlGet(home.BaseUrl() + path, 5);
     }
     bool WaitForList(const std::string& expected) const {
-        return test::WaitFor([&] { return Get("/device-list") == expected; }, 8s);
+        return test::WaitUntil([&] { return Get("/device-list") == expected; }, 8s);
     }
     bool WaitForLog(const std::string& text, size_t count = 1) const {
-        return test::WaitFor([&] { return Count(home.RunLog(), text) >= count; }, 8s);
+        return test::WaitUntil([&] { return Count(home.RunLog(), text) >= count; }, 8s);
     }
     // Edits the running server's settings file the way an operator's tool does.
     void Edit(const std::function<void(CIni&)>& change) const {
@@ -44,15 +44,18 @@ class DaemonReload : public ::testing::Test {
         change(ini);
     }
 
-    const test::HomeDevice a{"Reload-A", 59.40, 24.70};
-    const test::HomeDevice b{"Reload-B", 59.30, 24.60};
-    const test::HomeDevice c{"Reload-C", 59.35, 24.90};
+    const test::HomeDevice a{
+        .name = "Reload-A", .latitude = 59.40, .longitude = 24.70, .linkType = kLinkTypeEmul};
+    const test::HomeDevice b{
+        .name = "Reload-B", .latitude = 59.30, .longitude = 24.60, .linkType = kLinkTypeEmul};
+    const test::HomeDevice c{
+        .name = "Reload-C", .latitude = 59.35, .longitude = 24.90, .linkType = kLinkTypeEmul};
     test::DaemonHome home;
 };
 
 TEST_F(DaemonReload, HangupFollowsTheEditedDeviceSections) {
-    home.WriteSettings({a, b});
-    test::ChildProcess daemon(home.DaemonArgs(), home.home.file("daemon.out"));
+    home.WriteSettings(ManagerSettings(), {a, b});
+    test::ChildProcess daemon(home.Args(), home.home.file("daemon.out"));
     ASSERT_GT(daemon.Pid(), 0);
     ASSERT_TRUE(WaitForList("Reload-A;Reload-B;")) << test::ReadBytes(home.home.file("daemon.out"));
     // Start-up applies each device twice: when the list is loaded and when the settings
@@ -65,18 +68,18 @@ TEST_F(DaemonReload, HangupFollowsTheEditedDeviceSections) {
     test::HomeDevice movedB = b;
     movedB.latitude = 59.25;
     Edit([&](CIni& ini) {
-        home.WriteDevice(ini, 2, movedB);
-        home.WriteDevice(ini, 3, c);
+        home.WriteDevice(ini, "Zor-02", movedB);
+        home.WriteDevice(ini, "Zor-03", c);
     });
     ASSERT_EQ(kill(daemon.Pid(), SIGHUP), 0);
     EXPECT_TRUE(WaitForList("Reload-A;Reload-B;Reload-C;")) << home.RunLog();
     EXPECT_TRUE(WaitForLog(": 3 device(s), 1 unchanged, 1 changed, 1 added, 0 removed"))
         << home.RunLog();
-    EXPECT_TRUE(test::WaitFor(
+    EXPECT_TRUE(test::WaitUntil(
         [&] { return Get("/files/Reload-B.kml").find("24.600000,59.250000") != std::string::npos; },
         8s))
         << Get("/files/Reload-B.kml");
-    EXPECT_TRUE(test::WaitFor(
+    EXPECT_TRUE(test::WaitUntil(
         [&] { return Get("/files/Reload-C.kml").find("24.900000,59.350000") != std::string::npos; },
         8s))
         << Get("/files/Reload-C.kml");
@@ -92,7 +95,7 @@ TEST_F(DaemonReload, HangupFollowsTheEditedDeviceSections) {
         << home.RunLog();
 
     // A text editor saves the file as UTF-8 without byte-order mark, C back in.
-    Edit([&](CIni& ini) { home.WriteDevice(ini, 3, c); });
+    Edit([&](CIni& ini) { home.WriteDevice(ini, "Zor-03", c); });
     const std::string utf8 = home.SettingsPath() + ".utf8";
     ASSERT_EQ(std::system(("iconv -f UTF-16 -t UTF-8 '" + home.SettingsPath() + "' > '" + utf8 +
                            "' && mv '" + utf8 + "' '" + home.SettingsPath() + "'")

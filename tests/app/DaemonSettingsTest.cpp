@@ -38,10 +38,10 @@ std::string RunOnce(const test::DaemonHome& home) {
 TEST(DaemonSettings, FirstRunCompletesTheFileAndLaterRunsKeepTheOperatorsEdits) {
     test::DaemonHome home;
     const int nobody = test::FreeTcpPort();  // the devices need not reach a sensor here
-    test::DaemonHome::Device device;
-    device.nPort = nobody;
+    test::HomeDevice device;
+    device.tcpPort = nobody;
     for (const char* name : {"Zor-01", "Zor-02", "Zor-04"}) {
-        device.sName = std::string("Buoy") + (name + 4);
+        device.name = std::string("Buoy") + (name + 4);
         home.WriteDevice(name, device);
     }
     {

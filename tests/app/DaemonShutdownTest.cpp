@@ -1,7 +1,6 @@
 // SIGTERM while the server polls: it must end promptly, write its closing entries, and
 // leave no thread behind. The server checks its own threads at the end of the shutdown
 // and names any that are left in the run log.
-#include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -36,18 +35,16 @@ using test::WaitUntil;
 class MutePort {
   public:
     MutePort() {
-        fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in sa{};
-        sa.sin_family = AF_INET;
-        sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof sa;
-        if (bind(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || listen(fd_, 16) != 0 ||
-            getsockname(fd_, reinterpret_cast<sockaddr*>(&sa), &len) != 0) {
-            return;
+        fd_ = test::BindLoopback(SOCK_STREAM, &port_);
+        if (fd_ >= 0 && listen(fd_, 16) != 0) {
+            port_ = 0;
         }
-        port_ = ntohs(sa.sin_port);
     }
-    ~MutePort() { close(fd_); }
+    ~MutePort() {
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+    }
     MutePort(const MutePort&) = delete;
     MutePort& operator=(const MutePort&) = delete;
     int port() const { return port_; }
@@ -136,40 +133,29 @@ TEST_F(DaemonShutdown, SigtermWhilePollingEndsPromptlyWithTheClosingEntriesAndNo
         ASSERT_GT(own.back()->port(), 0);
     }
 
-    ManagerSettings s;
-    s.bHttpServ = true;
-    home.WriteSettings(s);
-    struct Polled {
-        std::string name;
-        int port;
-        int address;
-        int timeoutMs;
-    };
     // The registry stops its devices last first: the late sensor's device comes first.
-    std::vector<Polled> devices = {{"Fast-1", fast.tcpPort, 5, 500},
-                                   {"Mute-2", shared.port(), 6, 2000},
-                                   {"Mute-3", shared.port(), 7, 2000}};
+    std::vector<test::HomeDevice> devices = {
+        {.name = "Fast-1", .tcpPort = fast.tcpPort, .address = 5, .timeoutMs = 500},
+        {.name = "Mute-2", .tcpPort = shared.port(), .address = 6, .timeoutMs = 2000},
+        {.name = "Mute-3", .tcpPort = shared.port(), .address = 7, .timeoutMs = 2000}};
     for (size_t i = 0; i < own.size(); ++i) {
         const int n = static_cast<int>(i) + 4;
-        devices.push_back({StrPrintf("Mute-%d", n), own[i]->port(), n + 4, 2000});
+        devices.push_back({.name = StrPrintf("Mute-%d", n),
+                           .tcpPort = own[i]->port(),
+                           .address = n + 4,
+                           .timeoutMs = 2000});
     }
-    devices.push_back({"Slow-10", slow.tcpPort, 6, 2500});
+    devices.push_back(
+        {.name = "Slow-10", .tcpPort = slow.tcpPort, .address = 6, .timeoutMs = 2500});
     std::string names;
-    for (const Polled& d : devices) {
+    for (const test::HomeDevice& d : devices) {
         names += d.name + ";";
     }
-    int section = 0;
-    for (const auto& d : devices) {
-        test::DaemonHome::Device device;
-        device.sName = d.name;
-        device.nPort = d.port;
-        device.nAddress = d.address;
-        device.nTimeOutMs = d.timeoutMs;
-        home.WriteDevice(StrPrintf("Zor-%02d", ++section), device);
-    }
+    ManagerSettings s;
+    s.bHttpServ = true;
+    home.WriteSettings(s, devices);
 
-    const int httpPort = test::FreeTcpPort();
-    test::ChildProcess daemon(home.Args(httpPort), home.home.file("daemon.out"));
+    test::ChildProcess daemon(home.Args(), home.home.file("daemon.out"));
     ASSERT_GT(daemon.Pid(), 0);
     // Polling runs: the quick sensor has data, the late one has been asked.
     ASSERT_TRUE(WaitUntil(
@@ -179,8 +165,7 @@ TEST_F(DaemonShutdown, SigtermWhilePollingEndsPromptlyWithTheClosingEntriesAndNo
     ASSERT_TRUE(WaitUntil(
         [&] { return slow.Control("stats").find("requests=0") == std::string::npos; }, 5s));
     // A browser has been served by the web server as well.
-    EXPECT_EQ(test::CurlGet("http://127.0.0.1:" + std::to_string(httpPort) + "/device-list", 5),
-              names);
+    EXPECT_EQ(test::CurlGet(home.BaseUrl() + "/device-list", 5), names);
     std::this_thread::sleep_for(700ms);
 
     const auto signalled = std::chrono::steady_clock::now();
@@ -221,13 +206,9 @@ TEST_F(DaemonShutdown, AThreadLeftByABoundedStopIsNamed) {
     test::UdpSink udp;
     ManagerSettings s = test::MailAndUdpSettings(smtp.port(), udp.port());
     s.sMailRecipients = "duty@harbour.test";
-    home.WriteSettings(s);
-    test::DaemonHome::Device device;
-    device.sName = "Pier-9";
-    device.nPort = sim.tcpPort;
-    home.WriteDevice("Zor-01", device);
+    home.WriteSettings(s, {{.name = "Pier-9", .tcpPort = sim.tcpPort}});
 
-    test::ChildProcess daemon(home.Args(test::FreeTcpPort()), home.home.file("daemon.out"));
+    test::ChildProcess daemon(home.Args(), home.home.file("daemon.out"));
     ASSERT_GT(daemon.Pid(), 0);
     ASSERT_TRUE(WaitUntil(
         [&] { return home.DeviceLog().find("Pier-9: Alarm reported") != std::string::npos; }, 10s))

@@ -12,14 +12,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "app/DaemonPeers.h"
 #include "app/DemoConfig.h"
 #include "app/DeviceRegistry.h"
 #include "app/ManagerSettings.h"
@@ -36,33 +35,10 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::ChildProcess;
+using test::FilesText;
+using test::WaitUntil;
 
-const std::string kServer = std::string(ZM_TEST_BINARY_DIR) + "/apps/zormanagerd/zormanagerd";
 constexpr const char* kFiveDevices = "Demo-North;Demo-Fairway;Demo-South;Sim-Harbour;Sim-Outfall;";
-
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (done()) {
-            return true;
-        }
-        std::this_thread::sleep_for(50ms);
-    }
-    return done();
-}
-
-// Every file below `root` whose name begins with `prefix`, read whole and joined.
-std::string FilesText(const std::filesystem::path& root, const std::string& prefix) {
-    std::string text;
-    std::error_code ec;
-    for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->is_regular_file() && it->path().filename().string().rfind(prefix, 0) == 0) {
-            text += test::ReadBytes(it->path().string());
-        }
-    }
-    return text;
-}
 
 // The number that follows `marker` in `text`, 0 when there is none.
 int NumberAfter(const std::string& text, const std::string& marker) {
@@ -134,27 +110,17 @@ std::string ControlLine(int port, const std::string& line) {
 
 class DemoBus : public ::testing::Test {
   protected:
-    std::filesystem::path Documents() const { return home.path() / "Documents"; }
-    std::string RunLog() const { return FilesText(Documents(), "RunLog_"); }
-    std::string DeviceLog() const { return FilesText(Documents(), "DevLog_"); }
+    std::filesystem::path Documents() const { return home.Documents(); }
+    std::string RunLog() const { return home.RunLog(); }
+    std::string DeviceLog() const { return home.DeviceLog(); }
     std::string BusLog() const { return FilesText(Documents(), "DemoBus.log"); }
-    std::string Config() const { return home.folder() + "AppData/Config/"; }
+    std::string Config() const { return home.ConfigFolder(); }
     std::string BusFile() const { return Config() + kDemoBusFile; }
-    std::string SettingsFile() const { return Config() + "ZorManager__All_Ver-Lang.ini"; }
-    std::string DeviceList() const {
-        return test::CurlGet("http://127.0.0.1:" + std::to_string(httpPort) + "/device-list", 3);
-    }
+    std::string SettingsFile() const { return home.SettingsPath(); }
+    std::string DeviceList() const { return test::CurlGet(home.BaseUrl() + "/device-list", 3); }
 
     std::unique_ptr<ChildProcess> Start(const std::string& out, bool demo = true) {
-        std::vector<std::string> args = {kServer,
-                                         "--home",
-                                         home.folder(),
-                                         "--http-port",
-                                         std::to_string(httpPort),
-                                         "--http-bind",
-                                         "127.0.0.1",
-                                         "--no-internet-check",
-                                         "--no-share"};
+        std::vector<std::string> args = home.Args();
         if (demo) {
             args.push_back("--demo");
         }
@@ -172,9 +138,8 @@ class DemoBus : public ::testing::Test {
         return daemon.Wait(8s);
     }
 
-    test::TempDir home;
+    test::DaemonHome home;
     test::TempDir scratch;
-    const int httpPort = test::FreeTcpPort();
 };
 
 TEST_F(DemoBus, RunsWithTheServerAndComesBackOnTheNextStart) {
@@ -349,7 +314,7 @@ TEST_F(DemoBus, OnlyADemoHomeStartedWithDemoRunsTheBus) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::filesystem::remove_all(home.path() / "AppData");
+        std::filesystem::remove_all(home.home.path() / "AppData");
         std::filesystem::remove_all(Documents());
         ASSERT_TRUE(std::filesystem::create_directories(Config()));
         if (c.ownSettings) {
@@ -364,13 +329,8 @@ TEST_F(DemoBus, OnlyADemoHomeStartedWithDemoRunsTheBus) {
         }
         auto daemon = Start("out.txt", c.demo);
         // Start-up is over (and a bus would run) once the web server answers.
-        ASSERT_TRUE(WaitUntil(
-            [&] {
-                return !test::CurlGet("http://127.0.0.1:" + std::to_string(httpPort) + "/preview",
-                                      3)
-                            .empty();
-            },
-            8s));
+        ASSERT_TRUE(
+            WaitUntil([&] { return !test::CurlGet(home.BaseUrl() + "/preview", 3).empty(); }, 8s));
         EXPECT_TRUE(SimChildren(daemon->Pid()).empty());
         EXPECT_EQ(Stop(*daemon), 0);
         const std::string out = Out("out.txt");

@@ -21,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/DaemonPeers.h"
 #include "app/DemoConfig.h"
 #include "app/DeviceRegistry.h"
 #include "app/ManagerSettings.h"
@@ -37,8 +38,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const std::string kServer = std::string(ZM_TEST_BINARY_DIR) + "/apps/zormanagerd/zormanagerd";
-
 std::string Curl(const std::string& url) {
     return zm::test::CurlGet(url, 3);
 }
@@ -46,17 +45,10 @@ std::string Curl(const std::string& url) {
 // zormanagerd on loopback; ended with SIGTERM (SIGKILL when that is not enough) and reaped.
 class Daemon {
   public:
-    Daemon(const std::string& home, int httpPort, const std::string& out, bool demo,
-           const std::string& server = kServer) {
-        std::vector<std::string> args = {server,
-                                         "--home",
-                                         home,
-                                         "--http-port",
-                                         std::to_string(httpPort),
-                                         "--http-bind",
-                                         "127.0.0.1",
-                                         "--no-internet-check",
-                                         "--no-share"};
+    Daemon(const test::DaemonHome& home, const std::string& out, bool demo,
+           const std::string& server = test::kServer) {
+        std::vector<std::string> args = home.Args();
+        args[0] = server;
         if (demo) {
             args.push_back("--demo");
         }
@@ -103,35 +95,23 @@ class Daemon {
     pid_t pid_ = -1;
 };
 
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (done()) {
-            return true;
-        }
-        std::this_thread::sleep_for(50ms);
-    }
-    return done();
-}
+using test::WaitUntil;
 
 class DemoConfig : public ::testing::Test {
   protected:
-    std::string Settings() const {
-        return home.folder() + "AppData/Config/ZorManager__All_Ver-Lang.ini";
-    }
-    test::TempDir home;
+    std::string Settings() const { return home.SettingsPath(); }
+    test::DaemonHome home;
     test::TempDir scratch;
 };
 
 TEST_F(DemoConfig, EmptyHomeGetsThreeEmulatedSensorsOnTheSea) {
     // A server without the simulator beside it: the demo without its bus.
     const std::string lone = scratch.file("zormanagerd");
-    std::filesystem::copy_file(kServer, lone);
+    std::filesystem::copy_file(test::kServer, lone);
     std::filesystem::permissions(lone, std::filesystem::perms::owner_all);
-    const int port = zm::test::FreeTcpPort();
-    const std::string base = "http://127.0.0.1:" + std::to_string(port);
+    const std::string base = home.BaseUrl();
     {
-        Daemon daemon(home.folder(), port, scratch.file("out.txt"), true, lone);
+        Daemon daemon(home, scratch.file("out.txt"), true, lone);
         EXPECT_TRUE(WaitUntil(
             [&] { return Curl(base + "/device-list") == "Demo-North;Demo-Fairway;Demo-South;"; },
             8s))
@@ -159,12 +139,12 @@ TEST_F(DemoConfig, EmptyHomeGetsThreeEmulatedSensorsOnTheSea) {
     }
     EXPECT_EQ(positions.size(), 3u);
     EXPECT_FALSE(ini.IsSectionExist(CDeviceRegistry::SectionName(4)));
-    EXPECT_FALSE(std::filesystem::exists(home.folder() + "AppData/Config/" + kDemoBusFile));
+    EXPECT_FALSE(std::filesystem::exists(home.ConfigFolder() + kDemoBusFile));
 }
 
 TEST_F(DemoConfig, ExistingSettingsAreKept) {
     // The operator's own configuration, without devices: --demo must not add any.
-    std::filesystem::create_directories(home.folder() + "AppData/Config");
+    std::filesystem::create_directories(home.ConfigFolder());
     {
         CIni ini(Settings());
         ManagerSettings settings;
@@ -172,9 +152,8 @@ TEST_F(DemoConfig, ExistingSettingsAreKept) {
         settings.udp_port = 9191;
         settings.Save(ini);
     }
-    const int port = zm::test::FreeTcpPort();
-    Daemon daemon(home.folder(), port, scratch.file("out.txt"), true);
-    const std::string base = "http://127.0.0.1:" + std::to_string(port);
+    Daemon daemon(home, scratch.file("out.txt"), true);
+    const std::string base = home.BaseUrl();
     // The web server answers once start-up is over; the list stays empty.
     ASSERT_TRUE(WaitUntil([&] { return !Curl(base + "/preview").empty(); }, 8s));
     EXPECT_EQ(Curl(base + "/device-list"), "");

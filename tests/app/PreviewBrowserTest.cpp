@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/DaemonHome.h"
+#include "app/DaemonPeers.h"
 #include "device/DeviceStatus.h"
 #include "web/KmlView.h"
 #include "zor/ZorTestPeers.h"
@@ -35,27 +35,35 @@ TEST(PreviewBrowser, MarkersFollowTheDevicesWithoutReload) {
                           "param.MaxSigThr=10000"});
     ASSERT_TRUE(sim.Ready());
     // An emulated sensor whose corridor is empty stays in emulation mode, never in alarm.
-    test::HomeDevice north{"Emul-North", 59.40, 24.70};
-    north.lowerThreshold = 1000.0f;
-    north.upperThreshold = 500.0f;
-    test::HomeDevice south{"Sim-South", 59.30, 24.60, kLinkTypeTcpIp, sim.tcpPort, 5};
-    test::HomeDevice east{"Sim-East", 59.35, 24.90, kLinkTypeTcpIp, sim.tcpPort, 6};
+    const test::HomeDevice north{.name = "Emul-North",
+                                 .latitude = 59.40,
+                                 .longitude = 24.70,
+                                 .linkType = kLinkTypeEmul,
+                                 .lowerThreshold = 1000.0f,
+                                 .upperThreshold = 500.0f};
+    const test::HomeDevice south{
+        .name = "Sim-South", .latitude = 59.30, .longitude = 24.60, .tcpPort = sim.tcpPort};
+    const test::HomeDevice east{.name = "Sim-East",
+                                .latitude = 59.35,
+                                .longitude = 24.90,
+                                .tcpPort = sim.tcpPort,
+                                .address = 6};
 
     test::DaemonHome home;
-    home.WriteSettings({north, south});
+    home.WriteSettings(ManagerSettings(), {north, south});
     const std::string first = home.home.file("two-devices.ini");
     const std::string next = home.home.file("with-third-device.ini");
     {
         std::filesystem::copy_file(home.SettingsPath(), first);
         std::filesystem::copy_file(home.SettingsPath(), next);
         CIni ini(next);
-        home.WriteDevice(ini, 3, east);
+        home.WriteDevice(ini, "Zor-03", east);
     }
-    test::ChildProcess daemon(home.DaemonArgs(), home.home.file("daemon.out"));
+    test::ChildProcess daemon(home.Args(), home.home.file("daemon.out"));
     ASSERT_GT(daemon.Pid(), 0);
     // The page is only asked once the server itself publishes the states it should show.
     const std::string alarm = Icon(kDevAlarm) + ".png";
-    ASSERT_TRUE(test::WaitFor(
+    ASSERT_TRUE(test::WaitUntil(
         [&] {
             return test::CurlGet(home.BaseUrl() + "/files/Sim-South.kml").find(alarm) !=
                        std::string::npos &&

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/DaemonPeers.h"
 #include "app/HeadlessDispatcher.h"
 #include "app/HeadlessUiPort.h"
 #include "app/ZorManagerApp.h"
@@ -45,18 +46,10 @@ bool WaitForText(const std::function<std::string()>& read, const std::string& te
 }
 
 std::string LogText(const std::filesystem::path& home, const std::string& prefix) {
-    std::string text;
-    std::error_code ec;
-    for (auto it = std::filesystem::recursive_directory_iterator(home / "Documents", ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->path().filename().string().rfind(prefix, 0) == 0) {
-            text += test::ReadBytes(it->path().string());
-        }
-    }
-    return text;
+    return test::FilesText(home / "Documents", prefix);
 }
 
-const std::string kServer = std::string(ZM_TEST_BINARY_DIR) + "/apps/zormanagerd/zormanagerd";
+using test::kServer;
 
 TEST(Zormanagerd, RunsUntilSigtermAndRefusesASecondInstance) {
     test::TempDir home;
