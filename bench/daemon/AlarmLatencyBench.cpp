@@ -144,7 +144,8 @@ class Session {
 
     bool Start() {
         sim_ = std::make_unique<test::SimProcess>(std::vector<std::string>{
-            "--tcp-port", "0", "--control-port", "0", "--log", home_.file("sim.log"), "--sensor",
+            "--tcp-port", "0", "--control-port", "0", "--log", home_.home.file("sim.log"),
+            "--sensor",
             StrPrintf("addr=%d,devnum=%s,value=100,param.MinSigThr=500,param.MaxSigThr=10000",
                       kAddress, kSerial)});
         if (!sim_->Ready()) {
@@ -157,10 +158,10 @@ class Session {
         BenchSettings settings;
         settings.nUdpPort = udp_.port();
         settings.nSmtpPort = smtp_->port();
-        settings.devices.push_back({kDevice, sim_->tcpPort, kAddress, pause_});
-        WriteSettings(home_.folder(), settings);
-        daemon_ = std::make_unique<test::ChildProcess>(
-            test::ServerArgs(home_.folder(), test::FreeTcpPort()), home_.file("daemon.out"));
+        settings.devices.push_back(BenchDevice(kDevice, sim_->tcpPort, kAddress, pause_));
+        WriteSettings(home_, settings);
+        daemon_ = std::make_unique<test::ChildProcess>(home_.Args(test::FreeTcpPort()),
+                                                       home_.home.file("daemon.out"));
         if (daemon_->Pid() <= 0) {
             std::fprintf(stderr, "cannot start %s\n", kServer.c_str());
             return false;
@@ -180,7 +181,7 @@ class Session {
             kStepLimit);
         if (!up) {
             std::fprintf(stderr, "the server did not start polling; see %s\n",
-                         home_.file("daemon.out").c_str());
+                         home_.home.file("daemon.out").c_str());
             return false;
         }
         Pump(1500ms);
@@ -287,7 +288,7 @@ class Session {
     // The simulator's first reply after each t0, from its transaction log.
     void AddSimReplies(std::vector<Rep>& reps) {
         std::vector<std::chrono::system_clock::time_point> replies;
-        std::ifstream in(home_.file("sim.log"));
+        std::ifstream in(home_.home.file("sim.log"));
         for (std::string line; std::getline(in, line);) {
             if (line.find(" REP ") != std::string::npos) {
                 if (auto t = SimLogTime(line)) {
@@ -320,13 +321,14 @@ class Session {
         std::error_code ec;
         std::filesystem::remove_all(target, ec);
         std::filesystem::create_directories(target, ec);
-        std::filesystem::copy(home_.path(), target, std::filesystem::copy_options::recursive, ec);
+        std::filesystem::copy(home_.home.path(), target, std::filesystem::copy_options::recursive,
+                              ec);
         std::filesystem::copy_file(transcript_.path(), target / "smtp-transcript.txt", ec);
         std::printf("  home folder kept in %s\n", target.c_str());
     }
 
   private:
-    std::filesystem::path Documents() const { return home_.path() / "Documents"; }
+    std::filesystem::path Documents() const { return home_.Documents(); }
 
     // Reads every source for `span`, waking at least every 2 ms.
     void Pump(std::chrono::milliseconds span) {
@@ -378,7 +380,7 @@ class Session {
 
     int pause_;
     const Options& options_;
-    test::TempDir home_;
+    test::DaemonHome home_;
     StampedUdp udp_;
     GrowingFile devLog_;
     GrowingFile transcript_;

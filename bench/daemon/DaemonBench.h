@@ -25,11 +25,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/DaemonPeers.h"
 #include "app/ManagerSettings.h"
-#include "base/Ini.h"
-#include "base/Printf.h"
-#include "device/zor/ZorDevice.h"
-#include "links/DeviceLink.h"
 #include "support/Loopback.h"
 
 namespace zm::bench {
@@ -65,29 +62,22 @@ inline double Percentile(std::vector<double> values, double p) {
     return values[rank - 1];
 }
 
-// One device of the settings file.
-struct BenchDevice {
-    std::string sName;
-    int nPort = 0;  // the simulator's TCP port on 127.0.0.1
-    int nAddress = 1;
-    int nPause = 2;
-};
+// One device of the settings file: a simulator's sensor on 127.0.0.1, with the link
+// time-out the device has by default.
+inline test::HomeDevice BenchDevice(const std::string& name, int port, int address, int pause) {
+    return {.name = name, .tcpPort = port, .address = address, .timeoutMs = 2000, .pause = pause};
+}
 
 struct BenchSettings {
     int nUdpPort = 0;   // 0: UDP off
     int nSmtpPort = 0;  // 0: alarm mails off
     std::string sRecipient = "duty@harbour.test";
-    std::vector<BenchDevice> devices;
+    std::vector<test::HomeDevice> devices;
 };
 
-// The settings file below `home` as the operator would leave it: UDP to the driver's
+// The settings file of `home` as the operator would leave it: UDP to the driver's
 // socket, mails to the driver's SMTP server, one TCP device per entry.
-inline void WriteSettings(const std::string& home, const BenchSettings& b) {
-    const std::string config = home + "AppData/Config/";
-    std::filesystem::create_directories(config);
-    const std::string path = config + "ZorManager__All_Ver-Lang.ini";
-    CIniBatch batch(path);
-    CIni ini(path);
+inline void WriteSettings(const test::DaemonHome& home, const BenchSettings& b) {
     ManagerSettings s;
     s.bAlarmMails = b.nSmtpPort != 0;
     s.sMailRecipients = b.sRecipient;
@@ -98,24 +88,12 @@ inline void WriteSettings(const std::string& home, const BenchSettings& b) {
     s.udp_enabled = b.nUdpPort != 0 ? 1 : 0;
     s.udp_ip_address = "127.0.0.1";
     s.udp_port = b.nUdpPort != 0 ? b.nUdpPort : 8181;
-    s.Save(ini);
-    int n = 0;
-    for (const BenchDevice& d : b.devices) {
-        CZorDevice device(config + "Zor-Device.ini", nullptr, d.sName);
-        ZorDeviceCfg cfg;
-        device.GetZorSettings(cfg);
-        cfg.sName = d.sName;
-        cfg.bScanning = true;
-        cfg.sLinkType = kLinkTypeTcpIp;
-        cfg.xSocket.sAddress = "127.0.0.1";
-        cfg.xSocket.nPort = d.nPort;
-        cfg.nPause = d.nPause;
-        cfg.params.SetAddress(static_cast<std::uint8_t>(d.nAddress));
-        cfg.dLatitude = 59.9 + 0.001 * n;
-        cfg.dLongitude = 30.3;
-        device.SetZorSettings(cfg, false);
-        device.ExportCfg(StrPrintf("Zor-%02d", ++n), &ini);
+    std::vector<test::HomeDevice> devices = b.devices;
+    for (size_t n = 0; n < devices.size(); ++n) {
+        devices[n].latitude = 59.9 + 0.001 * static_cast<double>(n);
+        devices[n].longitude = 30.3;
     }
+    home.WriteSettings(s, devices);
 }
 
 struct Stamped {

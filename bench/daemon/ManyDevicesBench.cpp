@@ -83,13 +83,13 @@ int Run(const Options& o) {
         o.buses * o.perBus, o.buses, o.perBus, o.pause, o.seconds);
     std::printf("  load average before: %s\n", LoadAverage().c_str());
     std::fflush(stdout);
-    test::TempDir home;
+    test::DaemonHome home;
 
     std::vector<std::unique_ptr<test::SimProcess>> sims;
     BenchSettings settings;
     for (int b = 1; b <= o.buses; ++b) {
         std::vector<std::string> args = {"--tcp-port", "0", "--log",
-                                         home.file(StrPrintf("sim-%02d.log", b))};
+                                         home.home.file(StrPrintf("sim-%02d.log", b))};
         for (int s = 1; s <= o.perBus; ++s) {
             args.push_back("--sensor");
             args.push_back(
@@ -103,7 +103,8 @@ int Run(const Options& o) {
             return 1;
         }
         for (int s = 1; s <= o.perBus; ++s) {
-            settings.devices.push_back({DeviceName(b, s), sims.back()->tcpPort, s, o.pause});
+            settings.devices.push_back(
+                BenchDevice(DeviceName(b, s), sims.back()->tcpPort, s, o.pause));
         }
     }
 
@@ -125,11 +126,10 @@ int Run(const Options& o) {
         }
     };
     settings.nUdpPort = udp.port();
-    WriteSettings(home.folder(), settings);
+    WriteSettings(home, settings);
 
     const auto start = Clock::now();
-    test::ChildProcess daemon(test::ServerArgs(home.folder(), test::FreeTcpPort()),
-                              home.file("daemon.out"));
+    test::ChildProcess daemon(home.Args(test::FreeTcpPort()), home.home.file("daemon.out"));
     const pid_t pid = daemon.Pid();
     if (pid <= 0) {
         std::fprintf(stderr, "cannot start %s\n", kServer.c_str());
@@ -149,7 +149,7 @@ int Run(const Options& o) {
         }
         if (!daemon.Running()) {
             std::fprintf(stderr, "the server ended early; see %s\n",
-                         home.file("daemon.out").c_str());
+                         home.home.file("daemon.out").c_str());
             return 1;
         }
         threads = std::max(threads, ProcessStatusValue(pid, "Threads"));
@@ -174,7 +174,7 @@ int Run(const Options& o) {
     for (int b = 1; b <= o.buses; ++b) {
         std::vector<int> all(static_cast<size_t>(o.perBus) + 1, 0);
         std::vector<int> data(all.size(), 0);
-        std::ifstream in(home.file(StrPrintf("sim-%02d.log", b)));
+        std::ifstream in(home.home.file(StrPrintf("sim-%02d.log", b)));
         for (std::string line; std::getline(in, line);) {
             const size_t req = line.find(" REQ ");
             const size_t brace = line.find('{', req == std::string::npos ? 0 : req);
@@ -204,7 +204,7 @@ int Run(const Options& o) {
 
     // Data-log lines per device ("DataLog_<serial>_<name>_...").
     std::map<std::string, int> logLines;
-    for (const auto& file : FilesNamed(home.path() / "Documents", "DataLog_")) {
+    for (const auto& file : FilesNamed(home.Documents(), "DataLog_")) {
         const std::string name = file.filename().string();
         const size_t a = name.find('_', 8);
         const size_t b = a == std::string::npos ? a : name.find('_', a + 1);
@@ -222,12 +222,12 @@ int Run(const Options& o) {
     }
     std::vector<int> logCounts;
     std::vector<int> udpCounts;
-    for (const BenchDevice& d : settings.devices) {
-        logCounts.push_back(logLines.count(d.sName) ? logLines[d.sName] : 0);
-        udpCounts.push_back(dataDatagrams.count(d.sName) ? dataDatagrams[d.sName] : 0);
+    for (const test::HomeDevice& d : settings.devices) {
+        logCounts.push_back(logLines.count(d.name) ? logLines[d.name] : 0);
+        udpCounts.push_back(dataDatagrams.count(d.name) ? dataDatagrams[d.name] : 0);
     }
     std::string devLog;
-    for (const auto& file : FilesNamed(home.path() / "Documents", "DevLog_")) {
+    for (const auto& file : FilesNamed(home.Documents(), "DevLog_")) {
         std::ifstream in(file);
         devLog +=
             std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -269,7 +269,8 @@ int Run(const Options& o) {
         std::error_code ec;
         std::filesystem::remove_all(o.keep, ec);
         std::filesystem::create_directories(o.keep, ec);
-        std::filesystem::copy(home.path(), o.keep, std::filesystem::copy_options::recursive, ec);
+        std::filesystem::copy(home.home.path(), o.keep, std::filesystem::copy_options::recursive,
+                              ec);
         std::printf("  home folder kept in %s\n", o.keep.c_str());
     }
     const bool allPolled = Spread(dataRequests).zero == 0 && Spread(logCounts).zero == 0;

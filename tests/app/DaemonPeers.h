@@ -73,7 +73,7 @@ inline std::string ColourTagOf(int status) {
     return StrPrintf("<font color=#%02X%02X%02X>", level.r, level.g, level.b);
 }
 
-// A ZOR device of the settings file, polled without pause.
+// A ZOR device of the settings file.
 struct HomeDevice {
     std::string name;
     double latitude = 59.9375;
@@ -82,6 +82,7 @@ struct HomeDevice {
     int tcpPort = 0;  // TCP/IP only: the simulator on 127.0.0.1
     int address = 5;
     int timeoutMs = 500;
+    int pause = 0;  // seconds between poll cycles
     // The alarm corridor; lower above upper leaves it empty, so that an emulated sensor
     // never raises an alarm.
     float lowerThreshold = 500.0f;
@@ -139,7 +140,7 @@ class DaemonHome {
         cfg.xSocket.sAddress = "127.0.0.1";
         cfg.xSocket.nPort = d.tcpPort;
         cfg.xSocket.nTimeOut = d.timeoutMs;
-        cfg.nPause = 0;
+        cfg.nPause = d.pause;
         cfg.params.SetAddress(static_cast<std::uint8_t>(d.address));
         cfg.params.SetField("MinSigThr", d.lowerThreshold);
         cfg.params.SetField("MaxSigThr", d.upperThreshold);
