@@ -74,17 +74,7 @@ struct Rep {
 // A line-protocol connection to zor-sim's control port.
 class SimControl {
   public:
-    explicit SimControl(int port) {
-        fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in sa{};
-        sa.sin_family = AF_INET;
-        sa.sin_port = htons(static_cast<uint16_t>(port));
-        sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (connect(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
-            close(fd_);
-            fd_ = -1;
-        }
-    }
+    explicit SimControl(int port) : fd_(test::ConnectLoopback(port)) {}
     ~SimControl() {
         if (fd_ >= 0) {
             close(fd_);

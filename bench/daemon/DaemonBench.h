@@ -105,27 +105,19 @@ struct Stamped {
 class StampedUdp {
   public:
     StampedUdp() {
-        fd_ = test::BindLoopback(SOCK_DGRAM | SOCK_NONBLOCK, &port_);
         int size = 8 << 20;
-        setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+        setsockopt(fd(), SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
     }
-    ~StampedUdp() {
-        if (fd_ >= 0) {
-            close(fd_);
-        }
-    }
-    StampedUdp(const StampedUdp&) = delete;
-    StampedUdp& operator=(const StampedUdp&) = delete;
 
-    int port() const { return port_; }
-    int fd() const { return fd_; }
+    int port() const { return socket_.port(); }
+    int fd() const { return socket_.fd(); }
 
     // Reads everything waiting; the number of datagrams read.
     size_t Drain() {
         size_t n = 0;
         char buffer[65536];
         for (;;) {
-            ssize_t got = recv(fd_, buffer, sizeof buffer, 0);
+            ssize_t got = recv(fd(), buffer, sizeof buffer, 0);
             if (got < 0) {
                 return n;
             }
@@ -147,8 +139,7 @@ class StampedUdp {
     std::function<void(std::string_view)> onDatagram;
 
   private:
-    int fd_ = -1;
-    int port_ = 0;
+    test::LoopbackSocket socket_{SOCK_DGRAM | SOCK_NONBLOCK};
 };
 
 // A text file followed as it grows (the program only appends to its logs). Each read

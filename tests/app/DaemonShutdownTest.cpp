@@ -34,24 +34,12 @@ using test::WaitUntil;
 // A loopback TCP port whose connections are taken by the system and never answered.
 class MutePort {
   public:
-    MutePort() {
-        fd_ = test::BindLoopback(SOCK_STREAM, &port_);
-        if (fd_ >= 0 && listen(fd_, 16) != 0) {
-            port_ = 0;
-        }
-    }
-    ~MutePort() {
-        if (fd_ >= 0) {
-            close(fd_);
-        }
-    }
-    MutePort(const MutePort&) = delete;
-    MutePort& operator=(const MutePort&) = delete;
-    int port() const { return port_; }
+    MutePort() : listening_(socket_.fd() >= 0 && listen(socket_.fd(), 16) == 0) {}
+    int port() const { return listening_ ? socket_.port() : 0; }
 
   private:
-    int fd_ = -1;
-    int port_ = 0;
+    test::LoopbackSocket socket_{SOCK_STREAM};
+    bool listening_;
 };
 
 // The count of `text` in `log`.

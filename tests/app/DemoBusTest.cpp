@@ -88,17 +88,15 @@ std::vector<pid_t> SimChildren(pid_t parent) {
 
 // One line to a control port on loopback and its answer line.
 std::string ControlLine(int port, const std::string& line) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int fd = test::ConnectLoopback(port);
+    if (fd < 0) {
+        return {};
+    }
     timeval timeout{3, 0};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(static_cast<uint16_t>(port));
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     std::string answer;
     const std::string text = line + "\n";
-    if (connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 &&
-        send(fd, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size())) {
+    if (send(fd, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size())) {
         char c;
         while (recv(fd, &c, 1, 0) == 1 && c != '\n') {
             answer += c;

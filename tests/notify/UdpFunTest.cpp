@@ -1,6 +1,5 @@
 #include "notify/UdpFun.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -9,32 +8,23 @@
 #include <bit>
 #include <cstring>
 
+#include "support/Loopback.h"
+
 namespace zm {
 namespace {
 
 // A UDP socket on 127.0.0.1 that the sender under test aims at.
 class Receiver {
   public:
-    Receiver() {
-        fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        bind(fd_, reinterpret_cast<sockaddr*>(&address), size);
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
-        port_ = ntohs(address.sin_port);
-    }
-    ~Receiver() { close(fd_); }
-    int port() const { return port_; }
+    int port() const { return socket_.port(); }
     // The next datagram, or nothing within the wait.
     std::optional<std::string> Next(int waitMs = 2000) {
-        pollfd entry{fd_, POLLIN, 0};
+        pollfd entry{socket_.fd(), POLLIN, 0};
         if (poll(&entry, 1, waitMs) <= 0) {
             return std::nullopt;
         }
         char buffer[65536];
-        ssize_t got = recv(fd_, buffer, sizeof buffer, 0);
+        ssize_t got = recv(socket_.fd(), buffer, sizeof buffer, 0);
         if (got < 0) {
             return std::nullopt;
         }
@@ -42,8 +32,7 @@ class Receiver {
     }
 
   private:
-    int fd_ = -1;
-    int port_ = 0;
+    test::LoopbackSocket socket_{SOCK_DGRAM};
 };
 
 UdpSettings Enabled(int port) {

@@ -2,7 +2,6 @@
 
 #include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <functional>
@@ -16,21 +15,13 @@ namespace zm::test {
 // A UDP socket on 127.0.0.1 that keeps every datagram it was sent.
 class UdpSink {
   public:
-    UdpSink() { fd_ = BindLoopback(SOCK_DGRAM, &port_); }
-    ~UdpSink() {
-        if (fd_ >= 0) {
-            close(fd_);
-        }
-    }
-    UdpSink(const UdpSink&) = delete;
-    UdpSink& operator=(const UdpSink&) = delete;
-    int port() const { return port_; }
+    int port() const { return socket_.port(); }
     // Reads what has arrived so far (waiting at most waitMs for the first datagram).
     void Drain(int waitMs) {
-        pollfd p{fd_, POLLIN, 0};
+        pollfd p{socket_.fd(), POLLIN, 0};
         while (poll(&p, 1, waitMs) > 0) {
             char buffer[65536];
-            ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
+            ssize_t n = recv(socket_.fd(), buffer, sizeof buffer, 0);
             if (n < 0) {
                 break;
             }
@@ -61,8 +52,7 @@ class UdpSink {
     std::vector<std::string> datagrams;
 
   private:
-    int fd_ = -1;
-    int port_ = 0;
+    LoopbackSocket socket_{SOCK_DGRAM};
 };
 
 }  // namespace zm::test
