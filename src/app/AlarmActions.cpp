@@ -4,6 +4,7 @@
 
 #include "app/DeviceRegistry.h"
 #include "app/ManagerSettings.h"
+#include "app/Recipients.h"
 #include "app/StatusLevel.h"
 #include "app/UiPort.h"
 #include "base/AppLogs.h"
@@ -28,27 +29,6 @@ constexpr int kStatusOnline = 1;
 constexpr int kStatusAlarm = 5;
 constexpr const char* kTextSection = "ZorDevsView";
 constexpr const char* kExtraTextFile = "MailExtraText.txt";
-
-std::string Trim(const std::string& text) {
-    const char* blanks = " \t\r\n";
-    size_t first = text.find_first_not_of(blanks);
-    if (first == std::string::npos) {
-        return {};
-    }
-    size_t last = text.find_last_not_of(blanks);
-    return text.substr(first, last - first + 1);
-}
-
-// The recipient list serves mails and SMS alike. A phone number in it is for the SMS
-// gateway: a mail server refuses it as an address, and with it the whole alert mail.
-bool IsPhoneEntry(const std::string& entry) {
-    if (entry.find_first_not_of("+0123456789 -/()") != std::string::npos ||
-        entry.find_first_of("0123456789") == std::string::npos) {
-        return false;
-    }
-    const size_t plus = entry.rfind('+');
-    return plus == std::string::npos || plus == 0;
-}
 
 }  // namespace
 
@@ -200,8 +180,7 @@ bool AlarmActions::SendAlertMessage(const std::string& subject, const std::strin
         mail.sBody = gateway.BuildSmsBody(body, list);
         mail.recipients = {CClickatell::GatewayAddress()};
     } else {
-        mail.recipients = SplitRecipients(list);
-        std::erase_if(mail.recipients, IsPhoneEntry);
+        mail.recipients = MailRecipients(list);
         std::string extra;
         if (ReadTextFile(GetAppDataFolder() + kExtraTextFile, extra) && !extra.empty()) {
             mail.sBody += StrPrintf("\r\n%s\r\n", extra.c_str());
@@ -277,23 +256,6 @@ std::string AlarmActions::BuildAlarmReportPath(const std::string& logFolder,
     return logFolder + "Alarms/" +
            StrPrintf("Reports_%s/AlarmReport_%s_%s_%s", name.c_str(), ident.substr(0, 16).c_str(),
                      name.c_str(), stamp.c_str());
-}
-
-std::vector<std::string> AlarmActions::SplitRecipients(const std::string& list) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        size_t comma = list.find(',', start);
-        std::string part = Trim(
-            list.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-        if (!part.empty()) {
-            parts.push_back(std::move(part));
-        }
-        if (comma == std::string::npos) {
-            return parts;
-        }
-        start = comma + 1;
-    }
 }
 
 }  // namespace zm

@@ -121,8 +121,6 @@ class AlarmActions {
     // <logFolder>Alarms/Reports_<name>/AlarmReport_<ident>_<name>_<local time>.txt
     static std::string BuildAlarmReportPath(const std::string& logFolder, const std::string& name,
                                             const std::string& ident, std::time_t when);
-    // The parts between "," trimmed, empty ones dropped.
-    static std::vector<std::string> SplitRecipients(const std::string& list);
 
   private:
     UiPort& ui_;

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "app/Recipients.h"
 #include "base/Printf.h"
 #include "base/Version.h"
 #include "notify/Smtp.h"
@@ -31,26 +32,9 @@ MailTestResult Failed(const std::string& reason, const std::string& detail = {})
 
 }  // namespace
 
-std::vector<std::string> SplitRecipients(const std::string& list) {
-    std::vector<std::string> recipients;
-    size_t start = 0;
-    for (;;) {
-        const size_t comma = list.find(',', start);
-        std::string entry = Trim(
-            list.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-        if (!entry.empty()) {
-            recipients.push_back(std::move(entry));
-        }
-        if (comma == std::string::npos) {
-            return recipients;
-        }
-        start = comma + 1;
-    }
-}
-
 MailTestResult SendTestMail(const ManagerSettings& settings, const std::string& address) {
     const std::vector<std::string> recipients = address.empty()
-                                                    ? SplitRecipients(settings.sMailRecipients)
+                                                    ? MailRecipients(settings.sMailRecipients)
                                                     : std::vector<std::string>{Trim(address)};
     if (recipients.empty() || recipients.front().empty()) {
         return Failed("no recipient: give an address or fill in the list of recipients");

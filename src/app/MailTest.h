@@ -13,12 +13,9 @@ struct MailTestResult {
     std::vector<std::string> lines;
 };
 
-// The recipient list's addresses: split at ",", trimmed, empty entries dropped.
-std::vector<std::string> SplitRecipients(const std::string& list);
-
 // Sends one test message with the settings' SMTP account (certificate check as
-// smtp_tls_verify says) to `address`, or to the recipient list when `address` is empty.
-// Success gives "Connection succeeded" and "Test mail was successfully sent (recipients:
+// smtp_tls_verify says) to `address`, or to the recipient list's mail addresses when `address` is
+// empty. Success gives "Connection succeeded" and "Test mail was successfully sent (recipients:
 // n)."; failure "Connection failed:" and " --> <error text>.", then the client's own
 // reason when it has one. Writes no log: it runs before, and without, the engine.
 MailTestResult SendTestMail(const ManagerSettings& settings, const std::string& address);

@@ -10,6 +10,7 @@
 #include "app/DeviceRegistry.h"
 #include "app/HeadlessDispatcher.h"
 #include "app/ManagerSettings.h"
+#include "app/Recipients.h"
 #include "base/TextFile.h"
 #include "device/TavDevice.h"
 #include "notify/Clickatell.h"
@@ -322,9 +323,32 @@ TEST_F(AlarmActionsTest, DevicesAreFollowedApart) {
 }
 
 TEST(AlarmActionsText, RecipientsAreTrimmedAndEmptyPartsDropped) {
-    EXPECT_EQ(AlarmActions::SplitRecipients(" a@x.org,, b@y.org ,\t,"),
+    EXPECT_EQ(SplitRecipients(" a@x.org,, b@y.org ,\t,"),
               (std::vector<std::string>{"a@x.org", "b@y.org"}));
-    EXPECT_TRUE(AlarmActions::SplitRecipients(" , ").empty());
+    EXPECT_TRUE(SplitRecipients(" , ").empty());
+}
+
+TEST(AlarmActionsText, MailsGoToTheAddressesNotToThePhoneNumbers) {
+    struct Case {
+        const char* entry;
+        bool phone;
+    };
+    const Case cases[] = {
+        {"4791234567", true},
+        {"+47 912 34 567", true},
+        {"(0471) 123-45/6", true},
+        {"duty@harbour.test", false},
+        {"4791234567@sms.test", false},
+        {"47+91", false},
+        {"+", false},
+        {"-", false},
+        {"operator", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsPhoneRecipient(c.entry), c.phone) << c.entry;
+    }
+    EXPECT_EQ(MailRecipients(" 4791234567, duty@harbour.test ,+4790000000,ops@port.test"),
+              (std::vector<std::string>{"duty@harbour.test", "ops@port.test"}));
 }
 
 TEST_F(AlarmActionsTest, ADeadMailServerNeverHoldsUpTheDispatcher) {
