@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/Printf.h"
+#include "platform/ProcessInfo.h"
 
 namespace zm {
 
@@ -250,6 +251,7 @@ void CDemoBus::Output(const std::string& line) {
 // Copies the simulator's output into its log until the output ends, which it does when
 // the simulator ends; an end that nobody asked for is reported.
 void CDemoBus::Watch() {
+    platform::NameCurrentThread("demo-bus");
     std::string pending;
     for (;;) {
         pollfd p{outputFd_, POLLIN, 0};
