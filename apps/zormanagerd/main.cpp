@@ -22,6 +22,7 @@
 #include "base/AppLogs.h"
 #include "base/Folders.h"
 #include "base/Ini.h"
+#include "base/Log.h"
 #include "base/MessageSink.h"
 #include "base/MlsPrgMsg.h"
 #include "base/Printf.h"
@@ -99,14 +100,6 @@ int RunMailTest(const std::string& address) {
     return result.bSucceeded ? 0 : 1;
 }
 
-std::string EscapeHtml(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        out += c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '&' ? "&amp;" : std::string(1, c);
-    }
-    return out;
-}
-
 // The demo's bus, started before the devices first connect. A bus that does not start
 // leaves the server running: its two devices then show no connection.
 void StartDemoBus(zm::CDemoBus& bus, const std::string& zorSim, const std::string& busFile) {
@@ -116,17 +109,13 @@ void StartDemoBus(zm::CDemoBus& bus, const std::string& zorSim, const std::strin
     if (zorSim.empty()) {
         error = "zor-sim is not beside zormanagerd";
     } else if (bus.Start(zorSim, busFile, log, &error)) {
-        std::printf(
-            "Demo bus: zor-sim (process %d) simulates %s and %s on %s, control port %s;\n"
-            "          its log: %s\n",
-            static_cast<int>(bus.Pid()), zm::kDemoBusSteady, zm::kDemoBusDrifting,
-            bus.Endpoint().c_str(), bus.ControlEndpoint().c_str(), log.c_str());
+        const std::string running =
+            zm::StrPrintf("zor-sim (process %d) simulates %s and %s on %s, control port %s",
+                          static_cast<int>(bus.Pid()), zm::kDemoBusSteady, zm::kDemoBusDrifting,
+                          bus.Endpoint().c_str(), bus.ControlEndpoint().c_str());
+        std::printf("Demo bus: %s;\n          its log: %s\n", running.c_str(), log.c_str());
         std::fflush(stdout);
-        zm::RunLog().AddSuccess(
-            "<li><dt> Demo bus: zor-sim (process %d) simulates %s and %s on %s, control port "
-            "%s.</li>",
-            static_cast<int>(bus.Pid()), zm::kDemoBusSteady, zm::kDemoBusDrifting,
-            bus.Endpoint().c_str(), bus.ControlEndpoint().c_str());
+        zm::RunLog().AddSuccess("<li><dt> Demo bus: %s.</li>", zm::HtmlEscaped(running).c_str());
         return;
     }
     if (error.find("Address already in use") != std::string::npos) {
@@ -140,7 +129,8 @@ void StartDemoBus(zm::CDemoBus& bus, const std::string& zorSim, const std::strin
         "bus log: %s\n",
         error.c_str(), zm::kDemoBusSteady, zm::kDemoBusDrifting, log.c_str());
     std::fflush(stdout);
-    zm::RunLog().AddError("<li><dt> Demo bus not started: %s.</li>", EscapeHtml(error).c_str());
+    zm::RunLog().AddError("<li><dt> Demo bus not started: %s.</li>",
+                          zm::HtmlEscaped(error).c_str());
 }
 
 // A port number 1..65535, or 0 when the text is not one.
@@ -281,15 +271,12 @@ int main(int argc, char** argv) {
 
     zm::CDemoBus bus;
     bus.SetOnUnexpectedEnd([](const std::string& why) {
-        std::printf(
-            "Demo bus: zor-sim ended unexpectedly (%s); %s and %s lose their "
-            "connection.\n",
+        const std::string ended = zm::StrPrintf(
+            "Demo bus: zor-sim ended unexpectedly (%s); %s and %s lose their connection.",
             why.c_str(), zm::kDemoBusSteady, zm::kDemoBusDrifting);
+        std::printf("%s\n", ended.c_str());
         std::fflush(stdout);
-        zm::RunLog().AddError(
-            "<li><dt> Demo bus: zor-sim ended unexpectedly (%s); %s and %s lose their "
-            "connection.</li>",
-            EscapeHtml(why).c_str(), zm::kDemoBusSteady, zm::kDemoBusDrifting);
+        zm::RunLog().AddError("<li><dt> %s</li>", zm::HtmlEscaped(ended).c_str());
     });
     zm::HeadlessDispatcher dispatcher;
     dispatcher.Start();

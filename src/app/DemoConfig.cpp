@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <span>
 
@@ -57,18 +58,25 @@ constexpr BusSensor kBusSensors[] = {
 constexpr double kBusMinSigThr = 500;
 constexpr double kBusMaxSigThr = 10000;
 
-bool PortIsFree(int port) {
+// Binds a loopback TCP socket to `port` (0: the kernel's choice) for a moment; the port
+// it got, or 0 when the bind failed.
+int TryLoopbackPort(int port) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-        return false;
+        return 0;
     }
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_port = htons(static_cast<uint16_t>(port));
     sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool free = bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
+    socklen_t len = sizeof sa;
+    int got = 0;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) == 0) {
+        got = ntohs(sa.sin_port);
+    }
     close(fd);
-    return free;
+    return got;
 }
 
 // A port below the kernel's range for outgoing connections, so that it is still free
@@ -79,24 +87,11 @@ int PickBusPort() {
     std::uniform_int_distribution<int> ports(20000, 31999);
     for (int i = 0; i < 50; ++i) {
         const int port = ports(random);
-        if (PortIsFree(port)) {
+        if (TryLoopbackPort(port) != 0) {
             return port;
         }
     }
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof sa;
-    int port = 0;
-    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) == 0) {
-        port = ntohs(sa.sin_port);
-    }
-    if (fd >= 0) {
-        close(fd);
-    }
-    return port;
+    return TryLoopbackPort(0);
 }
 
 bool WriteBusFile(const std::string& busFile, int port) {
@@ -151,35 +146,34 @@ bool WriteDemoSettings(const std::string& settingsPath, const std::string& devic
         settings.bMapView = true;
         settings.Save(ini);
         int n = 1;
-        for (const DemoSensor& sensor : kSensors) {
-            CZorDevice device(deviceDefaults, nullptr, sensor.name);
+        // A scanning device at its position; `link` sets how it reaches its sensor.
+        const auto writeDevice = [&](const char* name, double latitude, double longitude,
+                                     const std::function<void(ZorDeviceCfg&)>& link) {
+            CZorDevice device(deviceDefaults, nullptr, name);
             ZorDeviceCfg cfg;
             device.GetZorSettings(cfg);
-            cfg.sName = sensor.name;
-            cfg.sLinkType = kLinkTypeEmul;
+            cfg.sName = name;
             cfg.bScanning = true;
-            cfg.dLatitude = sensor.latitude;
-            cfg.dLongitude = sensor.longitude;
+            cfg.dLatitude = latitude;
+            cfg.dLongitude = longitude;
+            link(cfg);
             device.SetZorSettings(cfg, false);
             device.ExportCfg(CDeviceRegistry::SectionName(n++), &ini);
+        };
+        for (const DemoSensor& sensor : kSensors) {
+            writeDevice(sensor.name, sensor.latitude, sensor.longitude,
+                        [](ZorDeviceCfg& cfg) { cfg.sLinkType = kLinkTypeEmul; });
         }
         for (const BusSensor& sensor :
              withBus ? std::span(kBusSensors) : std::span<const BusSensor>()) {
-            CZorDevice device(deviceDefaults, nullptr, sensor.name);
-            ZorDeviceCfg cfg;
-            device.GetZorSettings(cfg);
-            cfg.sName = sensor.name;
-            cfg.sLinkType = kLinkTypeTcpIp;
-            cfg.bScanning = true;
-            cfg.xSocket.sAddress = "127.0.0.1";
-            cfg.xSocket.nPort = busPort;
-            cfg.params.SetAddress(static_cast<uint8_t>(sensor.address));
-            cfg.params.SetField("MinSigThr", kBusMinSigThr);
-            cfg.params.SetField("MaxSigThr", kBusMaxSigThr);
-            cfg.dLatitude = sensor.latitude;
-            cfg.dLongitude = sensor.longitude;
-            device.SetZorSettings(cfg, false);
-            device.ExportCfg(CDeviceRegistry::SectionName(n++), &ini);
+            writeDevice(sensor.name, sensor.latitude, sensor.longitude, [&](ZorDeviceCfg& cfg) {
+                cfg.sLinkType = kLinkTypeTcpIp;
+                cfg.xSocket.sAddress = "127.0.0.1";
+                cfg.xSocket.nPort = busPort;
+                cfg.params.SetAddress(static_cast<uint8_t>(sensor.address));
+                cfg.params.SetField("MinSigThr", kBusMinSigThr);
+                cfg.params.SetField("MaxSigThr", kBusMaxSigThr);
+            });
         }
     }
     if (::access(settingsPath.c_str(), F_OK) != 0) {

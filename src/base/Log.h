@@ -8,6 +8,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zm {
@@ -124,5 +125,8 @@ class CLog {
     std::recursive_mutex viewsMutex_;  // a callback may detach its own view
     std::vector<View> views_;
 };
+
+// Text from outside (a path, a peer's words) made safe to stand in a log entry's HTML.
+std::string HtmlEscaped(std::string_view text);
 
 }  // namespace zm
