@@ -26,6 +26,7 @@ ZM_PACKAGES=(
     chromium             # tests: a headless browser loads the preview page and its markers
     chromium-driver      # tests: chromedriver, the WebDriver server that drives that browser
     gdal-bin             # tests: GDAL's ogrinfo reads our KML as an independent reader
+    ccache               # build: compiler cache shared by worktrees and rebuilds
 )
 
 # Only for bench/web/wrk_vs_nginx.sh, which installs them itself; the tests never need them.
