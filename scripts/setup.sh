@@ -27,6 +27,19 @@ ZM_PACKAGES=(
     chromium-driver      # tests: chromedriver, the WebDriver server that drives that browser
     gdal-bin             # tests: GDAL's ogrinfo reads our KML as an independent reader
     ccache               # build: compiler cache shared by worktrees and rebuilds
+    qt6-base-dev         # the desktop program: Qt Core, Gui, Widgets, Test
+    qt6-base-dev-tools   # the desktop program: moc and rcc
+    qt6-webengine-dev    # the desktop program: log views and the embedded map (QWebEngineView)
+    qt6-multimedia-dev   # the desktop program: the alarm sound
+    qt6-qpa-plugins      # tests: the offscreen and xcb platforms
+    libgl-dev            # the desktop program: OpenGL headers that Qt Gui's CMake files ask for
+    xvfb                 # tests: a virtual display for WebEngine and end-to-end runs
+    xauth                # tests: xvfb-run's display authorisation
+    dbus                 # tests: a session bus for the accessibility tests (dbus-run-session)
+    at-spi2-core         # tests: the accessibility bus that reads the program's windows
+    python3-pyatspi      # tests: reads titles, table cells and menu checks over AT-SPI
+    xdotool              # tests: key presses and clicks into the real program
+    imagemagick          # tests: screenshots of the real program (import)
 )
 
 # Only for bench/web/wrk_vs_nginx.sh, which installs them itself; the tests never need them.
