@@ -1,0 +1,492 @@
+#include "ui/mainwindow/ZorManagerWnd.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QStackedWidget>
+#include <QStatusBar>
+
+#include "app/ManagerEngine.h"
+#include "app/Recipients.h"
+#include "base/AppLogs.h"
+#include "base/Folders.h"
+#include "base/MessageSink.h"
+#include "base/MlsPrgMsg.h"
+#include "base/Paths.h"
+#include "base/Printf.h"
+#include "base/TextFile.h"
+#include "base/Version.h"
+#include "base/texts/WindowTexts.h"
+#include "ui/mainwindow/AboutDialog.h"
+#include "ui/mainwindow/AppIcon.h"
+#include "ui/mainwindow/CaptionToolBar.h"
+#include "ui/mainwindow/CommandIds.h"
+#include "ui/mainwindow/DeviceListFileDialog.h"
+#include "ui/mainwindow/DeviceListPlaceholder.h"
+#include "ui/mainwindow/DeviceLogDates.h"
+#include "ui/mainwindow/MainMenu.h"
+#include "ui/mainwindow/QtMlsMenu.h"
+#include "ui/mainwindow/SystemOpen.h"
+
+namespace zm {
+namespace {
+
+QString Text(const CMlsEntry& entry) {
+    return QString::fromStdString(Translate(entry));
+}
+
+QString Qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+bool CtrlHeld() {
+    return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
+}
+
+constexpr const char* kPrintExplanation =
+    "%s will now open device log in your computer's default browser. From there, you'll be "
+    "able to use the browser's 'Print' function to print it or export to a number of file "
+    "types, including PDF. For details of how to do that, consult your browser's Help "
+    "function.";
+
+}  // namespace
+
+CZorManagerWnd::CZorManagerWnd(CManagerEngine& engine, Parts parts, QWidget* parent)
+    : QMainWindow(parent), engine_(engine), parts_(std::move(parts)) {
+    setObjectName("zorManagerWnd");
+    setWindowIcon(AppIcon());
+
+    // 2. Frame and menu; the Language popup with two or more languages.
+    menu_ = new CMainMenu(menuBar());
+    connect(menu_, &CMainMenu::Command, this, &CZorManagerWnd::OnCommand);
+    BuildLanguageMenu();
+
+    // 3. Menu translation: tag the items with their entries once, then translate.
+    if (CMlsPrgMsg* mls = CMlsPrgMsg::Instance()) {
+        CQtMlsMenu adapter(menuBar());
+        mls->TranslateMenu(adapter, true);
+    }
+    toolBar_ = new CCaptionToolBar(this);
+    addToolBar(Qt::TopToolBarArea, toolBar_);
+    connect(toolBar_, &CCaptionToolBar::Command, this, &CZorManagerWnd::OnCommand);
+    static const int kShortcutKeys[4] = {Qt::Key_1, Qt::Key_2, Qt::Key_3, Qt::Key_4};
+    for (int i = 0; i < 4; ++i) {
+        auto* shortcut = new QShortcut(QKeySequence(Qt::ALT | kShortcutKeys[i]), this);
+        shortcut->setObjectName(QStringLiteral("shortcutAlt%1").arg(i + 1));
+        const int id = cmd::kAddNewDevice + i;
+        connect(shortcut, &QShortcut::activated, this, [this, id] { OnCommand(id); });
+    }
+
+    // 4. Status bar: the message pane and the clock.
+    statusBar()->setObjectName("statusBar");
+    clock_ = new QLabel(kClockSample, this);
+    clock_->setObjectName("statusClock");
+    clock_->setAccessibleName("Clock");
+    clock_->setAlignment(Qt::AlignCenter);
+    clock_->setFixedWidth(clock_->fontMetrics().horizontalAdvance(kClockSample) + 8);
+    statusBar()->addPermanentWidget(clock_);
+
+    // 5. Title and the views.
+    setWindowTitle(Qs(GetVersionText()));
+    CreateViews();
+    RetranslateUi();
+
+    // 6. The device-log dates; the engine loads the settings and the device list.
+    FillDeviceLogMenu();
+    UpdateCommandUi();
+    for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
+        connect(menu, &QMenu::aboutToShow, this, &CZorManagerWnd::UpdateCommandUi);
+    }
+}
+
+CZorManagerWnd::~CZorManagerWnd() = default;
+
+void CZorManagerWnd::CreateViews() {
+    views_ = new QStackedWidget(this);
+    views_->setObjectName("viewArea");
+    setCentralWidget(views_);
+    if (parts_.makeDeviceList) {
+        deviceList_ = parts_.makeDeviceList(views_);
+    }
+    if (deviceList_ == nullptr) {
+        ownDeviceList_ = std::make_unique<CDeviceListPlaceholder>();
+        deviceList_ = ownDeviceList_.get();
+    }
+    views_->addWidget(deviceList_->Widget());
+    static const char* const kNames[] = {"mapView", "emptyView2", "emptyView3", "runLogView"};
+    for (const char* name : kNames) {
+        auto* view = new QFrame(views_);
+        view->setObjectName(QString::fromLatin1(name));
+        views_->addWidget(view);
+    }
+    views_->setVisible(false);
+}
+
+QWidget* CZorManagerWnd::View(int index) const {
+    return index >= 0 && index < views_->count() ? views_->widget(index) : nullptr;
+}
+
+bool CZorManagerWnd::IsViewAvailable(int index) const {
+    return index >= 0 && index < kViewCount && available_[static_cast<size_t>(index)];
+}
+
+bool CZorManagerWnd::ShowView(int index) {
+    if (!IsViewAvailable(index)) {
+        return false;
+    }
+    views_->setCurrentIndex(index);
+    views_->setVisible(true);
+    shownView_ = index;
+    toolBar_->MarkButton(index);
+    return true;
+}
+
+void CZorManagerWnd::BuildLanguageMenu() {
+    QStringList languages;
+    QString current = CMlsPrgMsg::kEnglish;
+    if (CMlsPrgMsg* mls = CMlsPrgMsg::Instance()) {
+        for (const std::string& name : mls->GetLanguages()) {
+            languages.append(Qs(name));
+        }
+        current = Qs(mls->GetCurrentLanguage());
+    }
+    menu_->SetLanguages(languages, current);
+}
+
+void CZorManagerWnd::RetranslateUi() {
+    if (CMlsPrgMsg* mls = CMlsPrgMsg::Instance()) {
+        CQtMlsMenu adapter(menuBar());
+        mls->TranslateMenu(adapter, false);
+    }
+    toolBar_->SetCaptions({Text(texts::tpZorManagerWndBtn_AddNewDevice),
+                           Text(texts::tpZorManagerWndBtn_DeleteTheDevice),
+                           Text(texts::tpZorManagerWndBtn_DeviceSettings)});
+    deviceList_->RetranslateUi();
+    UpdateCommandUi();
+}
+
+void CZorManagerWnd::FillEngineHooks(EngineHooks& hooks) {
+    hooks.showClock = [this](const std::string& clock) { ShowClock(clock); };
+    hooks.refreshViews = [this] { RefreshViews(); };
+    hooks.currentPlacement = [this] { return CurrentPlacement(); };
+    hooks.applyWindow = [this](const ManagerSettings& settings) { ApplyWindow(settings); };
+}
+
+void CZorManagerWnd::ShowClock(const std::string& clock) {
+    clock_->setText(Qs(clock));
+    // The engine's 200 ms clock is also the moment to follow the Internet state.
+    UpdateCommandUi();
+}
+
+void CZorManagerWnd::RefreshViews() {
+    deviceList_->Refresh();
+    UpdateCommandUi();
+}
+
+void CZorManagerWnd::ApplyWindow(const ManagerSettings& settings) {
+    // The engine switched the language just before.
+    RetranslateUi();
+    const WindowPlacement& wp = settings.wp;
+    QRect rect(wp.left, wp.top, wp.right - wp.left, wp.bottom - wp.top);
+    if (rect.width() <= 0 || rect.height() <= 0) {
+        const QRect screen = QGuiApplication::primaryScreen()
+                                 ? QGuiApplication::primaryScreen()->availableGeometry()
+                                 : QRect(0, 0, ManagerSettings::kAssumedScreenWidth,
+                                         ManagerSettings::kAssumedScreenHeight);
+        const WindowPlacement def = WindowPlacement::Default(screen.width(), screen.height());
+        rect = QRect(def.left + screen.left(), def.top + screen.top(), def.right - def.left,
+                     def.bottom - def.top);
+    }
+    setGeometry(rect);
+    appliedPlacement_ = wp;
+    appliedGeometry_ = geometry();
+    placementApplied_ = true;
+    maximizeOnShow_ = wp.showCmd == WindowPlacement::kShowMaximized;
+    SetAdvancedMode(engine_.IsAdvancedMode(), false);
+    if (!ShowView(settings.nViewMode)) {
+        ShowView(0);
+    }
+}
+
+WindowPlacement CZorManagerWnd::CurrentPlacement() const {
+    WindowPlacement wp = appliedPlacement_;
+    const std::int32_t showCmd = isMaximized()   ? WindowPlacement::kShowMaximized
+                                 : isMinimized() ? WindowPlacement::kShowMinimized
+                                                 : WindowPlacement::kShowNormal;
+    const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : geometry();
+    if (placementApplied_ && normal == appliedGeometry_ && showCmd == appliedPlacement_.showCmd) {
+        return appliedPlacement_;
+    }
+    wp.length = WindowPlacement::kSize;
+    wp.showCmd = showCmd;
+    wp.left = normal.left();
+    wp.top = normal.top();
+    wp.right = normal.left() + normal.width();
+    wp.bottom = normal.top() + normal.height();
+    return wp;
+}
+
+void CZorManagerWnd::ShowAsPlaced() {
+    if (maximizeOnShow_) {
+        showMaximized();
+    } else {
+        showNormal();
+    }
+    raise();
+    activateWindow();
+}
+
+void CZorManagerWnd::UpdateCommandUi() {
+    const ManagerSettings& s = engine_.Settings();
+    const bool internet = engine_.IsInternetAvailable();
+    auto set = [this](int id, bool checked, bool enabled = true) {
+        if (QAction* action = menu_->Action(id)) {
+            if (action->isChecked() != checked) {
+                action->setChecked(checked);
+            }
+            if (action->isEnabled() != enabled) {
+                action->setEnabled(enabled);
+            }
+        }
+    };
+    set(cmd::kAlarmPopup, s.bAlarmPopup);
+    set(cmd::kAlarmSound, s.bAlarmSound);
+    set(cmd::kAlarmMails, s.bAlarmMails);
+    set(cmd::kAlarmSms, s.bAlarmSms);
+    set(cmd::kConnectionLostSms, s.bNoConnectionSms);
+    set(cmd::kConnectionLostWindow, s.bConnPopup);
+    set(cmd::kEmbeddedServer, s.bHttpServ, internet);
+    set(cmd::kEmbeddedViewer, s.bHttpServ && s.bMapView, internet && s.bHttpServ);
+    set(cmd::kPreviewInBrowser, false, internet && s.bHttpServ);
+    set(cmd::kAdvancedMode, engine_.IsAdvancedMode());
+    set(cmd::kEmbeddedHelp, false, false);
+    if (CMlsPrgMsg* mls = CMlsPrgMsg::Instance()) {
+        const std::string current = mls->GetCurrentLanguage();
+        for (int i = 0; i < cmd::kMaxLanguages; ++i) {
+            if (QAction* action = menu_->Action(cmd::kFirstLanguage + i)) {
+                set(cmd::kFirstLanguage + i, action->text().toStdString() == current);
+            }
+        }
+    }
+}
+
+void CZorManagerWnd::SetDeviceListEnabled(bool enabled) {
+    deviceList_->Widget()->setEnabled(enabled);
+}
+
+void CZorManagerWnd::FillDeviceLogMenu() {
+    QStringList dates;
+    for (const std::string& date : FindDeviceLogDates(GetLogFolder())) {
+        dates.append(Qs(date));
+    }
+    menu_->SetDeviceLogDates(dates);
+}
+
+void CZorManagerWnd::OnCommand(int id) {
+    ManagerSettings& s = engine_.Settings();
+    switch (id) {
+        case cmd::kExit:
+        case cmd::kQuit:
+            close();
+            break;
+        case cmd::kAddNewDevice:
+        case cmd::kDeleteTheDevice:
+        case cmd::kDeviceSettings:
+        case cmd::kReservedButton3:
+        case cmd::kReservedButton4:
+            ButtonCommand(id);
+            break;
+        case cmd::kAlarmPopup:
+            s.bAlarmPopup = !s.bAlarmPopup;
+            break;
+        case cmd::kAlarmSound:
+            s.bAlarmSound = !s.bAlarmSound;
+            break;
+        case cmd::kAlarmMails:
+            s.bAlarmMails = !s.bAlarmMails;
+            break;
+        case cmd::kAlarmSms:
+            s.bAlarmSms = !s.bAlarmSms;
+            break;
+        case cmd::kConnectionLostSms:
+            s.bNoConnectionSms = !s.bNoConnectionSms;
+            break;
+        case cmd::kConnectionLostWindow:
+            s.bConnPopup = !s.bConnPopup;
+            break;
+        case cmd::kEmbeddedServer:
+            engine_.SetHttpServer(!s.bHttpServ);
+            break;
+        case cmd::kEmbeddedViewer:
+            engine_.SetMapViewer(!s.bMapView);
+            break;
+        case cmd::kPreviewInBrowser:
+            if (parts_.previewPageAddress) {
+                OpenWithSystem(parts_.previewPageAddress());
+            }
+            break;
+        case cmd::kAdvancedMode:
+            if (engine_.IsAdvancedMode()) {
+                SetAdvancedMode(false, true);
+            } else if (ShowMessage(Translate(texts::tpZorManagerWnd_Advanced_mode_allows),
+                                   {MsgButtons::kYesNo, MsgIcon::kWarning}) == MsgResult::kYes) {
+                SetAdvancedMode(true, true);
+            }
+            break;
+        case cmd::kOpenApplicationFolder:
+            OpenWithSystem(GetProgramFolder());
+            break;
+        case cmd::kOpenConfigurationFolder:
+            OpenWithSystem(GetConfigFolder());
+            break;
+        case cmd::kOpenDocumentsFolder:
+            OpenWithSystem(GetUserDocsFolder());
+            break;
+        case cmd::kOpenLogFolder:
+            OpenWithSystem(GetLogFolder());
+            break;
+        case cmd::kRecipients:
+            EditRecipients();
+            break;
+        case cmd::kExtraText:
+            OpenExtraText();
+            break;
+        case cmd::kSaveDeviceList:
+            SaveDeviceList();
+            break;
+        case cmd::kLoadDeviceList:
+            LoadDeviceList();
+            break;
+        case cmd::kUpdateDeviceLogList:
+            FillDeviceLogMenu();
+            break;
+        case cmd::kAbout:
+            About();
+            break;
+        default:
+            if (id >= cmd::kFirstDeviceLog && id < cmd::kFirstDeviceLog + cmd::kMaxDeviceLogs) {
+                OpenDeviceLog(id - cmd::kFirstDeviceLog);
+            } else if (id >= cmd::kFirstLanguage && id < cmd::kFirstLanguage + cmd::kMaxLanguages) {
+                SwitchLanguage(id - cmd::kFirstLanguage);
+            }
+            break;
+    }
+    UpdateCommandUi();
+}
+
+void CZorManagerWnd::ButtonCommand(int id) {
+    const int offset = id - cmd::kAddNewDevice;
+    if (!deviceList_->HasSelection() && offset >= 1 && offset <= 4) {
+        ShowMessage(Translate(texts::tpZorDevsView_SelectTheDevice) + "!",
+                    {MsgButtons::kOk, MsgIcon::kInformation});
+        return;
+    }
+    deviceList_->ButtonCommand(offset);
+}
+
+void CZorManagerWnd::SetAdvancedMode(bool on, bool withMessage) {
+    engine_.SetAdvancedMode(on);
+    available_[kRunLogView] = on;
+    if (!on && shownView_ == kRunLogView) {
+        ShowView(0);
+    }
+    deviceList_->Refresh();
+    UpdateCommandUi();
+    if (withMessage) {
+        ShowMessage(Translate(texts::tpZorManagerWnd_Advanced_mode_now) + " " +
+                        Translate(on ? texts::tpZorManagerWnd_ON : texts::tpZorManagerWnd_OFF),
+                    {MsgButtons::kOk, MsgIcon::kInformation});
+    }
+}
+
+void CZorManagerWnd::SwitchLanguage(int index) {
+    CMlsPrgMsg* mls = CMlsPrgMsg::Instance();
+    if (mls == nullptr) {
+        return;
+    }
+    const std::string name = mls->GetLanguageName(index);
+    if (name == mls->GetCurrentLanguage()) {
+        return;
+    }
+    mls->SwitchLanguage(name, CtrlHeld());
+    // What is active now: a language whose file could not be used fell back to English.
+    engine_.Settings().sCurrentLang = mls->GetCurrentLanguage();
+    RetranslateUi();
+    menuBar()->update();
+}
+
+void CZorManagerWnd::EditRecipients() {
+    std::string list = engine_.Settings().sMailRecipients;
+    std::string text = "Current list of recipients:\r\n";
+    int number = 0;
+    for (const std::string& entry : SplitRecipients(list)) {
+        text += StrPrintf("%d) %s\r\n", ++number, entry.c_str());
+    }
+    text += "<end of list>";
+    ShowMessage(text, {MsgButtons::kOk, MsgIcon::kInformation});
+}
+
+void CZorManagerWnd::OpenExtraText() {
+    const std::string path = GetAppDataFolder() + "MailExtraText.txt";
+    if (FileExists(path) || AppendTextFile(path, "", false, TextAnsi)) {
+        OpenWithSystem(path);
+    }
+}
+
+void CZorManagerWnd::OpenDeviceLog(int position) {
+    const QStringList& dates = menu_->DeviceLogDates();
+    if (position < 0 || position >= dates.size()) {
+        return;
+    }
+    ManagerSettings& s = engine_.Settings();
+    if (s.bPrintLine) {
+        const std::string text = StrPrintf(kPrintExplanation, kProductId) +
+                                 "\r\n\r\nDo you want to see this message again?";
+        const MsgResult answer =
+            ShowMessage(text, {MsgButtons::kYesNoCancel, MsgIcon::kInformation});
+        if (answer == MsgResult::kCancel) {
+            return;
+        }
+        if (answer == MsgResult::kNo) {
+            s.bPrintLine = false;
+        }
+    }
+    OpenWithSystem(DeviceLogPath(GetLogFolder(), dates[position].toStdString()));
+}
+
+void CZorManagerWnd::SaveDeviceList() {
+    if (auto path = ChooseDeviceListFile(this, true)) {
+        engine_.SaveDeviceList(*path);
+    }
+}
+
+void CZorManagerWnd::LoadDeviceList() {
+    if (auto path = ChooseDeviceListFile(this, false)) {
+        engine_.LoadDeviceList(*path);
+    }
+}
+
+void CZorManagerWnd::About() {
+    CAboutDialog dialog(this);
+    dialog.exec();
+}
+
+void CZorManagerWnd::closeEvent(QCloseEvent* event) {
+    if (closed_) {
+        event->accept();
+        return;
+    }
+    if (!engine_.Close()) {
+        event->ignore();
+        return;
+    }
+    closed_ = true;
+    event->accept();
+}
+
+}  // namespace zm

@@ -1,0 +1,307 @@
+// The main window's commands: advanced mode, the caption buttons and Alt+1..Alt+4, the
+// recipients list, the device-log submenu, device-list files, folders and About.
+#include <QApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "base/DateTimeText.h"
+#include "base/Folders.h"
+#include "base/Printf.h"
+#include "mainwindow/MainWindowFixture.h"
+#include "support/FileBytes.h"
+#include "ui/mainwindow/CaptionToolBar.h"
+#include "ui/mainwindow/DeviceListFileDialog.h"
+
+namespace zm::test {
+namespace {
+
+class MainWindowCommands : public MainWindowFixture {};
+
+TEST_F(MainWindowCommands, AdvancedModeAsksBeforeItGoesOnAndNotBeforeItGoesOff) {
+    MakeWindow();
+    const std::string question =
+        "Advanced mode allows you to see additional technical properties of your devices, "
+        "which are not required for the normal operation of sensors. Do you wish to proceed?";
+    EXPECT_FALSE(window->ShowView(CZorManagerWnd::kRunLogView));
+
+    answers = {MsgResult::kNo};
+    Trigger("actionAdvancedMode");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, question);
+    EXPECT_EQ(messages[0].type.buttons, MsgButtons::kYesNo);
+    EXPECT_EQ(messages[0].type.icon, MsgIcon::kWarning);
+    EXPECT_FALSE(engine->IsAdvancedMode());
+    EXPECT_FALSE(Action("actionAdvancedMode")->isChecked());
+    EXPECT_FALSE(window->IsViewAvailable(CZorManagerWnd::kRunLogView));
+
+    answers = {MsgResult::kYes, MsgResult::kOk};
+    Trigger("actionAdvancedMode");
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[1].text, question);
+    EXPECT_EQ(messages[2].text, "Advanced mode is now ON");
+    EXPECT_TRUE(engine->IsAdvancedMode());
+    EXPECT_TRUE(Action("actionAdvancedMode")->isChecked());
+    EXPECT_TRUE(window->ShowView(CZorManagerWnd::kRunLogView));
+    EXPECT_EQ(window->ToolBar().MarkedButton(), CZorManagerWnd::kRunLogView);
+
+    // Off goes without a question; the run-log view is no longer available.
+    Trigger("actionAdvancedMode");
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_EQ(messages[3].text, "Advanced mode is now OFF");
+    EXPECT_FALSE(engine->IsAdvancedMode());
+    EXPECT_FALSE(window->IsViewAvailable(CZorManagerWnd::kRunLogView));
+    EXPECT_NE(window->ShownView(), CZorManagerWnd::kRunLogView);
+}
+
+TEST_F(MainWindowCommands, ButtonsThatNeedADeviceAskForOneWhenNoneIsSelected) {
+    MakeWindow();
+    struct Case {
+        Qt::Key key;
+        bool asks;
+    };
+    // Alt+1 adds a device and needs none selected; Alt+2..Alt+4 need one.
+    const Case cases[] = {
+        {Qt::Key_1, false}, {Qt::Key_2, true}, {Qt::Key_3, true}, {Qt::Key_4, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        messages.clear();
+        QTest::keyClick(window.get(), c.key, Qt::AltModifier);
+        QApplication::processEvents();
+        if (c.asks) {
+            ASSERT_EQ(messages.size(), 1u);
+            EXPECT_EQ(messages[0].text, "Please select the device!");
+        } else {
+            EXPECT_TRUE(messages.empty());
+        }
+    }
+    // The caption button does the same as its key.
+    messages.clear();
+    window->ToolBar().Button(2)->click();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "Please select the device!");
+}
+
+TEST(CaptionButtonRect, ShiftedLeftAndAtLeastAHundredWide) {
+    struct Case {
+        QRect slot;
+        int captionWidth;
+        QRect expected;
+    };
+    const Case cases[] = {
+        {QRect(200, 2, 120, 24), 30, QRect(155, 2, 100, 24)},  // short caption: 100 wide
+        {QRect(200, 2, 120, 24), 80, QRect(155, 2, 100, 24)},  // exactly 100
+        {QRect(200, 2, 120, 24), 81, QRect(155, 2, 101, 24)},  // caption + 20
+        {QRect(50, 0, 200, 30), 150, QRect(5, 0, 170, 30)},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CaptionButtonRect(c.slot, c.captionWidth), c.expected) << c.captionWidth;
+    }
+}
+
+TEST_F(MainWindowCommands, CaptionButtonsLieOverTheirSlotsAndMarkTheShownView) {
+    MakeWindow();
+    QApplication::processEvents();
+    CCaptionToolBar& bar = window->ToolBar();
+    for (int i = 0; i < 3; ++i) {
+        QPushButton* button = bar.Button(i);
+        ASSERT_NE(button, nullptr);
+        EXPECT_TRUE(button->isVisible()) << i;
+        QWidget* slot = bar.findChild<QWidget*>(QStringLiteral("captionSlot%1").arg(i));
+        ASSERT_NE(slot, nullptr);
+        EXPECT_EQ(button->x(), slot->x() - CCaptionToolBar::kShift) << i;
+        EXPECT_GE(button->width(), CCaptionToolBar::kMinWidth) << i;
+        EXPECT_EQ(button->width(),
+                  std::max(CCaptionToolBar::kMinWidth,
+                           button->fontMetrics().horizontalAdvance(button->text()) + 20));
+    }
+    // 1103 and 1104 have no caption and stay hidden, like 57665 and 57664.
+    EXPECT_FALSE(bar.Button(3)->isVisible());
+    EXPECT_FALSE(bar.Button(4)->isVisible());
+    EXPECT_FALSE(window->findChild<QAction*>("toolButtonExit")->isVisible());
+    EXPECT_FALSE(window->findChild<QAction*>("toolButtonAbout")->isVisible());
+    EXPECT_EQ(bar.QuitAction()->toolTip().toStdString(), "Quit (Cancel)");
+    // View 0 shown: the first button is bold; the map view marks the second.
+    EXPECT_EQ(bar.Button(0)->font().weight(), QFont::Black);
+    EXPECT_EQ(bar.Button(1)->font().weight(), QFont::Normal);
+    EXPECT_EQ(bar.Button(0)->font().pixelSize(), 14);
+    ASSERT_TRUE(window->ShowView(1));
+    EXPECT_EQ(bar.Button(0)->font().weight(), QFont::Normal);
+    EXPECT_EQ(bar.Button(1)->font().weight(), QFont::Black);
+}
+
+TEST_F(MainWindowCommands, RecipientsMessageListsTheTrimmedEntries) {
+    MakeWindow();
+    struct Case {
+        const char* list;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"", "Current list of recipients:\r\n<end of list>"},
+        {" duty@harbour.test , ,4791234567,",
+         "Current list of recipients:\r\n1) duty@harbour.test\r\n2) 4791234567\r\n<end of list>"},
+        {"a@b.c,%s@d.e", "Current list of recipients:\r\n1) a@b.c\r\n2) %s@d.e\r\n<end of list>"},
+    };
+    for (const Case& c : cases) {
+        engine->Settings().sMailRecipients = c.list;
+        messages.clear();
+        Trigger("actionRecipients");
+        ASSERT_FALSE(messages.empty()) << c.list;
+        EXPECT_EQ(messages.back().text, c.message);
+        EXPECT_EQ(engine->Settings().sMailRecipients, c.list) << "nothing was edited";
+    }
+}
+
+TEST_F(MainWindowCommands, DeviceLogSubmenuListsTheLast29DatesAndExplainsPrintingOnce) {
+    const std::string logs = GetLogFolder();
+    std::filesystem::create_directories(logs + "old");
+    for (int day = 1; day <= 31; ++day) {
+        const std::string date = StrPrintf("2026-12-%02d", day);
+        // One in a subfolder: the search goes down into them.
+        std::ofstream(logs + (day == 3 ? "old/" : "") + "DevLog_" + date + ".html") << "x";
+    }
+    std::ofstream(logs + "RunLog_2026-12-05.html") << "x";
+    std::ofstream(logs + "DevLog_2026-12-05.txt") << "x";
+    MakeWindow();
+    QMenu* menu = Menu("menuDeviceLog");
+    ASSERT_NE(menu, nullptr);
+    const QList<QAction*> items = menu->actions();
+    ASSERT_EQ(items.size(), 29 + 2);
+    EXPECT_EQ(items[0]->text().toStdString(), "2026-12-03");
+    EXPECT_EQ(items[0]->property(CMainMenu::kIdProperty).toInt(), 1140);
+    EXPECT_EQ(items[28]->text().toStdString(), "2026-12-31");
+    EXPECT_EQ(items[28]->property(CMainMenu::kIdProperty).toInt(), 1168);
+    EXPECT_TRUE(items[29]->isSeparator());
+    EXPECT_EQ(items[30]->text().toStdString(), "Update this list");
+    EXPECT_EQ(items[30]->property(CMainMenu::kIdProperty).toInt(), 1170);
+
+    // A new log appears after "Update this list" (the oldest drops out).
+    std::ofstream(logs + "DevLog_2027-01-01.html") << "x";
+    Trigger("actionUpdateDeviceLogList");
+    ASSERT_EQ(menu->actions().size(), 31);
+    EXPECT_EQ(menu->actions()[0]->text().toStdString(), "2026-12-04");
+    EXPECT_EQ(menu->actions()[28]->text().toStdString(), "2027-01-01");
+
+    const std::string explanation =
+        "ZorManager__All_Ver-Lang will now open device log in your computer's default browser. "
+        "From there, you'll be able to use the browser's 'Print' function to print it or export "
+        "to a number of file types, including PDF. For details of how to do that, consult your "
+        "browser's Help function.\r\n\r\nDo you want to see this message again?";
+    answers = {MsgResult::kCancel};
+    Trigger("actionDeviceLog28");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, explanation);
+    EXPECT_EQ(messages[0].type.buttons, MsgButtons::kYesNoCancel);
+    EXPECT_TRUE(opened.empty()) << "Cancel opens nothing";
+
+    answers = {MsgResult::kYes};
+    Trigger("actionDeviceLog28");
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], logs + "DevLog_2027-01-01.html");
+    EXPECT_TRUE(engine->Settings().bPrintLine);
+
+    answers = {MsgResult::kNo};
+    Trigger("actionDeviceLog0");
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[1], logs + "DevLog_2026-12-04.html");
+    EXPECT_FALSE(engine->Settings().bPrintLine);
+    // Not asked again.
+    messages.clear();
+    Trigger("actionDeviceLog1");
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(opened.size(), 3u);
+}
+
+TEST_F(MainWindowCommands, DeviceListFilesKeepOtherSectionsAndMarkTheConfigurationChanged) {
+    MakeWindow();
+    registry.SetContext(GetConfigFolder() + "Zor-Device.ini", nullptr, nullptr);
+    registry.AddDevice(false);
+    registry.AddDevice(false);
+    const std::string file = home.file("list.ini");
+    {
+        CIni list(file);
+        list.WriteString("Operator", "note", "keep me");
+        list.WriteString("Zor-07", "sName", "stale");
+    }
+    struct Asked {
+        bool save;
+        std::string folder, proposed;
+    };
+    std::vector<Asked> asked;
+    SetDeviceListFileHook([&](bool save, const std::string& folder,
+                              const std::string& proposed) -> std::optional<std::string> {
+        asked.push_back({save, folder, proposed});
+        return asked.size() == 1 ? std::optional<std::string>() : file;
+    });
+    // Cancel: nothing written, nothing changed.
+    Trigger("actionSaveDeviceList");
+    EXPECT_FALSE(engine->IsConfigChanged());
+    Trigger("actionSaveDeviceList");
+    EXPECT_TRUE(engine->IsConfigChanged());
+    SetDeviceListFileHook({});
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_TRUE(asked[0].save);
+    EXPECT_EQ(asked[0].folder, GetUserDocsFolder());
+    EXPECT_EQ(asked[0].proposed, "Zor-Devices-" + LocalTimeText("%Y-%m-%d"));
+    EXPECT_EQ(ProposedDeviceListName(false), "Zor-Device");
+    CIni written(file);
+    EXPECT_EQ(written.GetString("Operator", "note", ""), "keep me");
+    EXPECT_TRUE(written.IsSectionExist("Zor-01"));
+    EXPECT_TRUE(written.IsSectionExist("Zor-02"));
+    EXPECT_FALSE(written.IsSectionExist("Zor-07"));
+}
+
+TEST_F(MainWindowCommands, FoldersAndExtraTextOpenWithTheSystem) {
+    MakeWindow();
+    Trigger("actionOpenApplicationFolder");
+    Trigger("actionOpenConfigurationFolder");
+    Trigger("actionOpenDocumentsFolder");
+    Trigger("actionOpenLogFolder");
+    ASSERT_EQ(opened.size(), 4u);
+    EXPECT_EQ(opened[0], GetProgramFolder());
+    EXPECT_EQ(opened[1], GetConfigFolder());
+    EXPECT_EQ(opened[2], GetUserDocsFolder());
+    EXPECT_EQ(opened[3], GetLogFolder());
+
+    const std::string extra = GetAppDataFolder() + "MailExtraText.txt";
+    ASSERT_FALSE(std::filesystem::exists(extra));
+    Trigger("actionExtraText");
+    EXPECT_TRUE(std::filesystem::exists(extra)) << "created empty";
+    EXPECT_EQ(std::filesystem::file_size(extra), 0u);
+    ASSERT_EQ(opened.size(), 5u);
+    EXPECT_EQ(opened[4], extra);
+    // An existing text is opened as it is.
+    std::ofstream(extra) << "Call the harbour master.";
+    Trigger("actionExtraText");
+    EXPECT_EQ(ReadBytes(extra), "Call the harbour master.");
+    EXPECT_EQ(opened.size(), 6u);
+}
+
+TEST_F(MainWindowCommands, AboutShowsTheEnlargedIconAndTheVersion) {
+    MakeWindow();
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->windowTitle().toStdString(), "About ZorManager__All_Ver-Lang");
+        auto* icon = dialog->findChild<QLabel*>("aboutIcon");
+        ASSERT_NE(icon, nullptr);
+        EXPECT_EQ(icon->pixmap().size(), QSize(184, 124));
+        EXPECT_EQ(dialog->findChild<QLabel*>("aboutVersion")->text().toStdString(),
+                  "ZorManager__All_Ver-Lang version 6.1.0.10");
+        dialog->findChild<QPushButton*>("aboutOk")->click();
+        seen = true;
+    });
+    Trigger("actionAbout");
+    EXPECT_TRUE(seen);
+}
+
+}  // namespace
+}  // namespace zm::test

@@ -1,0 +1,131 @@
+#pragma once
+// The main window on a real engine that is not started: the settings, the switches and the
+// translation service are the program's own, but no device, timer or server runs. Messages
+// to the operator are answered in advance and recorded.
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/DeviceGate.h"
+#include "app/DeviceRegistry.h"
+#include "app/HeadlessDispatcher.h"
+#include "app/HeadlessUiPort.h"
+#include "app/ManagerEngine.h"
+#include "base/Folders.h"
+#include "base/Ini.h"
+#include "base/MessageSink.h"
+#include "base/MlsPrgMsg.h"
+#include "support/TempDir.h"
+#include "ui/mainwindow/MainMenu.h"
+#include "ui/mainwindow/SystemOpen.h"
+#include "ui/mainwindow/ZorManagerWnd.h"
+
+namespace zm::test {
+
+class MainWindowFixture : public ::testing::Test {
+  protected:
+    struct Message {
+        std::string text;
+        MessageBoxType type;
+    };
+
+    void SetUp() override {
+        SetHomeRoot(home.folder());
+        std::filesystem::create_directories(Translations());
+        std::filesystem::create_directories(GetConfigFolder());
+        SetMessageSink([this](const std::string& text, MessageBoxType type, const std::string&) {
+            messages.push_back({text, type});
+            if (answers.empty()) {
+                return SafeAnswer(type.buttons);
+            }
+            const MsgResult answer = answers.front();
+            answers.pop_front();
+            return answer;
+        });
+        SetSystemOpenHook([this](const std::string& target) { opened.push_back(target); });
+    }
+
+    void TearDown() override {
+        window.reset();
+        engine.reset();
+        mls.reset();
+        SetSystemOpenHook({});
+        SetMessageSink({});
+        SetHomeRoot({});
+    }
+
+    std::string Translations() const { return home.folder() + "Translations/"; }
+
+    // A language file as a translator leaves it: (section, key, text) lines.
+    struct Line {
+        const char* section;
+        const char* key;
+        const char* text;
+    };
+    void WriteLanguage(const std::string& name, const std::vector<Line>& lines = {}) const {
+        CIni ini(Translations() + name + ".lng");
+        ini.WriteString("Codepage", "codepage", "65001");
+        for (const Line& line : lines) {
+            ini.WriteString(line.section, line.key, line.text);
+        }
+    }
+
+    // The translation service over the test's language files, then the engine and the
+    // window, as start-up makes them.
+    void MakeWindow(const std::string& language = CMlsPrgMsg::kEnglish) {
+        CMlsPrgMsg::SetDefaultFolder(Translations());
+        mls = std::make_unique<CMlsPrgMsg>();
+        mls->SetFolder(Translations());
+        mls->InitLanguages();
+        mls->SwitchLanguage(language);
+        settingsIni.SetPathName(GetSettingsFilePath());
+        engine = std::make_unique<CManagerEngine>(dispatcher, ui, gate, registry, ops, settingsIni);
+        engine->Settings().sCurrentLang = language;
+        window = std::make_unique<CZorManagerWnd>(*engine);
+        ManagerSettings placed = engine->Settings();
+        placed.wp = WindowPlacement::Default(1024, 768);
+        EngineHooks hooks;
+        window->FillEngineHooks(hooks);
+        hooks.applyWindow(placed);
+        window->ShowAsPlaced();
+    }
+
+    QAction* Action(const char* objectName) const {
+        return window->findChild<QAction*>(QString::fromLatin1(objectName));
+    }
+    QMenu* Menu(const char* objectName) const {
+        return window->findChild<QMenu*>(QString::fromLatin1(objectName));
+    }
+    void Trigger(const char* objectName) const {
+        QAction* action = Action(objectName);
+        ASSERT_NE(action, nullptr) << objectName;
+        action->trigger();
+        QApplication::processEvents();
+    }
+
+    TempDir home;
+    HeadlessDispatcher dispatcher;  // never started: nothing of the engine runs by itself
+    HeadlessUiPort ui;
+    CDeviceGate gate;
+    GenericDeviceFactory factory;
+    CDeviceRegistry registry{gate, factory};
+    DeviceKindOps ops;
+    CIni settingsIni;
+    std::unique_ptr<CMlsPrgMsg> mls;
+    std::unique_ptr<CManagerEngine> engine;
+    std::unique_ptr<CZorManagerWnd> window;
+    std::deque<MsgResult> answers;
+    std::vector<Message> messages;
+    std::vector<std::string> opened;
+};
+
+}  // namespace zm::test
