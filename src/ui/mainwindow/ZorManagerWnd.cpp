@@ -15,13 +15,15 @@
 #include "app/Recipients.h"
 #include "base/AppLogs.h"
 #include "base/Folders.h"
-#include "base/MessageSink.h"
 #include "base/MlsPrgMsg.h"
 #include "base/Paths.h"
 #include "base/Printf.h"
 #include "base/TextFile.h"
 #include "base/Version.h"
 #include "base/texts/WindowTexts.h"
+#include "ui/common/LogView.h"
+#include "ui/common/MessageBox.h"
+#include "ui/common/SystemOpen.h"
 #include "ui/mainwindow/AboutDialog.h"
 #include "ui/mainwindow/AppIcon.h"
 #include "ui/mainwindow/CaptionToolBar.h"
@@ -31,7 +33,8 @@
 #include "ui/mainwindow/DeviceLogDates.h"
 #include "ui/mainwindow/MainMenu.h"
 #include "ui/mainwindow/QtMlsMenu.h"
-#include "ui/mainwindow/SystemOpen.h"
+#include "ui/map/GeoMapView.h"
+#include "ui/map/VoidView.h"
 
 namespace zm {
 namespace {
@@ -42,6 +45,14 @@ QString Text(const CMlsEntry& entry) {
 
 QString Qs(const std::string& text) {
     return QString::fromStdString(text);
+}
+
+// Folders and files go to the desktop cut to 260 characters, the longest path the program
+// ever handed over; web addresses whole.
+void OpenWithSystem(const std::string& target) {
+    constexpr size_t kMaxPath = 260;
+    const bool isUrl = target.find("://") != std::string::npos;
+    SystemOpen::Open(Qs(isUrl ? target : target.substr(0, kMaxPath)));
 }
 
 bool CtrlHeld() {
@@ -118,12 +129,22 @@ void CZorManagerWnd::CreateViews() {
         deviceList_ = ownDeviceList_.get();
     }
     views_->addWidget(deviceList_->Widget());
-    static const char* const kNames[] = {"mapView", "emptyView2", "emptyView3", "runLogView"};
-    for (const char* name : kNames) {
-        auto* view = new QFrame(views_);
-        view->setObjectName(QString::fromLatin1(name));
+    mapView_ = new CGeoMapView(WebLog(), views_);
+    mapView_->setObjectName("mapView");
+    views_->addWidget(mapView_);
+    for (int index : {2, 3}) {
+        auto* view = new CVoidView(views_);
+        view->setObjectName(QStringLiteral("emptyView%1").arg(index));
+        view->SetText("<center>");
+        view->SetBackground(Qt::white);
+        view->SetFrame(true);
         views_->addWidget(view);
     }
+    runLogView_ = new CLogView(views_);
+    runLogView_->setObjectName("runLogView");
+    runLogView_->setAccessibleName("Run log");
+    runLogView_->AttachLog(&RunLog(), false);
+    views_->addWidget(runLogView_);
     views_->setVisible(false);
 }
 
@@ -167,6 +188,10 @@ void CZorManagerWnd::RetranslateUi() {
                            Text(texts::tpZorManagerWndBtn_DeleteTheDevice),
                            Text(texts::tpZorManagerWndBtn_DeviceSettings)});
     deviceList_->RetranslateUi();
+    mapView_->RetranslateUi();
+    if (parts_.retranslateOthers) {
+        parts_.retranslateOthers();
+    }
     UpdateCommandUi();
 }
 
@@ -185,6 +210,8 @@ void CZorManagerWnd::ShowClock(const std::string& clock) {
 
 void CZorManagerWnd::RefreshViews() {
     deviceList_->Refresh();
+    const ManagerSettings& s = engine_.Settings();
+    mapView_->Refresh(s.bHttpServ, s.bMapView);
     UpdateCommandUi();
 }
 
@@ -333,8 +360,8 @@ void CZorManagerWnd::OnCommand(int id) {
         case cmd::kAdvancedMode:
             if (engine_.IsAdvancedMode()) {
                 SetAdvancedMode(false, true);
-            } else if (ShowMessage(Translate(texts::tpZorManagerWnd_Advanced_mode_allows),
-                                   {MsgButtons::kYesNo, MsgIcon::kWarning}) == MsgResult::kYes) {
+            } else if (Ask(Translate(texts::tpZorManagerWnd_Advanced_mode_allows),
+                           {MsgButtons::kYesNo, MsgIcon::kWarning}) == MsgResult::kYes) {
                 SetAdvancedMode(true, true);
             }
             break;
@@ -379,11 +406,15 @@ void CZorManagerWnd::OnCommand(int id) {
     UpdateCommandUi();
 }
 
+MsgResult CZorManagerWnd::Ask(const std::string& text, MessageBoxType type) {
+    return MessageBox::Show(this, text, type);
+}
+
 void CZorManagerWnd::ButtonCommand(int id) {
     const int offset = id - cmd::kAddNewDevice;
     if (!deviceList_->HasSelection() && offset >= 1 && offset <= 4) {
-        ShowMessage(Translate(texts::tpZorDevsView_SelectTheDevice) + "!",
-                    {MsgButtons::kOk, MsgIcon::kInformation});
+        Ask(Translate(texts::tpZorDevsView_SelectTheDevice) + "!",
+            {MsgButtons::kOk, MsgIcon::kInformation});
         return;
     }
     deviceList_->ButtonCommand(offset);
@@ -398,9 +429,9 @@ void CZorManagerWnd::SetAdvancedMode(bool on, bool withMessage) {
     deviceList_->Refresh();
     UpdateCommandUi();
     if (withMessage) {
-        ShowMessage(Translate(texts::tpZorManagerWnd_Advanced_mode_now) + " " +
-                        Translate(on ? texts::tpZorManagerWnd_ON : texts::tpZorManagerWnd_OFF),
-                    {MsgButtons::kOk, MsgIcon::kInformation});
+        Ask(Translate(texts::tpZorManagerWnd_Advanced_mode_now) + " " +
+                Translate(on ? texts::tpZorManagerWnd_ON : texts::tpZorManagerWnd_OFF),
+            {MsgButtons::kOk, MsgIcon::kInformation});
     }
 }
 
@@ -428,7 +459,7 @@ void CZorManagerWnd::EditRecipients() {
         text += StrPrintf("%d) %s\r\n", ++number, entry.c_str());
     }
     text += "<end of list>";
-    ShowMessage(text, {MsgButtons::kOk, MsgIcon::kInformation});
+    Ask(text, {MsgButtons::kOk, MsgIcon::kInformation});
 }
 
 void CZorManagerWnd::OpenExtraText() {
@@ -447,8 +478,7 @@ void CZorManagerWnd::OpenDeviceLog(int position) {
     if (s.bPrintLine) {
         const std::string text = StrPrintf(kPrintExplanation, kProductId) +
                                  "\r\n\r\nDo you want to see this message again?";
-        const MsgResult answer =
-            ShowMessage(text, {MsgButtons::kYesNoCancel, MsgIcon::kInformation});
+        const MsgResult answer = Ask(text, {MsgButtons::kYesNoCancel, MsgIcon::kInformation});
         if (answer == MsgResult::kCancel) {
             return;
         }

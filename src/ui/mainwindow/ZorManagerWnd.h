@@ -16,6 +16,8 @@ class QStackedWidget;
 namespace zm {
 
 class CCaptionToolBar;
+class CGeoMapView;
+class CLogView;
 class CMainMenu;
 class CManagerEngine;
 struct EngineHooks;
@@ -38,6 +40,8 @@ class CZorManagerWnd final : public QMainWindow {
         std::function<IDeviceListView*(QWidget* parent)> makeDeviceList;
         // The address of the full preview page ("/preview") on this machine.
         std::function<std::string()> previewPageAddress;
+        // The language changed: windows the main window does not own take their texts.
+        std::function<void()> retranslateOthers;
     };
 
     // Creation steps 2-5: menus (with the Language popup when there are two or more
@@ -82,6 +86,7 @@ class CZorManagerWnd final : public QMainWindow {
 
   private:
     void CreateViews();
+    MsgResult Ask(const std::string& text, MessageBoxType type);
     void BuildLanguageMenu();
     void SwitchLanguage(int index);
     void SetAdvancedMode(bool on, bool withMessage);
@@ -104,6 +109,8 @@ class CZorManagerWnd final : public QMainWindow {
     QLabel* clock_ = nullptr;
     QStackedWidget* views_ = nullptr;
     IDeviceListView* deviceList_ = nullptr;
+    CGeoMapView* mapView_ = nullptr;
+    CLogView* runLogView_ = nullptr;
     std::unique_ptr<IDeviceListView> ownDeviceList_;
     std::array<bool, kViewCount> available_{true, true, true, true, false};
     int shownView_ = -1;

@@ -32,30 +32,32 @@ TEST_F(MainWindowCommands, AdvancedModeAsksBeforeItGoesOnAndNotBeforeItGoesOff) 
         "which are not required for the normal operation of sensors. Do you wish to proceed?";
     EXPECT_FALSE(window->ShowView(CZorManagerWnd::kRunLogView));
 
-    answers = {MsgResult::kNo};
+    const int before = Asked();
+    Answer({MsgResult::kNo});
     Trigger("actionAdvancedMode");
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, question);
-    EXPECT_EQ(messages[0].type.buttons, MsgButtons::kYesNo);
-    EXPECT_EQ(messages[0].type.icon, MsgIcon::kWarning);
+    ASSERT_EQ(Asked(), before + 1);
+    EXPECT_EQ(LastMessage().text, question);
+    EXPECT_EQ(LastMessage().type.buttons, MsgButtons::kYesNo);
+    EXPECT_EQ(LastMessage().type.icon, MsgIcon::kWarning);
+    EXPECT_EQ(LastMessage().caption, "ZorManager__All_Ver-Lang");
     EXPECT_FALSE(engine->IsAdvancedMode());
     EXPECT_FALSE(Action("actionAdvancedMode")->isChecked());
     EXPECT_FALSE(window->IsViewAvailable(CZorManagerWnd::kRunLogView));
 
-    answers = {MsgResult::kYes, MsgResult::kOk};
+    Answer({MsgResult::kYes, MsgResult::kOk});
     Trigger("actionAdvancedMode");
-    ASSERT_EQ(messages.size(), 3u);
-    EXPECT_EQ(messages[1].text, question);
-    EXPECT_EQ(messages[2].text, "Advanced mode is now ON");
+    ASSERT_EQ(Asked(), before + 3);
+    EXPECT_EQ(LastMessage().text, "Advanced mode is now ON");
     EXPECT_TRUE(engine->IsAdvancedMode());
     EXPECT_TRUE(Action("actionAdvancedMode")->isChecked());
     EXPECT_TRUE(window->ShowView(CZorManagerWnd::kRunLogView));
     EXPECT_EQ(window->ToolBar().MarkedButton(), CZorManagerWnd::kRunLogView);
 
     // Off goes without a question; the run-log view is no longer available.
+    Answer({MsgResult::kOk});
     Trigger("actionAdvancedMode");
-    ASSERT_EQ(messages.size(), 4u);
-    EXPECT_EQ(messages[3].text, "Advanced mode is now OFF");
+    ASSERT_EQ(Asked(), before + 4);
+    EXPECT_EQ(LastMessage().text, "Advanced mode is now OFF");
     EXPECT_FALSE(engine->IsAdvancedMode());
     EXPECT_FALSE(window->IsViewAvailable(CZorManagerWnd::kRunLogView));
     EXPECT_NE(window->ShownView(), CZorManagerWnd::kRunLogView);
@@ -72,21 +74,23 @@ TEST_F(MainWindowCommands, ButtonsThatNeedADeviceAskForOneWhenNoneIsSelected) {
         {Qt::Key_1, false}, {Qt::Key_2, true}, {Qt::Key_3, true}, {Qt::Key_4, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);
-        messages.clear();
+        const int before = Asked();
+        if (c.asks) {
+            Answer({MsgResult::kOk});
+        }
         QTest::keyClick(window.get(), c.key, Qt::AltModifier);
         QApplication::processEvents();
+        ASSERT_EQ(Asked(), before + (c.asks ? 1 : 0));
         if (c.asks) {
-            ASSERT_EQ(messages.size(), 1u);
-            EXPECT_EQ(messages[0].text, "Please select the device!");
-        } else {
-            EXPECT_TRUE(messages.empty());
+            EXPECT_EQ(LastMessage().text, "Please select the device!");
         }
     }
     // The caption button does the same as its key.
-    messages.clear();
+    const int before = Asked();
+    Answer({MsgResult::kOk});
     window->ToolBar().Button(2)->click();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, "Please select the device!");
+    ASSERT_EQ(Asked(), before + 1);
+    EXPECT_EQ(LastMessage().text, "Please select the device!");
 }
 
 TEST(CaptionButtonRect, ShiftedLeftAndAtLeastAHundredWide) {
@@ -151,10 +155,9 @@ TEST_F(MainWindowCommands, RecipientsMessageListsTheTrimmedEntries) {
     };
     for (const Case& c : cases) {
         engine->Settings().sMailRecipients = c.list;
-        messages.clear();
+        Answer({MsgResult::kOk});
         Trigger("actionRecipients");
-        ASSERT_FALSE(messages.empty()) << c.list;
-        EXPECT_EQ(messages.back().text, c.message);
+        EXPECT_EQ(LastMessage().text, c.message);
         EXPECT_EQ(engine->Settings().sMailRecipients, c.list) << "nothing was edited";
     }
 }
@@ -194,28 +197,27 @@ TEST_F(MainWindowCommands, DeviceLogSubmenuListsTheLast29DatesAndExplainsPrintin
         "From there, you'll be able to use the browser's 'Print' function to print it or export "
         "to a number of file types, including PDF. For details of how to do that, consult your "
         "browser's Help function.\r\n\r\nDo you want to see this message again?";
-    answers = {MsgResult::kCancel};
+    Answer({MsgResult::kCancel});
     Trigger("actionDeviceLog28");
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, explanation);
-    EXPECT_EQ(messages[0].type.buttons, MsgButtons::kYesNoCancel);
+    EXPECT_EQ(LastMessage().text, explanation);
+    EXPECT_EQ(LastMessage().type.buttons, MsgButtons::kYesNoCancel);
     EXPECT_TRUE(opened.empty()) << "Cancel opens nothing";
 
-    answers = {MsgResult::kYes};
+    Answer({MsgResult::kYes});
     Trigger("actionDeviceLog28");
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0], logs + "DevLog_2027-01-01.html");
     EXPECT_TRUE(engine->Settings().bPrintLine);
 
-    answers = {MsgResult::kNo};
+    Answer({MsgResult::kNo});
     Trigger("actionDeviceLog0");
     ASSERT_EQ(opened.size(), 2u);
     EXPECT_EQ(opened[1], logs + "DevLog_2026-12-04.html");
     EXPECT_FALSE(engine->Settings().bPrintLine);
     // Not asked again.
-    messages.clear();
+    const int before = Asked();
     Trigger("actionDeviceLog1");
-    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(Asked(), before);
     EXPECT_EQ(opened.size(), 3u);
 }
 

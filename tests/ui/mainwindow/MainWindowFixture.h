@@ -22,44 +22,44 @@
 #include "app/ManagerEngine.h"
 #include "base/Folders.h"
 #include "base/Ini.h"
-#include "base/MessageSink.h"
 #include "base/MlsPrgMsg.h"
 #include "support/TempDir.h"
+#include "ui/common/MessageBox.h"
+#include "ui/common/SystemOpen.h"
 #include "ui/mainwindow/MainMenu.h"
-#include "ui/mainwindow/SystemOpen.h"
 #include "ui/mainwindow/ZorManagerWnd.h"
 
 namespace zm::test {
 
 class MainWindowFixture : public ::testing::Test {
   protected:
-    struct Message {
-        std::string text;
-        MessageBoxType type;
-    };
+    // Answers the next messages in advance (an unanswered one would wait for a person).
+    static void Answer(std::initializer_list<MsgResult> results) {
+        for (MsgResult result : results) {
+            MessageBox::SetNextAnswer(result);
+        }
+    }
+    static int Asked() { return MessageBox::Count(); }
+    static MessageBox::Record LastMessage() { return MessageBox::Last(); }
 
     void SetUp() override {
         SetHomeRoot(home.folder());
         std::filesystem::create_directories(Translations());
         std::filesystem::create_directories(GetConfigFolder());
-        SetMessageSink([this](const std::string& text, MessageBoxType type, const std::string&) {
-            messages.push_back({text, type});
-            if (answers.empty()) {
-                return SafeAnswer(type.buttons);
-            }
-            const MsgResult answer = answers.front();
-            answers.pop_front();
-            return answer;
+        MessageBox::ClearNextAnswers();
+        SystemOpen::SetHandler([this](const QString& target) {
+            opened.push_back(target.toStdString());
+            return true;
         });
-        SetSystemOpenHook([this](const std::string& target) { opened.push_back(target); });
     }
 
     void TearDown() override {
         window.reset();
         engine.reset();
         mls.reset();
-        SetSystemOpenHook({});
-        SetMessageSink({});
+        EXPECT_EQ(MessageBox::PendingAnswers(), 0) << "a message the test expected was not shown";
+        MessageBox::ClearNextAnswers();
+        SystemOpen::SetHandler({});
         SetHomeRoot({});
     }
 
@@ -123,8 +123,6 @@ class MainWindowFixture : public ::testing::Test {
     std::unique_ptr<CMlsPrgMsg> mls;
     std::unique_ptr<CManagerEngine> engine;
     std::unique_ptr<CZorManagerWnd> window;
-    std::deque<MsgResult> answers;
-    std::vector<Message> messages;
     std::vector<std::string> opened;
 };
 
