@@ -195,13 +195,6 @@ void CZorManagerWnd::RetranslateUi() {
     UpdateCommandUi();
 }
 
-void CZorManagerWnd::FillEngineHooks(EngineHooks& hooks) {
-    hooks.showClock = [this](const std::string& clock) { ShowClock(clock); };
-    hooks.refreshViews = [this] { RefreshViews(); };
-    hooks.currentPlacement = [this] { return CurrentPlacement(); };
-    hooks.applyWindow = [this](const ManagerSettings& settings) { ApplyWindow(settings); };
-}
-
 void CZorManagerWnd::ShowClock(const std::string& clock) {
     clock_->setText(Qs(clock));
     // The engine's 200 ms clock is also the moment to follow the Internet state.
@@ -517,6 +510,7 @@ void CZorManagerWnd::closeEvent(QCloseEvent* event) {
     }
     closed_ = true;
     event->accept();
+    emit Closed();
 }
 
 }  // namespace zm

@@ -49,10 +49,6 @@ class CZorManagerWnd final : public QMainWindow {
     explicit CZorManagerWnd(CManagerEngine& engine, Parts parts = {}, QWidget* parent = nullptr);
     ~CZorManagerWnd() override;
 
-    // What the engine calls back: the clock, view refreshes, placement and the applied
-    // settings. The caller puts them into the hooks it gives the engine.
-    void FillEngineHooks(EngineHooks& hooks);
-
     // Shows the window with the show state the settings asked for (end of start-up).
     void ShowAsPlaced();
 
@@ -77,9 +73,20 @@ class CZorManagerWnd final : public QMainWindow {
     // Brings checks and enabling of the commands in line with the settings.
     void UpdateCommandUi();
 
+    // What the engine calls back: the clock (every 200 ms), the views after a switch
+    // changed, the placement at close and the applied settings.
+    void ShowClock(const std::string& clock);
+    void RefreshViews();
+    void ApplyWindow(const ManagerSettings& settings);
+    WindowPlacement CurrentPlacement() const;
+
     CMainMenu& Menu() const { return *menu_; }
     CCaptionToolBar& ToolBar() const { return *toolBar_; }
     QLabel* Clock() const { return clock_; }
+
+  signals:
+    // The closing sequence ran and the window closed for good.
+    void Closed();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -97,11 +104,6 @@ class CZorManagerWnd final : public QMainWindow {
     void SaveDeviceList();
     void LoadDeviceList();
     void About();
-    void RefreshViews();
-    void ShowClock(const std::string& clock);
-    void ApplyWindow(const ManagerSettings& settings);
-    WindowPlacement CurrentPlacement() const;
-
     CManagerEngine& engine_;
     Parts parts_;
     CMainMenu* menu_ = nullptr;

@@ -93,9 +93,7 @@ class MainWindowFixture : public ::testing::Test {
         window = std::make_unique<CZorManagerWnd>(*engine);
         ManagerSettings placed = engine->Settings();
         placed.wp = WindowPlacement::Default(1024, 768);
-        EngineHooks hooks;
-        window->FillEngineHooks(hooks);
-        hooks.applyWindow(placed);
+        window->ApplyWindow(placed);
         window->ShowAsPlaced();
     }
 
