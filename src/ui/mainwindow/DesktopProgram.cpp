@@ -12,6 +12,7 @@
 #include "base/Folders.h"
 #include "base/Printf.h"
 #include "base/Version.h"
+#include "ui/alarms/AlarmWnd.h"  // QtUiPort.h hands out pointers to it
 #include "ui/bridge/QtDispatcher.h"
 #include "ui/common/Accessibility.h"
 #include "ui/common/QtUiPort.h"
@@ -73,11 +74,11 @@ int ParsePort(const char* text) {
 // Qt's own options, which QApplication takes out of the arguments later; those with a
 // value take the next argument along.
 bool IsQtOption(const char* arg, bool* takesValue) {
-    static const char* const kWithValue[] = {"-platform", "-display", "-geometry", "-style",
-                                             "-stylesheet", "-qwindowgeometry", "-qwindowtitle",
-                                             "-qwindowicon", "-platformpluginpath", "-plugin"};
-    static const char* const kAlone[] = {"-reverse", "-widgetcount", "-nograb", "-dograb",
-                                         "-sync"};
+    static const char* const kWithValue[] = {"-platform",     "-display",     "-geometry",
+                                             "-style",        "-stylesheet",  "-qwindowgeometry",
+                                             "-qwindowtitle", "-qwindowicon", "-platformpluginpath",
+                                             "-plugin"};
+    static const char* const kAlone[] = {"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync"};
     for (const char* option : kWithValue) {
         if (std::strcmp(arg, option) == 0) {
             *takesValue = true;
@@ -178,9 +179,12 @@ CDesktopProgram::CDesktopProgram(AssemblyOptions options)
     frontEnd.createMainWindow = [this](CManagerEngine& engine) {
         CZorManagerWnd::Parts parts;
         parts.previewPageAddress = [this] {
-            return StrPrintf("http://localhost:%d/preview", static_cast<int>(assembly_->Web().Port()));
+            return StrPrintf("http://localhost:%d/preview",
+                             static_cast<int>(assembly_->Web().Port()));
         };
-        parts.retranslateOthers = [this] { ui_->RetranslateUi(); };
+        engine.SetScreen(CZorManagerWnd::ScreenArea());
+        // The popups the port owns take their texts at every language switch too.
+        uiRetranslateToken_ = engine.AddRetranslateListener([this] { ui_->RetranslateUi(); });
         window_ = new CZorManagerWnd(engine, std::move(parts));
         window_->setAttribute(Qt::WA_DeleteOnClose, false);
         ui_->SetOwner(window_);
@@ -239,8 +243,7 @@ int RunDesktopProgram(int argc, char** argv) {
         return 1;
     }
     // Read now, as the start-up sequence would: held Ctrl starts the day's logs afresh.
-    const bool ctrlHeld =
-        QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
+    const bool ctrlHeld = QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
     int exitCode = 1;
     {
         CDesktopProgram program(options.assembly);

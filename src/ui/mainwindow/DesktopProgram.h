@@ -53,6 +53,7 @@ class CDesktopProgram final : public QObject {
     std::unique_ptr<CQtUiPort> ui_;
     std::unique_ptr<CManagerAssembly> assembly_;
     QPointer<CZorManagerWnd> window_;
+    ListenerToken uiRetranslateToken_;
 };
 
 // main() of the desktop program.

@@ -2,7 +2,9 @@
 
 #include <QFileDialog>
 
-#include "base/DateTimeText.h"
+#include <ctime>
+
+#include "app/ManagerEngine.h"
 #include "base/Folders.h"
 
 namespace zm {
@@ -20,7 +22,7 @@ void SetDeviceListFileHook(DeviceListFileHook hook) {
 }
 
 std::string ProposedDeviceListName(bool save) {
-    return save ? "Zor-Device" + std::string("s-") + LocalTimeText("%Y-%m-%d") : "Zor-Device";
+    return CManagerEngine::ProposedDeviceListName(save, std::time(nullptr));
 }
 
 std::optional<std::string> ChooseDeviceListFile(QWidget* parent, bool save) {
@@ -33,10 +35,11 @@ std::optional<std::string> ChooseDeviceListFile(QWidget* parent, bool save) {
     dialog.setObjectName(save ? "saveDeviceListDialog" : "loadDeviceListDialog");
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setNameFilter("Ini Format (.ini) (*.ini)");
-    dialog.setDefaultSuffix("ini");
+    dialog.setNameFilter(QString("%1 (%2)").arg(CManagerEngine::kDeviceListFilter,
+                                                CManagerEngine::kDeviceListPattern));
+    dialog.setDefaultSuffix(QString(CManagerEngine::kDeviceListExtension).mid(1));
     dialog.setDirectory(QString::fromStdString(folder));
-    dialog.selectFile(QString::fromStdString(proposed + ".ini"));
+    dialog.selectFile(QString::fromStdString(proposed + CManagerEngine::kDeviceListExtension));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;

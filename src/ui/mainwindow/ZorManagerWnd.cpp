@@ -76,6 +76,8 @@ CZorManagerWnd::CZorManagerWnd(CManagerEngine& engine, Parts parts, QWidget* par
     menu_ = new CMainMenu(menuBar());
     connect(menu_, &CMainMenu::Command, this, &CZorManagerWnd::OnCommand);
     BuildLanguageMenu();
+    retranslateToken_ = engine_.AddRetranslateListener([this] { RetranslateUi(); });
+    advancedToken_ = engine_.AddAdvancedModeListener([this](bool on) { OnAdvancedMode(on); });
 
     // 3. Menu translation: tag the items with their entries once, then translate.
     if (CMlsPrgMsg* mls = CMlsPrgMsg::Instance()) {
@@ -153,7 +155,7 @@ QWidget* CZorManagerWnd::View(int index) const {
 }
 
 bool CZorManagerWnd::IsViewAvailable(int index) const {
-    return index >= 0 && index < kViewCount && available_[static_cast<size_t>(index)];
+    return engine_.IsViewAvailable(index);
 }
 
 bool CZorManagerWnd::ShowView(int index) {
@@ -169,14 +171,10 @@ bool CZorManagerWnd::ShowView(int index) {
 
 void CZorManagerWnd::BuildLanguageMenu() {
     QStringList languages;
-    QString current = CMlsPrgMsg::kEnglish;
-    if (CMlsPrgMsg* mls = CMlsPrgMsg::Instance()) {
-        for (const std::string& name : mls->GetLanguages()) {
-            languages.append(Qs(name));
-        }
-        current = Qs(mls->GetCurrentLanguage());
+    for (const std::string& name : engine_.LanguageMenu()) {
+        languages.append(Qs(name));
     }
-    menu_->SetLanguages(languages, current);
+    menu_->SetLanguages(languages, Qs(engine_.CurrentLanguage()));
 }
 
 void CZorManagerWnd::RetranslateUi() {
@@ -189,10 +187,8 @@ void CZorManagerWnd::RetranslateUi() {
                            Text(texts::tpZorManagerWndBtn_DeviceSettings)});
     deviceList_->RetranslateUi();
     mapView_->RetranslateUi();
-    if (parts_.retranslateOthers) {
-        parts_.retranslateOthers();
-    }
     UpdateCommandUi();
+    menuBar()->update();
 }
 
 void CZorManagerWnd::ShowClock(const std::string& clock) {
@@ -208,26 +204,31 @@ void CZorManagerWnd::RefreshViews() {
     UpdateCommandUi();
 }
 
-void CZorManagerWnd::ApplyWindow(const ManagerSettings& settings) {
-    // The engine switched the language just before.
-    RetranslateUi();
-    const WindowPlacement& wp = settings.wp;
-    QRect rect(wp.left, wp.top, wp.right - wp.left, wp.bottom - wp.top);
-    if (rect.width() <= 0 || rect.height() <= 0) {
-        const QRect screen = QGuiApplication::primaryScreen()
-                                 ? QGuiApplication::primaryScreen()->availableGeometry()
-                                 : QRect(0, 0, ManagerSettings::kAssumedScreenWidth,
-                                         ManagerSettings::kAssumedScreenHeight);
-        const WindowPlacement def = WindowPlacement::Default(screen.width(), screen.height());
-        rect = QRect(def.left + screen.left(), def.top + screen.top(), def.right - def.left,
-                     def.bottom - def.top);
+ScreenRect CZorManagerWnd::ScreenArea() {
+    ScreenRect area;
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect r = screen->availableGeometry();
+        area = {r.left(), r.top(), r.width(), r.height()};
     }
-    setGeometry(rect);
-    appliedPlacement_ = wp;
+    return area;
+}
+
+void CZorManagerWnd::ApplyWindow(const ManagerSettings& settings) {
+    WindowPlacement wp = settings.wp;
+    if (wp.right - wp.left <= 0 || wp.bottom - wp.top <= 0) {
+        const WindowPlacement def = engine_.DefaultPlacement();
+        wp.left = def.left;
+        wp.top = def.top;
+        wp.right = def.right;
+        wp.bottom = def.bottom;
+    }
+    setGeometry(QRect(wp.left, wp.top, wp.right - wp.left, wp.bottom - wp.top));
+    appliedPlacement_ = settings.wp;
     appliedGeometry_ = geometry();
     placementApplied_ = true;
     maximizeOnShow_ = wp.showCmd == WindowPlacement::kShowMaximized;
-    SetAdvancedMode(engine_.IsAdvancedMode(), false);
+    // A stored view that is not available (the run log: advanced mode is off at every
+    // start) gives the device list.
     if (!ShowView(settings.nViewMode)) {
         ShowView(0);
     }
@@ -263,7 +264,7 @@ void CZorManagerWnd::ShowAsPlaced() {
 
 void CZorManagerWnd::UpdateCommandUi() {
     const ManagerSettings& s = engine_.Settings();
-    const bool internet = engine_.IsInternetAvailable();
+    const CManagerEngine::GeoPreviewMenu geo = engine_.GetGeoPreviewMenu();
     auto set = [this](int id, bool checked, bool enabled = true) {
         if (QAction* action = menu_->Action(id)) {
             if (action->isChecked() != checked) {
@@ -280,17 +281,15 @@ void CZorManagerWnd::UpdateCommandUi() {
     set(cmd::kAlarmSms, s.bAlarmSms);
     set(cmd::kConnectionLostSms, s.bNoConnectionSms);
     set(cmd::kConnectionLostWindow, s.bConnPopup);
-    set(cmd::kEmbeddedServer, s.bHttpServ, internet);
-    set(cmd::kEmbeddedViewer, s.bHttpServ && s.bMapView, internet && s.bHttpServ);
-    set(cmd::kPreviewInBrowser, false, internet && s.bHttpServ);
+    set(cmd::kEmbeddedServer, geo.serverChecked, geo.serverEnabled);
+    set(cmd::kEmbeddedViewer, geo.viewerChecked, geo.viewerEnabled);
+    set(cmd::kPreviewInBrowser, false, geo.previewEnabled);
     set(cmd::kAdvancedMode, engine_.IsAdvancedMode());
     set(cmd::kEmbeddedHelp, false, false);
-    if (CMlsPrgMsg* mls = CMlsPrgMsg::Instance()) {
-        const std::string current = mls->GetCurrentLanguage();
-        for (int i = 0; i < cmd::kMaxLanguages; ++i) {
-            if (QAction* action = menu_->Action(cmd::kFirstLanguage + i)) {
-                set(cmd::kFirstLanguage + i, action->text().toStdString() == current);
-            }
+    const std::string current = engine_.CurrentLanguage();
+    for (int i = 0; i < cmd::kMaxLanguages; ++i) {
+        if (QAction* action = menu_->Action(cmd::kFirstLanguage + i)) {
+            set(cmd::kFirstLanguage + i, action->text().toStdString() == current);
         }
     }
 }
@@ -340,10 +339,10 @@ void CZorManagerWnd::OnCommand(int id) {
             s.bConnPopup = !s.bConnPopup;
             break;
         case cmd::kEmbeddedServer:
-            engine_.SetHttpServer(!s.bHttpServ);
+            engine_.ToggleHttpServer();
             break;
         case cmd::kEmbeddedViewer:
-            engine_.SetMapViewer(!s.bMapView);
+            engine_.ToggleMapViewer();
             break;
         case cmd::kPreviewInBrowser:
             if (parts_.previewPageAddress) {
@@ -351,12 +350,7 @@ void CZorManagerWnd::OnCommand(int id) {
             }
             break;
         case cmd::kAdvancedMode:
-            if (engine_.IsAdvancedMode()) {
-                SetAdvancedMode(false, true);
-            } else if (Ask(Translate(texts::tpZorManagerWnd_Advanced_mode_allows),
-                           {MsgButtons::kYesNo, MsgIcon::kWarning}) == MsgResult::kYes) {
-                SetAdvancedMode(true, true);
-            }
+            engine_.ToggleAdvancedMode();
             break;
         case cmd::kOpenApplicationFolder:
             OpenWithSystem(GetProgramFolder());
@@ -392,7 +386,7 @@ void CZorManagerWnd::OnCommand(int id) {
             if (id >= cmd::kFirstDeviceLog && id < cmd::kFirstDeviceLog + cmd::kMaxDeviceLogs) {
                 OpenDeviceLog(id - cmd::kFirstDeviceLog);
             } else if (id >= cmd::kFirstLanguage && id < cmd::kFirstLanguage + cmd::kMaxLanguages) {
-                SwitchLanguage(id - cmd::kFirstLanguage);
+                engine_.SelectLanguageCommand(id, CtrlHeld());
             }
             break;
     }
@@ -413,35 +407,12 @@ void CZorManagerWnd::ButtonCommand(int id) {
     deviceList_->ButtonCommand(offset);
 }
 
-void CZorManagerWnd::SetAdvancedMode(bool on, bool withMessage) {
-    engine_.SetAdvancedMode(on);
-    available_[kRunLogView] = on;
+void CZorManagerWnd::OnAdvancedMode(bool on) {
     if (!on && shownView_ == kRunLogView) {
         ShowView(0);
     }
     deviceList_->Refresh();
     UpdateCommandUi();
-    if (withMessage) {
-        Ask(Translate(texts::tpZorManagerWnd_Advanced_mode_now) + " " +
-                Translate(on ? texts::tpZorManagerWnd_ON : texts::tpZorManagerWnd_OFF),
-            {MsgButtons::kOk, MsgIcon::kInformation});
-    }
-}
-
-void CZorManagerWnd::SwitchLanguage(int index) {
-    CMlsPrgMsg* mls = CMlsPrgMsg::Instance();
-    if (mls == nullptr) {
-        return;
-    }
-    const std::string name = mls->GetLanguageName(index);
-    if (name == mls->GetCurrentLanguage()) {
-        return;
-    }
-    mls->SwitchLanguage(name, CtrlHeld());
-    // What is active now: a language whose file could not be used fell back to English.
-    engine_.Settings().sCurrentLang = mls->GetCurrentLanguage();
-    RetranslateUi();
-    menuBar()->update();
 }
 
 void CZorManagerWnd::EditRecipients() {
@@ -484,13 +455,19 @@ void CZorManagerWnd::OpenDeviceLog(int position) {
 
 void CZorManagerWnd::SaveDeviceList() {
     if (auto path = ChooseDeviceListFile(this, true)) {
-        engine_.SaveDeviceList(*path);
+        std::string error;
+        if (!engine_.SaveDeviceList(*path, &error)) {
+            Ask(error, {MsgButtons::kOk, MsgIcon::kError});
+        }
     }
 }
 
 void CZorManagerWnd::LoadDeviceList() {
     if (auto path = ChooseDeviceListFile(this, false)) {
-        engine_.LoadDeviceList(*path);
+        std::string error;
+        if (!engine_.LoadDeviceList(*path, &error)) {
+            Ask(error, {MsgButtons::kOk, MsgIcon::kError});
+        }
     }
 }
 

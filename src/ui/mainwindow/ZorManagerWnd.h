@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "app/ListenerList.h"
 #include "app/ManagerSettings.h"
 
 class QLabel;
@@ -31,7 +32,7 @@ class CZorManagerWnd final : public QMainWindow {
     Q_OBJECT
   public:
     static constexpr int kViewCount = 5;
-    static constexpr int kRunLogView = 4;
+    static constexpr int kRunLogView = 4;  // only in advanced mode
     static constexpr const char* kClockSample = " 11:25:53 ";
 
     // Parts the window cannot make itself.
@@ -40,8 +41,6 @@ class CZorManagerWnd final : public QMainWindow {
         std::function<IDeviceListView*(QWidget* parent)> makeDeviceList;
         // The address of the full preview page ("/preview") on this machine.
         std::function<std::string()> previewPageAddress;
-        // The language changed: windows the main window does not own take their texts.
-        std::function<void()> retranslateOthers;
     };
 
     // Creation steps 2-5: menus (with the Language popup when there are two or more
@@ -79,6 +78,8 @@ class CZorManagerWnd final : public QMainWindow {
     void RefreshViews();
     void ApplyWindow(const ManagerSettings& settings);
     WindowPlacement CurrentPlacement() const;
+    // The screen area the default placement is centred on.
+    static ScreenRect ScreenArea();
 
     CMainMenu& Menu() const { return *menu_; }
     CCaptionToolBar& ToolBar() const { return *toolBar_; }
@@ -95,8 +96,7 @@ class CZorManagerWnd final : public QMainWindow {
     void CreateViews();
     MsgResult Ask(const std::string& text, MessageBoxType type);
     void BuildLanguageMenu();
-    void SwitchLanguage(int index);
-    void SetAdvancedMode(bool on, bool withMessage);
+    void OnAdvancedMode(bool on);
     void ButtonCommand(int id);
     void OpenDeviceLog(int position);
     void EditRecipients();
@@ -114,7 +114,8 @@ class CZorManagerWnd final : public QMainWindow {
     CGeoMapView* mapView_ = nullptr;
     CLogView* runLogView_ = nullptr;
     std::unique_ptr<IDeviceListView> ownDeviceList_;
-    std::array<bool, kViewCount> available_{true, true, true, true, false};
+    ListenerToken retranslateToken_;
+    ListenerToken advancedToken_;
     int shownView_ = -1;
     // The placement the settings gave and the geometry it became: a window nobody moved
     // gives back the stored bytes, so that closing does not save for nothing.

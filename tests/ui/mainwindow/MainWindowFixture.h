@@ -18,13 +18,14 @@
 #include "app/DeviceGate.h"
 #include "app/DeviceRegistry.h"
 #include "app/HeadlessDispatcher.h"
-#include "app/HeadlessUiPort.h"
 #include "app/ManagerEngine.h"
 #include "base/Folders.h"
 #include "base/Ini.h"
 #include "base/MlsPrgMsg.h"
 #include "support/TempDir.h"
+#include "ui/alarms/AlarmWnd.h"  // QtUiPort.h hands out pointers to it
 #include "ui/common/MessageBox.h"
+#include "ui/common/QtUiPort.h"
 #include "ui/common/SystemOpen.h"
 #include "ui/mainwindow/MainMenu.h"
 #include "ui/mainwindow/ZorManagerWnd.h"
@@ -56,6 +57,7 @@ class MainWindowFixture : public ::testing::Test {
     void TearDown() override {
         window.reset();
         engine.reset();
+        ui.reset();
         mls.reset();
         EXPECT_EQ(MessageBox::PendingAnswers(), 0) << "a message the test expected was not shown";
         MessageBox::ClearNextAnswers();
@@ -88,7 +90,9 @@ class MainWindowFixture : public ::testing::Test {
         mls->InitLanguages();
         mls->SwitchLanguage(language);
         settingsIni.SetPathName(GetSettingsFilePath());
-        engine = std::make_unique<CManagerEngine>(dispatcher, ui, gate, registry, ops, settingsIni);
+        ui = std::make_unique<CQtUiPort>(settingsIni);
+        engine =
+            std::make_unique<CManagerEngine>(dispatcher, *ui, gate, registry, ops, settingsIni);
         engine->Settings().sCurrentLang = language;
         window = std::make_unique<CZorManagerWnd>(*engine);
         ManagerSettings placed = engine->Settings();
@@ -112,7 +116,7 @@ class MainWindowFixture : public ::testing::Test {
 
     TempDir home;
     HeadlessDispatcher dispatcher;  // never started: nothing of the engine runs by itself
-    HeadlessUiPort ui;
+    std::unique_ptr<CQtUiPort> ui;  // the engine's questions go to the message box
     CDeviceGate gate;
     GenericDeviceFactory factory;
     CDeviceRegistry registry{gate, factory};

@@ -180,6 +180,7 @@ TEST_F(MainWindowMenu, LanguageEntryOnlyWithTwoOrMoreLanguages) {
         }
         window.reset();
         engine.reset();
+        ui.reset();
         mls.reset();
         MakeWindow();
         QMenu* languages = Menu("menuLanguage");
