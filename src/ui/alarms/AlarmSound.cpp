@@ -39,16 +39,17 @@ QUrl CAlarmSound::SoundUrl() {
 }
 
 void CAlarmSound::Play() {
-    effect_->stop();
+    // Cleared first: the stop below is ours, not the end of the sound.
     started_ = false;
+    effect_->stop();
     ++plays_;
     effect_->play();
     SetPlaying(true);
 }
 
 void CAlarmSound::Stop() {
-    effect_->stop();
     started_ = false;
+    effect_->stop();
     SetPlaying(false);
 }
 

@@ -85,6 +85,7 @@ CAlarmView::CAlarmView(QWidget* parent) : QWidget(parent) {
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setShowGrid(true);
+    list_->setWordWrap(false);
     list_->verticalHeader()->hide();
     list_->horizontalHeader()->setStretchLastSection(false);
     const int widths[kColumnCount] = {40, 100, 70, 150, 400};

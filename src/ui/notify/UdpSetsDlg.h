@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDialog>
+
+#include "app/ManagerSettings.h"
+
+class QCheckBox;
+class QLineEdit;
+
+namespace zm {
+
+// The UDP datagram target and switches. The "Broadcast MAC" switch is kept but hidden.
+class CUdpSetsDlg : public QDialog {
+    Q_OBJECT
+
+  public:
+    explicit CUdpSetsDlg(const ManagerSettings& settings, QWidget* parent = nullptr);
+
+    // Copies the values into the settings (after OK; the sender reads them per datagram).
+    void ApplyTo(ManagerSettings& settings) const;
+
+    void accept() override;
+
+  private:
+    QCheckBox* enabled_ = nullptr;
+    QCheckBox* broadcastMac_ = nullptr;
+    QLineEdit* address_ = nullptr;
+    QLineEdit* port_ = nullptr;
+    QCheckBox* sendState_ = nullptr;
+    QCheckBox* sendData_ = nullptr;
+};
+
+}  // namespace zm
