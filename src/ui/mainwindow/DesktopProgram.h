@@ -6,11 +6,11 @@
 #include <string>
 
 #include "app/ManagerAssembly.h"
+#include "ui/mainwindow/ZorManagerWnd.h"
 
 namespace zm {
 
 class CQtUiPort;
-class CZorManagerWnd;
 class Dispatcher;
 
 // The desktop program's command line: the headless server's options that make sense for a

@@ -21,6 +21,7 @@
 #include "base/TextFile.h"
 #include "base/Version.h"
 #include "base/texts/WindowTexts.h"
+#include "ui/bridge/QtText.h"
 #include "ui/common/LogView.h"
 #include "ui/common/MessageBox.h"
 #include "ui/common/SystemOpen.h"
@@ -39,20 +40,12 @@
 namespace zm {
 namespace {
 
-QString Text(const CMlsEntry& entry) {
-    return QString::fromStdString(Translate(entry));
-}
-
-QString Qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
 // Folders and files go to the desktop cut to 260 characters, the longest path the program
 // ever handed over; web addresses whole.
 void OpenWithSystem(const std::string& target) {
     constexpr size_t kMaxPath = 260;
     const bool isUrl = target.find("://") != std::string::npos;
-    SystemOpen::Open(Qs(isUrl ? target : target.substr(0, kMaxPath)));
+    SystemOpen::Open(ToQString(isUrl ? target : target.substr(0, kMaxPath)));
 }
 
 bool CtrlHeld() {
@@ -105,7 +98,7 @@ CZorManagerWnd::CZorManagerWnd(CManagerEngine& engine, Parts parts, QWidget* par
     statusBar()->addPermanentWidget(clock_);
 
     // 5. Title and the views.
-    setWindowTitle(Qs(GetVersionText()));
+    setWindowTitle(ToQString(GetVersionText()));
     CreateViews();
     RetranslateUi();
 
@@ -172,9 +165,9 @@ bool CZorManagerWnd::ShowView(int index) {
 void CZorManagerWnd::BuildLanguageMenu() {
     QStringList languages;
     for (const std::string& name : engine_.LanguageMenu()) {
-        languages.append(Qs(name));
+        languages.append(ToQString(name));
     }
-    menu_->SetLanguages(languages, Qs(engine_.CurrentLanguage()));
+    menu_->SetLanguages(languages, ToQString(engine_.CurrentLanguage()));
 }
 
 void CZorManagerWnd::RetranslateUi() {
@@ -182,9 +175,9 @@ void CZorManagerWnd::RetranslateUi() {
         CQtMlsMenu adapter(menuBar());
         mls->TranslateMenu(adapter, false);
     }
-    toolBar_->SetCaptions({Text(texts::tpZorManagerWndBtn_AddNewDevice),
-                           Text(texts::tpZorManagerWndBtn_DeleteTheDevice),
-                           Text(texts::tpZorManagerWndBtn_DeviceSettings)});
+    toolBar_->SetCaptions({Tr(texts::tpZorManagerWndBtn_AddNewDevice),
+                           Tr(texts::tpZorManagerWndBtn_DeleteTheDevice),
+                           Tr(texts::tpZorManagerWndBtn_DeviceSettings)});
     deviceList_->RetranslateUi();
     mapView_->RetranslateUi();
     UpdateCommandUi();
@@ -192,7 +185,7 @@ void CZorManagerWnd::RetranslateUi() {
 }
 
 void CZorManagerWnd::ShowClock(const std::string& clock) {
-    clock_->setText(Qs(clock));
+    clock_->setText(ToQString(clock));
     // The engine's 200 ms clock is also the moment to follow the Internet state.
     UpdateCommandUi();
 }
@@ -301,7 +294,7 @@ void CZorManagerWnd::SetDeviceListEnabled(bool enabled) {
 void CZorManagerWnd::FillDeviceLogMenu() {
     QStringList dates;
     for (const std::string& date : FindDeviceLogDates(GetLogFolder())) {
-        dates.append(Qs(date));
+        dates.append(ToQString(date));
     }
     menu_->SetDeviceLogDates(dates);
 }
