@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QGuiApplication>
 
+#include <unistd.h>
+
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -222,6 +224,13 @@ int RunDesktopProgram(int argc, char** argv) {
     if (options.foldersOnly) {
         PrintFolders();
         return 0;
+    }
+    // Chromium inside the web views refuses to start as root with its sandbox on; without
+    // the views the program would end at once, so a root session runs them unsandboxed
+    // (they only show our own log files and our own server's map).
+    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        std::fprintf(stderr, "zormanager: running as root: the web views run without sandbox\n");
     }
     // The web views (run log, map) share one OpenGL context.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

@@ -12,7 +12,6 @@
 #include <QStatusBar>
 
 #include "app/ManagerEngine.h"
-#include "app/Recipients.h"
 #include "base/AppLogs.h"
 #include "base/Folders.h"
 #include "base/MlsPrgMsg.h"
@@ -36,6 +35,10 @@
 #include "ui/mainwindow/QtMlsMenu.h"
 #include "ui/map/GeoMapView.h"
 #include "ui/map/VoidView.h"
+#include "ui/notify/ClickatellSetsDlg.h"
+#include "ui/notify/RecipientsDlg.h"
+#include "ui/notify/SmtpSetsDlg.h"
+#include "ui/notify/UdpSetsDlg.h"
 
 namespace zm {
 namespace {
@@ -360,6 +363,15 @@ void CZorManagerWnd::OnCommand(int id) {
         case cmd::kRecipients:
             EditRecipients();
             break;
+        case cmd::kMailSettings:
+            EditMailSettings();
+            break;
+        case cmd::kSmsSettings:
+            EditSmsSettings();
+            break;
+        case cmd::kUdpSettings:
+            EditUdpSettings();
+            break;
         case cmd::kExtraText:
             OpenExtraText();
             break;
@@ -409,14 +421,41 @@ void CZorManagerWnd::OnAdvancedMode(bool on) {
 }
 
 void CZorManagerWnd::EditRecipients() {
-    std::string list = engine_.Settings().sMailRecipients;
-    std::string text = "Current list of recipients:\r\n";
-    int number = 0;
-    for (const std::string& entry : SplitRecipients(list)) {
-        text += StrPrintf("%d) %s\r\n", ++number, entry.c_str());
+    // OK or Cancel, the operator sees the list that is now in force.
+    CRecipientsDlg::Run(engine_.Settings(), this);
+}
+
+void CZorManagerWnd::EditMailSettings() {
+    CSmtpSetsDlg dialog(engine_.Settings(), this);
+    if (dialog.exec() == QDialog::Accepted) {
+        dialog.ApplyTo(engine_.Settings());
     }
-    text += "<end of list>";
-    Ask(text, {MsgButtons::kOk, MsgIcon::kInformation});
+}
+
+void CZorManagerWnd::EditSmsSettings() {
+    CClickatellSetsDlg dialog(engine_.Settings(), this);
+    if (dialog.exec() == QDialog::Accepted) {
+        dialog.ApplyTo(engine_.Settings());
+    }
+}
+
+void CZorManagerWnd::EditUdpSettings() {
+    CUdpSetsDlg dialog(engine_.Settings(), this);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    // The dialog edits a copy; the engine takes the values, so the sender uses them for
+    // the next datagram.
+    ManagerSettings edited = engine_.Settings();
+    dialog.ApplyTo(edited);
+    UdpSettings udp;
+    udp.bEnabled = edited.udp_enabled != 0;
+    udp.bSendState = edited.udp_send_state != 0;
+    udp.bSendData = edited.udp_send_data != 0;
+    udp.nPort = edited.udp_port;
+    udp.bBroadcastMac = edited.udp_broadcast_mac != 0;
+    udp.sIpAddress = edited.udp_ip_address;
+    engine_.SetUdpSettings(udp);
 }
 
 void CZorManagerWnd::OpenExtraText() {

@@ -100,6 +100,9 @@ class CZorManagerWnd final : public QMainWindow {
     void ButtonCommand(int id);
     void OpenDeviceLog(int position);
     void EditRecipients();
+    void EditMailSettings();
+    void EditSmsSettings();
+    void EditUdpSettings();
     void OpenExtraText();
     void SaveDeviceList();
     void LoadDeviceList();

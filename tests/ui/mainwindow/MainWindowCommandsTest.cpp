@@ -1,8 +1,11 @@
 // The main window's commands: advanced mode, the caption buttons and Alt+1..Alt+4, the
 // recipients list, the device-log submenu, device-list files, folders and About.
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -141,25 +144,89 @@ TEST_F(MainWindowCommands, CaptionButtonsLieOverTheirSlotsAndMarkTheShownView) {
     EXPECT_EQ(bar.Button(1)->font().weight(), QFont::Black);
 }
 
-TEST_F(MainWindowCommands, RecipientsMessageListsTheTrimmedEntries) {
+TEST_F(MainWindowCommands, RecipientsDialogThenTheListInForceOkOrCancel) {
     MakeWindow();
+    engine->Settings().sMailRecipients = "duty@harbour.test";
     struct Case {
-        const char* list;
+        bool ok;
+        const char* typed;
+        const char* stored;
         const char* message;
     };
     const Case cases[] = {
-        {"", "Current list of recipients:\r\n<end of list>"},
-        {" duty@harbour.test , ,4791234567,",
-         "Current list of recipients:\r\n1) duty@harbour.test\r\n2) 4791234567\r\n<end of list>"},
-        {"a@b.c,%s@d.e", "Current list of recipients:\r\n1) a@b.c\r\n2) %s@d.e\r\n<end of list>"},
+        {false, "ignored@x.test", "duty@harbour.test",
+         "Current list of recipients:\r\n1) duty@harbour.test\r\n<end of list>"},
+        {true, " a@b.test \n\n4791234567\n%s@d.test ", "a@b.test,4791234567,%s@d.test",
+         "Current list of recipients:\r\n1) a@b.test\r\n2) 4791234567\r\n3) %s@d.test\r\n"
+         "<end of list>"},
     };
     for (const Case& c : cases) {
-        engine->Settings().sMailRecipients = c.list;
+        SCOPED_TRACE(c.typed);
+        auto seen = OnDialog("recipientsDlg", [&](QDialog& dialog) {
+            auto* edit = dialog.findChild<QPlainTextEdit*>("recipientsEdit");
+            ASSERT_NE(edit, nullptr);
+            edit->setPlainText(QString::fromUtf8(c.typed));
+            c.ok ? dialog.accept() : dialog.reject();
+        });
         Answer({MsgResult::kOk});
         Trigger("actionRecipients");
+        EXPECT_TRUE(*seen);
+        EXPECT_EQ(engine->Settings().sMailRecipients, c.stored);
         EXPECT_EQ(LastMessage().text, c.message);
-        EXPECT_EQ(engine->Settings().sMailRecipients, c.list) << "nothing was edited";
     }
+}
+
+TEST_F(MainWindowCommands, UdpDialogReachesTheSenderAndCancelLeavesEverything) {
+    MakeWindow();
+    const UdpSettings before = engine->Udp().GetSettings();
+    auto cancelled = OnDialog("udpSetsDlg", [](QDialog& dialog) {
+        dialog.findChild<QLineEdit*>("udpPortEdit")->setText("9999");
+        dialog.reject();
+    });
+    Trigger("actionUdpSettings");
+    EXPECT_TRUE(*cancelled);
+    EXPECT_EQ(engine->Settings().udp_port, 8181);
+    EXPECT_EQ(engine->Udp().GetSettings(), before);
+
+    auto accepted = OnDialog("udpSetsDlg", [](QDialog& dialog) {
+        dialog.findChild<QLineEdit*>("udpPortEdit")->setText("9999");
+        dialog.findChild<QLineEdit*>("udpAddressEdit")->setText("127.0.0.1");
+        dialog.findChild<QCheckBox*>("udpEnabledCheck")->setChecked(true);
+        dialog.accept();
+    });
+    Trigger("actionUdpSettings");
+    EXPECT_TRUE(*accepted);
+    EXPECT_EQ(engine->Settings().udp_port, 9999);
+    EXPECT_EQ(engine->Settings().udp_enabled, 1);
+    const UdpSettings now = engine->Udp().GetSettings();
+    EXPECT_EQ(now.nPort, 9999);
+    EXPECT_EQ(now.sIpAddress, "127.0.0.1");
+    EXPECT_TRUE(now.bEnabled);
+}
+
+TEST_F(MainWindowCommands, MailAndSmsDialogsChangeNothingOnCancel) {
+    MakeWindow();
+    const ManagerSettings before = engine->Settings();
+    for (const char* name : {"smtpSetsDlg", "clickatellSetsDlg"}) {
+        auto seen = OnDialog(name, [](QDialog& dialog) {
+            for (QLineEdit* edit : dialog.findChildren<QLineEdit*>()) {
+                if (!edit->isReadOnly()) {
+                    edit->setText("changed");
+                }
+            }
+            dialog.reject();
+        });
+        Trigger(std::string(name) == "smtpSetsDlg" ? "actionMailSettings" : "actionSmsSettings");
+        EXPECT_TRUE(*seen) << name;
+    }
+    EXPECT_TRUE(engine->Settings().SameExceptPlacement(before));
+    auto seen = OnDialog("smtpSetsDlg", [](QDialog& dialog) {
+        dialog.findChild<QLineEdit*>("smtpServerEdit")->setText("mail.harbour.test");
+        dialog.accept();
+    });
+    Trigger("actionMailSettings");
+    EXPECT_TRUE(*seen);
+    EXPECT_EQ(engine->Settings().smtp_server, "mail.harbour.test");
 }
 
 TEST_F(MainWindowCommands, DeviceLogSubmenuListsTheLast29DatesAndExplainsPrintingOnce) {

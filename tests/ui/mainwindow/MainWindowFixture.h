@@ -4,11 +4,14 @@
 // to the operator are answered in advance and recorded.
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTimer>
 
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -112,6 +115,29 @@ class MainWindowFixture : public ::testing::Test {
         ASSERT_NE(action, nullptr) << objectName;
         action->trigger();
         QApplication::processEvents();
+    }
+
+    // Runs `act` on the dialog with this objectName once it is shown modally (the command
+    // that opens it is still running); true when it was seen within five seconds.
+    static std::shared_ptr<bool> OnDialog(const char* objectName,
+                                          std::function<void(QDialog&)> act) {
+        auto seen = std::make_shared<bool>(false);
+        auto* timer = new QTimer(qApp);
+        auto deadline = std::make_shared<int>(500);
+        QObject::connect(timer, &QTimer::timeout, [=] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (dialog != nullptr && dialog->objectName() == objectName) {
+                timer->stop();
+                timer->deleteLater();
+                *seen = true;
+                act(*dialog);
+            } else if (--*deadline <= 0) {
+                timer->stop();
+                timer->deleteLater();
+            }
+        });
+        timer->start(10);
+        return seen;
     }
 
     TempDir home;
