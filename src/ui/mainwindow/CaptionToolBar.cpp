@@ -103,7 +103,8 @@ void CCaptionToolBar::SetCaptions(const QStringList& captions) {
         button->setText(caption);
         button->setAccessibleName(caption);
         const bool shown = !caption.isEmpty();
-        const int width = QFontMetrics(bold_).horizontalAdvance(caption);
+        // The width rule measures with the normal font, whichever button is marked.
+        const int width = QFontMetrics(normal_).horizontalAdvance(caption);
         slots_[i]->setFixedWidth(std::max(width + kPadding, kMinWidth));
         slotActions_[i]->setVisible(shown);
         button->setVisible(shown);
@@ -143,7 +144,7 @@ void CCaptionToolBar::PlaceButtons() {
         if (!button->isVisibleTo(this)) {
             continue;
         }
-        const int width = button->fontMetrics().horizontalAdvance(button->text());
+        const int width = QFontMetrics(normal_).horizontalAdvance(button->text());
         button->setGeometry(CaptionButtonRect(slots_[i]->geometry(), width));
         button->raise();
     }

@@ -2,15 +2,20 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QSocketNotifier>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 #include "app/ManagerEngine.h"
+#include "base/AppLogs.h"
 #include "base/Folders.h"
 #include "base/Printf.h"
 #include "base/Version.h"
@@ -96,6 +101,45 @@ bool IsQtOption(const char* arg, bool* takesValue) {
     return false;
 }
 
+// The operator's side as the windows answer it, with the alarm sound's requests in the run
+// log as the headless server has them: a desk without speakers (or with the volume down)
+// still leaves a trace of when the program sounded the alarm.
+class CSoundLoggingUiPort final : public UiPort {
+  public:
+    explicit CSoundLoggingUiPort(UiPort& ui) : ui_(ui) {}
+    MsgResult Ask(const std::string& text, MessageBoxType type, MsgResult safeAnswer,
+                  const std::string& captionSuffix) override {
+        return ui_.Ask(text, type, safeAnswer, captionSuffix);
+    }
+    void ShowAlarm(const AlarmPopupEntry& entry, bool bringToFront) override {
+        ui_.ShowAlarm(entry, bringToFront);
+    }
+    void ShowConnectionLost(const AlarmPopupEntry& entry) override {
+        ui_.ShowConnectionLost(entry);
+    }
+    void ShowConnectionRestored(const std::string& deviceName) override {
+        ui_.ShowConnectionRestored(deviceName);
+    }
+    void CloseAlarmPopup() override { ui_.CloseAlarmPopup(); }
+    void PlayAlarmSound() override {
+        RunLog().AddError("<li><dt> Alarm sound on</li>");
+        playing_ = true;
+        ui_.PlayAlarmSound();
+    }
+    void StopAlarmSound() override {
+        if (playing_) {
+            RunLog().AddText("<li><dt> Alarm sound off</li>");
+            playing_ = false;
+        }
+        ui_.StopAlarmSound();
+    }
+    void OpenReport(const std::string& path) override { ui_.OpenReport(path); }
+
+  private:
+    UiPort& ui_;
+    bool playing_ = false;
+};
+
 }  // namespace
 
 int ParseDesktopOptions(int argc, char** argv, DesktopOptions* options) {
@@ -155,7 +199,8 @@ int ParseDesktopOptions(int argc, char** argv, DesktopOptions* options) {
 CDesktopProgram::CDesktopProgram(AssemblyOptions options)
     : dispatcher_(std::make_unique<QtDispatcher>()),
       ui_(std::make_unique<CQtUiPort>(CIni(GetSettingsFilePath()))),
-      assembly_(std::make_unique<CManagerAssembly>(*dispatcher_, *ui_, std::move(options))) {
+      loggedUi_(std::make_unique<CSoundLoggingUiPort>(*ui_)),
+      assembly_(std::make_unique<CManagerAssembly>(*dispatcher_, *loggedUi_, std::move(options))) {
     CManagerAssembly::FrontEnd frontEnd;
     // The engine's hooks are set before the window exists; they reach it once it does.
     frontEnd.addEngineHooks = [this](EngineHooks& hooks) {
@@ -200,6 +245,7 @@ CDesktopProgram::~CDesktopProgram() {
     // Windows first: the popups and views read the engine's logs and settings.
     delete window_.data();
     assembly_.reset();
+    loggedUi_.reset();
     ui_.reset();
     dispatcher_.reset();
 }
@@ -215,6 +261,40 @@ CZorManagerApp::StartResult CDesktopProgram::Start(bool overwriteLogs) {
 int CDesktopProgram::Exit() {
     return assembly_->Exit();
 }
+
+namespace {
+
+int g_stopPipe[2] = {-1, -1};
+
+void OnStopSignal(int) {
+    const char byte = 1;
+    // Nothing else is safe in a signal handler; the event loop reads the byte.
+    [[maybe_unused]] const ssize_t written = ::write(g_stopPipe[1], &byte, 1);
+}
+
+// SIGINT (Ctrl-C in the terminal that started it) and SIGTERM (the session ending, a
+// service manager) close the main window as the operator would, so that the shutdown
+// runs in order; the close decision may still ask about unsaved changes.
+void CloseOnStopSignals(QObject* context, std::function<void()> close) {
+    if (::pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return;
+    }
+    auto* notifier = new QSocketNotifier(g_stopPipe[0], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [close] {
+        char bytes[16];
+        while (::read(g_stopPipe[0], bytes, sizeof bytes) > 0) {
+        }
+        close();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+}  // namespace
 
 int RunDesktopProgram(int argc, char** argv) {
     DesktopOptions options;
@@ -262,6 +342,11 @@ int RunDesktopProgram(int argc, char** argv) {
             std::fprintf(stderr, "zormanager: start-up refused\n");
             return 1;
         }
+        CloseOnStopSignals(&program, [&program] {
+            if (program.Window()) {
+                program.Window()->close();
+            }
+        });
         QApplication::exec();
         exitCode = program.Exit();
     }

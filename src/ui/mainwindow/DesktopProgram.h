@@ -51,6 +51,7 @@ class CDesktopProgram final : public QObject {
   private:
     std::unique_ptr<Dispatcher> dispatcher_;
     std::unique_ptr<CQtUiPort> ui_;
+    std::unique_ptr<UiPort> loggedUi_;  // ui_ with the sound requests in the run log
     std::unique_ptr<CManagerAssembly> assembly_;
     QPointer<CZorManagerWnd> window_;
     ListenerToken uiRetranslateToken_;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -125,9 +126,12 @@ TEST_F(MainWindowCommands, CaptionButtonsLieOverTheirSlotsAndMarkTheShownView) {
         ASSERT_NE(slot, nullptr);
         EXPECT_EQ(button->x(), slot->x() - CCaptionToolBar::kShift) << i;
         EXPECT_GE(button->width(), CCaptionToolBar::kMinWidth) << i;
+        QFont normal("Arial");
+        normal.setPixelSize(14);
         EXPECT_EQ(button->width(),
                   std::max(CCaptionToolBar::kMinWidth,
-                           button->fontMetrics().horizontalAdvance(button->text()) + 20));
+                           QFontMetrics(normal).horizontalAdvance(button->text()) + 20))
+            << "the normal font measures, also for the bold button";
     }
     // 1103 and 1104 have no caption and stay hidden, like 57665 and 57664.
     EXPECT_FALSE(bar.Button(3)->isVisible());
