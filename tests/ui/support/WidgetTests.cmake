@@ -6,8 +6,8 @@
 include_guard(GLOBAL)
 find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets Test)
 find_program(ZM_XVFB_RUN xvfb-run)
-set(ZM_WIDGET_TEST_MAIN ${CMAKE_CURRENT_LIST_DIR}/WidgetTestMain.cpp)
-set(ZM_WEBENGINE_LSAN_SUPPRESSIONS ${CMAKE_CURRENT_LIST_DIR}/webengine.lsan.supp)
+set(ZM_WIDGET_TEST_MAIN ${CMAKE_CURRENT_LIST_DIR}/WidgetTestMain.cpp CACHE INTERNAL "")
+set(ZM_WEBENGINE_LSAN_SUPPRESSIONS ${CMAKE_CURRENT_LIST_DIR}/webengine.lsan.supp CACHE INTERNAL "")
 
 function(zm_add_widget_test name)
     cmake_parse_arguments(ARG "WEBENGINE" "" "SOURCES;LIBS" ${ARGN})
