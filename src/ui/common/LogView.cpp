@@ -5,8 +5,10 @@
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QUrl>
+#include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
+#include <algorithm>
 
 #include "base/Log.h"
 
@@ -15,13 +17,22 @@ namespace zm {
 CLogView::CLogView(QWidget* parent) : QWebEngineView(parent) {
     setObjectName("logView");
     setContextMenuPolicy(Qt::NoContextMenu);
-    checkTimer_.setInterval(kFirstCheckMs);
+    checkTimer_.setSingleShot(true);
     connect(&checkTimer_, &QTimer::timeout, this, &CLogView::OnCheckTimer);
     scrollTimer_.setSingleShot(true);
     scrollTimer_.setInterval(kScrollDelayMs);
     connect(&scrollTimer_, &QTimer::timeout, this, &CLogView::OnScrollTimer);
     connect(this, &QWebEngineView::loadFinished, this, [this](bool ok) {
         if (ok && following_ && !IsAddress()) {
+            ScrollToBottom();
+            // Once more when the page has surely laid itself out.
+            scrollTimer_.start();
+        }
+    });
+    // A page may finish its layout after it reported its load: the newest entry stays in
+    // sight as the page grows.
+    connect(page(), &QWebEnginePage::contentsSizeChanged, this, [this] {
+        if (following_ && !IsAddress()) {
             ScrollToBottom();
         }
     });
@@ -56,12 +67,22 @@ void CLogView::AttachLog(CLog* log, bool load) {
     log_->AttachView(this, [this] {
         QMetaObject::invokeMethod(this, &CLogView::OnLogChanged, Qt::QueuedConnection);
     });
-    checkTimer_.setInterval(kFirstCheckMs);
-    checkTimer_.start();
+    // A new view is dirty: it loads once more at its first check.
+    checkTimer_.start(kFirstCheckMs);
 }
 
 void CLogView::OnLogChanged() {
     dirty_ = true;
+    ScheduleCheck();
+}
+
+void CLogView::ScheduleCheck() {
+    if (!following_ || checkTimer_.isActive()) {
+        return;
+    }
+    // At most one reload a second: the next one waits for the second to be over.
+    const qint64 since = sinceReload_.isValid() ? sinceReload_.elapsed() : kCheckMs;
+    checkTimer_.start(int(std::max<qint64>(0, kCheckMs - since)));
 }
 
 void CLogView::Navigate() {
@@ -74,23 +95,17 @@ void CLogView::Navigate() {
 
 void CLogView::OnCheckTimer() {
     if (!following_ || !dirty_ || !isVisible()) {
-        return;
+        return;  // a hidden view checks again when it is shown
     }
     dirty_ = false;
-    checkTimer_.stop();
+    sinceReload_.start();
     Navigate();
-    scrollTimer_.start();
 }
 
 void CLogView::OnScrollTimer() {
-    if (!following_) {
-        return;
-    }
-    if (!IsAddress()) {
+    if (following_ && !IsAddress()) {
         ScrollToBottom();
     }
-    checkTimer_.setInterval(kCheckMs);
-    checkTimer_.start();
 }
 
 void CLogView::ScrollToBottom() {
@@ -103,16 +118,19 @@ void CLogView::ScrollToBottom() {
 }
 
 void CLogView::resizeEvent(QResizeEvent* event) {
-    if (!IsAddress()) {
-        dirty_ = true;
-    }
     QWebEngineView::resizeEvent(event);
+    if (log_ && !IsAddress()) {
+        dirty_ = true;
+        ScheduleCheck();
+    }
 }
 
 void CLogView::showEvent(QShowEvent* event) {
     QWebEngineView::showEvent(event);
     if (log_ && !following_) {
         AttachLog(log_, true);
+    } else if (dirty_) {
+        ScheduleCheck();
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QStringList>
 #include <QTimer>
 #include <QWebEngineView>
@@ -10,9 +11,10 @@ class CLog;
 
 // Shows one log as its rendered HTML page: a log file (the run log, the device log) or a
 // web address (the web log: the embedded map). A file log is reloaded when entries arrive,
-// at most about once a second and only while the view is visible, and then scrolled to its
-// newest entry; an address is loaded when attached and once more at the first tick at
-// which the view is visible, and left alone afterwards.
+// at once when the last reload is a second old, else when it is (at most one reload a
+// second), only while the view is visible, and then scrolled to its newest entry; an address is
+// loaded when attached and once more at the first tick at which the view is visible, and left alone
+// afterwards.
 //
 // File logs are shown with JavaScript off: they hold names typed by operators.
 class CLogView : public QWebEngineView {
@@ -21,7 +23,7 @@ class CLogView : public QWebEngineView {
   public:
     static constexpr int kFirstCheckMs = 500;
     static constexpr int kCheckMs = 1000;
-    static constexpr int kScrollDelayMs = 1000;
+    static constexpr int kScrollDelayMs = 500;
 
     explicit CLogView(QWidget* parent = nullptr);
     ~CLogView() override;
@@ -52,6 +54,7 @@ class CLogView : public QWebEngineView {
 
   private:
     void OnLogChanged();
+    void ScheduleCheck();
     void OnCheckTimer();
     void OnScrollTimer();
     void Navigate();
@@ -62,8 +65,9 @@ class CLogView : public QWebEngineView {
     bool following_ = false;  // attached to log_ with loading
     bool dirty_ = true;
     int navigations_ = 0;
-    QTimer checkTimer_;   // timer 1: reload when dirty
-    QTimer scrollTimer_;  // timer 2: scroll after a reload
+    QTimer checkTimer_;  // timer 1: reload when dirty, a second after the last reload
+    QElapsedTimer sinceReload_;
+    QTimer scrollTimer_;  // timer 2: scroll again after a load
 };
 
 }  // namespace zm

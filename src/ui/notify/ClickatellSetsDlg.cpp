@@ -20,6 +20,7 @@ CClickatellSetsDlg::CClickatellSetsDlg(const ManagerSettings& settings, QWidget*
     : QDialog(parent) {
     setObjectName("clickatellSetsDlg");
     setWindowTitle(QStringLiteral("SMS Gateway(Clickatell) settings"));
+    setMinimumWidth(400);
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     layout->addLayout(form);
@@ -44,6 +45,15 @@ void CClickatellSetsDlg::ApplyTo(ManagerSettings& settings) const {
     settings.clickatell_pass = password_->text().toStdString();
     settings.clickatell_client_id = clientId_->text().trimmed().toStdString();
     settings.clickatell_api_id = apiId_->text().trimmed().toStdString();
+}
+
+bool CClickatellSetsDlg::Run(ManagerSettings& settings, QWidget* parent) {
+    CClickatellSetsDlg dialog(settings, parent);
+    if (dialog.exec() != QDialog::Accepted) {
+        return false;
+    }
+    dialog.ApplyTo(settings);
+    return true;
 }
 
 }  // namespace zm

@@ -18,6 +18,10 @@ class CClickatellSetsDlg : public QDialog {
     // Copies the editable values into the settings (after OK).
     void ApplyTo(ManagerSettings& settings) const;
 
+    // The menu command: the dialog on a copy of the settings, taken back only on OK.
+    // Returns whether the dialog ended with OK.
+    static bool Run(ManagerSettings& settings, QWidget* parent);
+
   private:
     QLineEdit* gateway_ = nullptr;
     QLineEdit* mailAddress_ = nullptr;

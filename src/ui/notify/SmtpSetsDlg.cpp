@@ -27,6 +27,7 @@ CSmtpSetsDlg::CSmtpSetsDlg(const ManagerSettings& settings, QWidget* parent)
     : QDialog(parent), values_(settings) {
     setObjectName("smtpSetsDlg");
     setWindowTitle(QStringLiteral("SMTP settings"));
+    setMinimumWidth(400);
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     layout->addLayout(form);
@@ -132,6 +133,15 @@ void CSmtpSetsDlg::ApplyTo(ManagerSettings& settings) const {
     settings.smtp_sender_name = senderName_->text().toStdString();
     settings.smtp_sender_mail = senderMail_->text().trimmed().toStdString();
     settings.smtp_reply_to = replyTo_->text().trimmed().toStdString();
+}
+
+bool CSmtpSetsDlg::Run(ManagerSettings& settings, QWidget* parent) {
+    CSmtpSetsDlg dialog(settings, parent);
+    if (dialog.exec() != QDialog::Accepted) {
+        return false;
+    }
+    dialog.ApplyTo(settings);
+    return true;
 }
 
 }  // namespace zm

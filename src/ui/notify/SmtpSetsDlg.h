@@ -35,6 +35,10 @@ class CSmtpSetsDlg : public QDialog {
     // Copies the dialog's values into the settings (the caller does so after OK).
     void ApplyTo(ManagerSettings& settings) const;
 
+    // The menu command: the dialog on a copy of the settings, taken back only on OK.
+    // Returns whether the dialog ended with OK.
+    static bool Run(ManagerSettings& settings, QWidget* parent);
+
     // "Test Connection" as clicked with the given keys held.
     void TestConnection(Qt::KeyboardModifiers modifiers);
     void FillDefaults();

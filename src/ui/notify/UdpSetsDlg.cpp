@@ -70,4 +70,13 @@ void CUdpSetsDlg::ApplyTo(ManagerSettings& settings) const {
     settings.udp_send_data = sendData_->isChecked() ? 1 : 0;
 }
 
+bool CUdpSetsDlg::Run(ManagerSettings& settings, QWidget* parent) {
+    CUdpSetsDlg dialog(settings, parent);
+    if (dialog.exec() != QDialog::Accepted) {
+        return false;
+    }
+    dialog.ApplyTo(settings);
+    return true;
+}
+
 }  // namespace zm

@@ -19,6 +19,10 @@ class CUdpSetsDlg : public QDialog {
     // Copies the values into the settings (after OK; the sender reads them per datagram).
     void ApplyTo(ManagerSettings& settings) const;
 
+    // The menu command: the dialog on a copy of the settings, taken back only on OK.
+    // Returns whether the dialog ended with OK.
+    static bool Run(ManagerSettings& settings, QWidget* parent);
+
     void accept() override;
 
   private:

@@ -6,7 +6,6 @@
 include_guard(GLOBAL)
 find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets Test)
 find_program(ZM_XVFB_RUN xvfb-run)
-# Cached: include_guard keeps a second folder from setting them in its own scope.
 set(ZM_WIDGET_TEST_MAIN ${CMAKE_CURRENT_LIST_DIR}/WidgetTestMain.cpp CACHE INTERNAL "")
 set(ZM_WEBENGINE_LSAN_SUPPRESSIONS ${CMAKE_CURRENT_LIST_DIR}/webengine.lsan.supp CACHE INTERNAL "")
 
