@@ -16,6 +16,7 @@
 #include "app/HeadlessUiPort.h"
 #include "app/MailSender.h"
 #include "app/MailTest.h"
+#include "app/ManagerIntegration.h"
 #include "app/ManagerWeb.h"
 #include "app/ZorDeviceKind.h"
 #include "app/ZorManagerApp.h"
@@ -78,7 +79,8 @@ void PrintUsage() {
         "SIGHUP reloads the device list from the settings file (see --folders): devices\n"
         "whose section did not change keep running, changed ones restart, new ones start\n"
         "and those whose section is gone stop. The run log records the outcome. A reload\n"
-        "does not by itself make the server save the settings file at shutdown.\n");
+        "does not by itself make the server save the settings file at shutdown. It also\n"
+        "applies the MQTT keys (mqtt_enabled, mqtt_host, ...; see docs/integration.md).\n");
 }
 
 // Only the settings file is read: the test must not disturb a server running on the
@@ -287,12 +289,21 @@ int main(int argc, char** argv) {
         zm::CMailSender mail;
         std::unique_ptr<zm::AlarmActions> actions;
         zm::CZorManagerApp app(dispatcher, ui, &factory, &ops);
+        // Declared before the web server, whose routes read it until the server stops.
+        zm::CManagerIntegration integration(app.Registry(), &zm::RunLog());
+        ops.SetAlarmObserver(
+            [&integration](zm::CTavDevice& device, bool opened, const std::string& report) {
+                integration.OnAlarm(device, opened, report);
+            });
         zm::CManagerWeb web(app.Registry());
+        web.SetRouteInstaller(
+            [&integration](zm::CHttpServer& server) { integration.InstallRoutes(server); });
         web.SetPort(static_cast<std::uint16_t>(httpPort));
         web.SetBindAddress(httpBind);
         web.SetShareAllowed(!noShare);
-        app.Registry().SetForgetHook([&web, &actions](const std::string& name) {
+        app.Registry().SetForgetHook([&web, &actions, &integration](const std::string& name) {
             web.ForgetDevice(name);
+            integration.ForgetDevice(name);
             if (actions) {
                 actions->ForgetDeviceNamed(name);
             }
@@ -316,6 +327,15 @@ int main(int argc, char** argv) {
             hooks.startWebServer = [&web] { return web.StartWebServer(); };
             hooks.stopWebServer = [&web] { web.StopWebServer(); };
             hooks.previewAddress = [&web] { return web.PreviewAddress(); };
+            hooks.applyIntegration = [&integration](const zm::ManagerSettings& settings) {
+                integration.Apply(settings);
+            };
+            hooks.deviceStateSeen = [&integration](zm::CTavDevice& device) {
+                integration.OnDeviceState(device);
+            };
+            hooks.deviceDataSeen = [&integration](zm::CTavDevice& device) {
+                integration.OnDeviceData(device);
+            };
             engine.SetHooks(std::move(hooks));
         });
         zm::CZorManagerApp::Hooks appHooks;
@@ -330,8 +350,10 @@ int main(int argc, char** argv) {
             return true;
         };
         // The bus stops after the devices, while the run log is still open.
-        appHooks.stopWebServer = [&web, &bus] {
+        // The broker hears "offline" after the devices stopped and their last events.
+        appHooks.stopWebServer = [&web, &bus, &integration] {
             web.StopWebServer();
+            integration.Stop();
             if (bus.Pid() > 0) {
                 bus.Stop();
                 zm::RunLog().AddText("<li><dt> Demo bus: zor-sim stopped.</li>");
@@ -358,6 +380,7 @@ int main(int argc, char** argv) {
                     dispatcher.Call([&] {
                         if (zm::CManagerEngine* engine = app.Engine()) {
                             engine->ReloadDeviceList();
+                            engine->ReloadIntegrationSettings();
                         }
                     });
                     continue;

@@ -40,7 +40,7 @@ class CMqttPublisher {
         // A state whose only change is the signal is republished after this long.
         std::chrono::milliseconds stateRefresh{10000};
         std::chrono::milliseconds firstRetry{250};
-        std::chrono::milliseconds retryCap{2000};       // during the first minute away
+        std::chrono::milliseconds retryCap{1000};       // during the first minute away
         std::chrono::milliseconds longRetryCap{30000};  // after that
         std::chrono::milliseconds stopWait{2000};       // for "offline" and queued alarms
         int keepAliveSeconds = 20;

@@ -55,11 +55,14 @@ inline bool PortAccepts(int port) {
 // started again on the same port (a broker outage).
 class MqttBroker {
   public:
-    MqttBroker() : port_(FreeTcpPort()) {
+    // A persistent broker keeps sessions and retained messages across a restart, so that a
+    // subscriber's queued messages survive an outage.
+    explicit MqttBroker(bool persistent = false) : port_(FreeTcpPort()) {
         config_ = dir_.path() / "mosquitto.conf";
         std::ofstream(config_) << BrokerUserLine() << "listener " << port_ << " 127.0.0.1\n"
                                << "allow_anonymous true\n"
-                               << "persistence false\n"
+                               << "persistence " << (persistent ? "true" : "false") << "\n"
+                               << "persistence_location " << dir_.folder() << "\n"
                                << "log_dest file " << (dir_.path() / "broker.log").string() << "\n";
         Start();
     }
