@@ -304,6 +304,13 @@ TEST_F(DaemonMqtt, ThreeStationsReachOneControlRoom) {
             << room.Raw();
         EXPECT_EQ(room.On("zormanager/" + station + "/status").back().payload, "online");
     }
+
+    // A station that dies without a word is reported by the broker's last will.
+    ASSERT_EQ(kill(daemons[1]->Pid(), SIGKILL), 0);
+    EXPECT_TRUE(WaitUntil(
+        [&] { return room.On("zormanager/south/status").back().payload == "offline"; }, 5s))
+        << room.Raw();
+    EXPECT_EQ(room.On("zormanager/north/status").back().payload, "online");
 }
 
 }  // namespace

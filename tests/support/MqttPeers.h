@@ -11,8 +11,6 @@
 #include <thread>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "support/ChildProcess.h"
 #include "support/FileBytes.h"
 #include "support/Loopback.h"
@@ -23,7 +21,8 @@ namespace zm::test {
 inline const char* const kMosquitto = "/usr/sbin/mosquitto";
 inline const char* const kMosquittoSub = "/usr/bin/mosquitto_sub";
 
-// Outside CI a missing broker skips the test; under CI=true it fails it.
+// Outside CI a missing broker skips the test; under CI=true it fails it (GoogleTest's
+// macros, for test files).
 #define ZM_REQUIRE_MOSQUITTO()                                                         \
     do {                                                                               \
         if (::access(::zm::test::kMosquitto, X_OK) != 0 ||                             \
