@@ -155,7 +155,7 @@ void OnConnect(mosquitto* mosq, void* user, int rc) {
     Link& link = *static_cast<Link*>(user);
     Core& core = *link.core;
     if (rc != 0) {
-        NoteAway(link, std::string("refused: ") + mosquitto_connack_string(rc));
+        NoteAway(link, mosquitto_connack_string(rc));
         return;
     }
     const MqttSettings& s = link.session->settings;

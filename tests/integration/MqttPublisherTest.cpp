@@ -204,6 +204,33 @@ TEST_F(MqttPublisherTest, RetainedStateOfADeviceRemovedMeanwhileIsClearedAtConne
     EXPECT_EQ(sub.On(Topic("New")).size(), 1u);
 }
 
+TEST_F(MqttPublisherTest, UserAndPasswordAreSentAndARefusalIsLogged) {
+    test::TempDir conf;
+    const std::string passwords = conf.folder() + "passwords";
+    const std::string make =
+        "mosquitto_passwd -c -b " + passwords + " station s3cret >/dev/null 2>&1";
+    if (std::system(make.c_str()) != 0) {
+        GTEST_SKIP() << "mosquitto_passwd cannot make a password file";
+    }
+    const int port = test::FreeTcpPort();
+    std::ofstream(conf.folder() + "auth.conf")
+        << test::BrokerUserLine() << "listener " << port << " 127.0.0.1\n"
+        << "allow_anonymous false\npassword_file " << passwords << "\n";
+    test::ChildProcess authBroker({test::kMosquitto, "-c", conf.folder() + "auth.conf"});
+    ASSERT_TRUE(WaitFor([&] { return test::PortAccepts(port); }));
+    settings.port = port;
+    settings.user = "station";
+    settings.pass = "wrong";
+    CMqttPublisher publisher(&runLog);
+    publisher.Apply(settings);
+    ASSERT_TRUE(WaitFor([&] { return RunLogText().find("not authorised") != std::string::npos; }))
+        << RunLogText();
+    EXPECT_EQ(publisher.GetStats().connects, 0u);
+    settings.pass = "s3cret";
+    publisher.Apply(settings);
+    EXPECT_TRUE(WaitFor([&] { return publisher.GetStats().connected; })) << RunLogText();
+}
+
 TEST_F(MqttPublisherTest, TlsRefusesABrokerWhoseCertificateTheSystemDoesNotTrust) {
     // A TLS listener with a self-signed certificate: verification must stop the connection.
     test::TempDir certs;
