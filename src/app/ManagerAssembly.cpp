@@ -103,8 +103,9 @@ CManagerAssembly::~CManagerAssembly() {
     actions_.reset();
     // The web server reads the registry that the application owns: it stops first.
     web_.reset();
-    integration_.reset();
+    // Devices that still run until the application goes tell the publisher their events.
     app_.reset();
+    integration_.reset();
     bus_.Stop();  // on every way out, before the thread that started it ends
 }
 
