@@ -222,8 +222,10 @@ int main(int argc, char** argv) {
             if (signal == SIGHUP) {
                 dispatcher.Call([&] {
                     if (zm::CManagerEngine* engine = assembly->Engine()) {
-                        engine->ReloadDeviceList();
-                        engine->ReloadIntegrationSettings();
+                        // A file the reload refused keeps the broker's keys as they are too.
+                        if (engine->ReloadDeviceList()) {
+                            engine->ReloadIntegrationSettings();
+                        }
                     }
                 });
                 continue;

@@ -259,6 +259,14 @@ void CManagerEngine::ReloadIntegrationSettings() {
     ManagerSettings file;
     {
         CIniBatch batch(settingsFile_.GetPathName());
+        // Without the section every key would read as its default: publishing would stop
+        // because of an editor's half-done save.
+        if (!settingsFile_.IsSectionExist(ManagerSettings::kSection)) {
+            RunLog().AddError("<li><dt> MQTT settings not reloaded: %s has no section %s</li>",
+                              HtmlEscaped(settingsFile_.GetPathName()).c_str(),
+                              ManagerSettings::kSection);
+            return;
+        }
         file.Load(settingsFile_);
     }
     // Both the record and its snapshot take the file's values: they came from the file,
