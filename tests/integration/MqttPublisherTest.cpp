@@ -10,6 +10,7 @@
 #include "integration/MqttPublisher.h"
 #include "integration/MqttTopics.h"
 #include "support/MqttPeers.h"
+#include "support/ScopedEnv.h"
 
 namespace zm {
 namespace {
@@ -229,6 +230,35 @@ TEST_F(MqttPublisherTest, UserAndPasswordAreSentAndARefusalIsLogged) {
     settings.pass = "s3cret";
     publisher.Apply(settings);
     EXPECT_TRUE(WaitFor([&] { return publisher.GetStats().connected; })) << RunLogText();
+}
+
+TEST_F(MqttPublisherTest, TlsConnectsToABrokerTheSystemStoreTrusts) {
+    // OpenSSL's system store can be pointed at a file (SSL_CERT_FILE), as an operator adds
+    // a site CA; the broker's certificate names 127.0.0.1.
+    test::TempDir certs;
+    const std::string key = certs.folder() + "key.pem", cert = certs.folder() + "cert.pem";
+    const std::string cmd =
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 "
+        "-addext subjectAltName=IP:127.0.0.1 -keyout " +
+        key + " -out " + cert + " >/dev/null 2>&1";
+    if (std::system(cmd.c_str()) != 0) {
+        GTEST_SKIP() << "openssl cannot make a certificate";
+    }
+    const int port = test::FreeTcpPort();
+    std::ofstream(certs.folder() + "tls.conf")
+        << test::BrokerUserLine() << "listener " << port << " 127.0.0.1\n"
+        << "allow_anonymous true\n"
+        << "certfile " << cert << "\nkeyfile " << key << "\n";
+    test::ChildProcess tlsBroker({test::kMosquitto, "-c", certs.folder() + "tls.conf"});
+    ASSERT_TRUE(WaitFor([&] { return test::PortAccepts(port); }));
+    test::ScopedEnv trust;
+    trust.Set("SSL_CERT_FILE", cert);
+    settings.port = port;
+    settings.tls = true;
+    CMqttPublisher publisher(&runLog);
+    publisher.PublishState(State("A", 1));
+    publisher.Apply(settings);
+    EXPECT_TRUE(WaitFor([&] { return publisher.GetStats().statesPublished == 1; })) << RunLogText();
 }
 
 TEST_F(MqttPublisherTest, TlsRefusesABrokerWhoseCertificateTheSystemDoesNotTrust) {
