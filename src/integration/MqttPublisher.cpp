@@ -82,10 +82,8 @@ struct CMqttPublisher::Core {
     bool away = true;
     bool awayLogged = false;
     Clock::time_point awaySince = Clock::now();
-    std::string awayReason;
     std::uint64_t outageAlarmsLost = 0;
     std::uint64_t outageDataLost = 0;
-    std::size_t alarmsWaitingAtReconnect = 0;
     // Losses while connected (a broker slower than the devices): logged at most once a minute.
     std::uint64_t busyDataLost = 0;
     Clock::time_point busyLogged{};
@@ -143,7 +141,6 @@ void NoteAway(Link& link, const std::string& reason) {
             return;
         }
         core.awayLogged = true;
-        core.awayReason = reason;
         text = (wasConnected ? "connection to " : "no connection to ") +
                HostPort(link.session->settings) + (wasConnected ? " lost (" : " (") + reason +
                "); device states are kept and alarm events wait for the broker";
@@ -207,6 +204,16 @@ void OnMessage(mosquitto* mosq, void* user, const mosquitto_message* message) {
         }
     }
     mosquitto_publish(mosq, nullptr, topic.c_str(), 0, nullptr, kStateQos, true);
+}
+
+// The broker sends the retained states right behind its acknowledgement; after that our
+// own states would only come back to us.
+void OnSubscribe(mosquitto* mosq, void* user, int mid, int count, const int* granted) {
+    (void)mid;
+    (void)count;
+    (void)granted;
+    Link& link = *static_cast<Link*>(user);
+    mosquitto_unsubscribe(mosq, nullptr, link.session->topics.DeviceStateWildcard().c_str());
 }
 
 void OnDisconnect(mosquitto* mosq, void* user, int rc) {
@@ -418,6 +425,7 @@ void NetworkThread(std::shared_ptr<Core> corePtr, std::shared_ptr<Session> sessi
         mosquitto_disconnect_callback_set(link.mosq, OnDisconnect);
         mosquitto_message_callback_set(link.mosq, OnMessage);
         mosquitto_publish_callback_set(link.mosq, OnPublish);
+        mosquitto_subscribe_callback_set(link.mosq, OnSubscribe);
         mosquitto_log_callback_set(link.mosq, OnLog);
         mosquitto_will_set(link.mosq, session->topics.Status().c_str(),
                            static_cast<int>(std::strlen(kOffline)), kOffline, kStateQos, true);
