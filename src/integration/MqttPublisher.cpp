@@ -18,6 +18,7 @@
 
 #include "base/Log.h"
 #include "integration/MqttTopics.h"
+#include "platform/ProcessInfo.h"
 
 namespace zm {
 
@@ -409,6 +410,7 @@ std::chrono::milliseconds NextDelay(const Core& core, std::chrono::milliseconds 
 }
 
 void NetworkThread(std::shared_ptr<Core> corePtr, std::shared_ptr<Session> session) {
+    platform::NameCurrentThread("mqtt");
     Core& core = *corePtr;
     Link link;
     link.core = &core;
