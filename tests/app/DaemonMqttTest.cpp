@@ -193,6 +193,24 @@ TEST_F(DaemonMqtt, ControlRoomSeesRetainedStatesAndTheAlarmRoad) {
         },
         5s));
 
+    // The bus goes silent and comes back on the same port: lost, then restored.
+    const int busPort = sim.tcpPort;
+    sim.Stop();
+    ASSERT_TRUE(WaitUntil(
+        [&] { return !Events(all, prefix + "alarm", "connection_lost", "Buoy 2").empty(); }, 10s))
+        << all.Raw();
+    EXPECT_EQ(Payloads(all, buoyTopic).back()["status"], 0);
+    test::SimProcess again({"--tcp-port", std::to_string(busPort), "--log",
+                            home.home.file("sim2.log"), "--sensor", SensorArg(5, "ZOR-0042"),
+                            "--sensor", SensorArg(6, "ZOR-0043")});
+    ASSERT_TRUE(again.Ready());
+    ASSERT_TRUE(WaitUntil(
+        [&] { return !Events(all, prefix + "alarm", "connection_restored", "Buoy 2").empty(); },
+        15s))
+        << all.Raw();
+    EXPECT_EQ(Events(all, prefix + "alarm", "connection_lost", "Buoy 2").size(), 1u);
+    EXPECT_EQ(Payloads(all, buoyTopic).back()["status"], 1);
+
     // An orderly end says "offline".
     ASSERT_EQ(kill(daemon.Pid(), SIGTERM), 0);
     EXPECT_EQ(daemon.Wait(15s), 0);
