@@ -27,6 +27,7 @@
 #include "base/MlsPrgMsg.h"
 #include "base/Printf.h"
 #include "base/Version.h"
+#include "platform/ServiceNotify.h"
 
 namespace {
 
@@ -141,6 +142,16 @@ int ParsePort(const char* text) {
         return 0;
     }
     return static_cast<int>(value);
+}
+
+// The one-line state a service manager shows beside the unit.
+std::string ServiceStatus(zm::CZorManagerApp& app, const zm::CManagerWeb& web, int httpPort) {
+    const std::string devices =
+        zm::StrPrintf("%d device(s)", static_cast<int>(app.Registry().GetCount()));
+    if (!web.IsRunning()) {
+        return devices + "; web server not running";
+    }
+    return devices + zm::StrPrintf("; web server on port %d", httpPort);
 }
 
 }  // namespace
@@ -348,6 +359,9 @@ int main(int argc, char** argv) {
         if (result != zm::CZorManagerApp::StartResult::kStarted) {
             std::fprintf(stderr, "zormanagerd: start-up refused\n");
         } else {
+            // Devices and web server run now: a service manager's start returns here.
+            dispatcher.Call(
+                [&] { zm::platform::NotifyServiceReady(ServiceStatus(app, web, httpPort)); });
             bool closed = false;
             while (!closed) {
                 int signal = 0;
@@ -355,15 +369,18 @@ int main(int argc, char** argv) {
                     continue;
                 }
                 if (signal == SIGHUP) {
+                    zm::platform::NotifyServiceReloading();
                     dispatcher.Call([&] {
                         if (zm::CManagerEngine* engine = app.Engine()) {
                             engine->ReloadDeviceList();
                         }
+                        zm::platform::NotifyServiceReady(ServiceStatus(app, web, httpPort));
                     });
                     continue;
                 }
                 dispatcher.Call([&] { closed = app.CloseMainWindow(); });
             }
+            zm::platform::NotifyServiceStopping();
             dispatcher.Call([&] { exitCode = app.ExitInstance(); });
         }
         dispatcher.Call([&] {
