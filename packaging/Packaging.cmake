@@ -126,6 +126,12 @@ if(TARGET zormanager)
 endif()
 
 add_custom_target(zm_package_files ALL DEPENDS ${ZM_PKG_FILES})
+# Everything the packages hold, for scripts/package.sh, which need not build the tests.
+add_custom_target(zm_package_contents)
+add_dependencies(zm_package_contents zm_package_files zormanagerd zor-sim zor-probe)
+if(TARGET zormanager)
+    add_dependencies(zm_package_contents zormanager)
+endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zormanager)
