@@ -264,9 +264,13 @@ TEST(PackagingTest, ManPagesRenderWithoutWarnings) {
     for (const std::string& name : kPackageNames) {
         ASSERT_TRUE(root.Unpack(name));
     }
-    for (const char* page :
-         {"/usr/share/man/man8/zormanagerd.8.gz", "/usr/share/man/man1/zor-sim.1.gz",
-          "/usr/share/man/man1/zor-probe.1.gz"}) {
+    std::vector<std::string> pages = {"/usr/share/man/man8/zormanagerd.8.gz",
+                                      "/usr/share/man/man1/zor-sim.1.gz",
+                                      "/usr/share/man/man1/zor-probe.1.gz"};
+#ifdef ZM_DESKTOP_IN_BUILD
+    pages.push_back("/usr/share/man/man1/zormanager.1.gz");
+#endif
+    for (const std::string& page : pages) {
         SCOPED_TRACE(page);
         TempDir dir;
         const std::string errors = dir.file("errors");
