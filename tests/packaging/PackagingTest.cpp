@@ -36,7 +36,7 @@ using zm::test::ReadBytes;
 using zm::test::TempDir;
 
 const std::string kPackages = ZM_PACKAGE_DIR;  // built once by the fixture packaging.Build
-const std::string kVersion = "6.1.0.10";
+const std::string kVersion = ZM_PACKAGE_VERSION;
 
 bool InCi() {
     const char* ci = std::getenv("CI");
