@@ -332,11 +332,33 @@ TEST(PackagingTest, ProgramsFromPackagesPrintTheirVersion) {
         const Outcome version = RunProgram({root.Path(c.program), "--version"}, 10s);
         EXPECT_EQ(version.status, 0);
         EXPECT_EQ(version.output, c.expected);
-        // A search path into the build tree would go unnoticed on this machine.
-        const Outcome dynamic = RunProgram({"/usr/bin/readelf", "--dynamic", root.Path(c.program)});
+    }
+}
+
+// On this machine the source and build trees exist, so a program that still reached into
+// them would run here and fail on the user's: none may name them or search them for
+// libraries.
+TEST(PackagingTest, ProgramsFromPackagesDoNotNameTheBuildTree) {
+    PackageRoot root;
+    for (const std::string& name : kPackageNames) {
+        ASSERT_TRUE(root.Unpack(name));
+    }
+    const std::string source =
+        std::filesystem::path(ZM_TEST_SOURCE_DIR).parent_path().string() + "/";
+    const std::string build = std::string(ZM_TEST_BINARY_DIR) + "/";
+    int programs = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(root.Path("/usr/bin"))) {
+        SCOPED_TRACE(entry.path().string());
+        ++programs;
+        const std::string bytes = ReadBytes(entry.path().string());
+        EXPECT_EQ(bytes.find(source), std::string::npos) << "names " << source;
+        EXPECT_EQ(bytes.find(build), std::string::npos) << "names " << build;
+        const Outcome dynamic =
+            RunProgram({"/usr/bin/readelf", "--dynamic", entry.path().string()});
         EXPECT_EQ(dynamic.status, 0) << dynamic.output;
         EXPECT_EQ(dynamic.output.find("PATH)"), std::string::npos) << dynamic.output;
     }
+    EXPECT_EQ(programs, static_cast<int>(kPackageNames.size()) + 1);  // the tools are two
 }
 
 // The server from its package alone, on a home with one emulated sensor, started the way
