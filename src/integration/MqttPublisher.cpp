@@ -547,6 +547,18 @@ void CMqttPublisher::Apply(const MqttSettings& settings) {
     if (!settings.enabled) {
         return;
     }
+    std::string invalid;
+    if (settings.port < 1 || settings.port > 65535) {
+        invalid = "mqtt_port " + std::to_string(settings.port) + " is not a port number";
+    } else if (settings.host.empty()) {
+        invalid = "mqtt_host is empty";
+    }
+    if (!invalid.empty()) {
+        lock.unlock();
+        core_->Log(Rgb(200, 0, 0),
+                   invalid + "; nothing is published until the settings are mended");
+        return;
+    }
     auto session = std::make_shared<Session>();
     session->settings = settings;
     session->topics = MqttTopics(settings.prefix, settings.station);

@@ -64,7 +64,8 @@ class CMqttPublisher {
     CMqttPublisher& operator=(const CMqttPublisher&) = delete;
 
     // Starts with the settings, restarts when they differ from the running ones, stops
-    // when they say disabled. The known device states are published at every connect.
+    // when they say disabled. A port outside 1..65535 or an empty host is a run-log
+    // error and publishing stays off. The known device states are published at every connect.
     void Apply(const MqttSettings& settings);
     // "offline", the queued alarm events (bounded by stopWait), then the disconnect.
     void Stop();

@@ -205,6 +205,28 @@ TEST_F(MqttPublisherTest, RetainedStateOfADeviceRemovedMeanwhileIsClearedAtConne
     EXPECT_EQ(sub.On(Topic("New")).size(), 1u);
 }
 
+TEST_F(MqttPublisherTest, SettingsThatCannotWorkAreRefusedWithAReason) {
+    struct Case {
+        int port;
+        std::string host;
+        std::string says;
+    };
+    const Case cases[] = {
+        {0, "127.0.0.1", "mqtt_port 0 is not a port number"},
+        {70000, "127.0.0.1", "mqtt_port 70000 is not a port number"},
+        {1883, "", "mqtt_host is empty"},
+    };
+    for (const Case& c : cases) {
+        CMqttPublisher publisher(&runLog);
+        settings.port = c.port;
+        settings.host = c.host;
+        publisher.Apply(settings);
+        EXPECT_FALSE(publisher.IsRunning()) << c.says;
+        EXPECT_NE(RunLogText().find(c.says + "; nothing is published"), std::string::npos)
+            << RunLogText();
+    }
+}
+
 TEST_F(MqttPublisherTest, UserAndPasswordAreSentAndARefusalIsLogged) {
     test::TempDir conf;
     const std::string passwords = conf.folder() + "passwords";
