@@ -59,6 +59,17 @@ class MqttPublisherTest : public ::testing::Test {
     }
     std::string RunLogText() const { return test::ReadBytes(runLog.GetPath()); }
 
+    // A broker that keeps sessions across a restart, and a subscriber with a session there:
+    // what is published while the subscriber reconnects after an outage waits for it.
+    std::unique_ptr<MqttSubscriber> KeepingSubscriber(const std::string& filter) {
+        broker = std::make_unique<MqttBroker>(true);
+        settings.port = broker->Port();
+        auto sub = std::make_unique<MqttSubscriber>(broker->Port(), filter,
+                                                    std::vector<std::string>{"-c", "-i", "room"});
+        EXPECT_TRUE(WaitFor([&] { return broker->Log().find(" as room") != std::string::npos; }));
+        return sub;
+    }
+
     test::TempDir dir;
     CLog runLog;
     std::unique_ptr<MqttBroker> broker;
@@ -109,6 +120,7 @@ TEST_F(MqttPublisherTest, UnchangedStateIsNotRepublishedButAChangeIs) {
 }
 
 TEST_F(MqttPublisherTest, AlarmDuringOutageArrivesOnceAndStatesAreCurrentAfterwards) {
+    const auto sub = KeepingSubscriber("zormanager/#");
     CMqttPublisher publisher(&runLog);
     publisher.PublishState(State("A", 1));
     publisher.Apply(settings);
@@ -122,19 +134,19 @@ TEST_F(MqttPublisherTest, AlarmDuringOutageArrivesOnceAndStatesAreCurrentAfterwa
     std::this_thread::sleep_for(1s);
     const auto before = std::chrono::steady_clock::now();
     ASSERT_TRUE(broker->Start());
-    // The broker lost everything: the subscriber can only see what the publisher sends anew.
-    MqttSubscriber sub(broker->Port(), "zormanager/#");
-    ASSERT_TRUE(WaitFor([&] {
-        return !sub.On("zormanager/harbour/alarm").empty() && !sub.On(Topic("A")).empty();
-    }));
+    auto current = [&] {
+        const auto states = sub->On(Topic("A"));
+        return !states.empty() && nlohmann::json::parse(states.back().payload)["status"] == 5;
+    };
+    ASSERT_TRUE(WaitFor([&] { return !sub->On("zormanager/harbour/alarm").empty() && current(); }))
+        << sub->Raw();
     EXPECT_LT(std::chrono::steady_clock::now() - before, 4s);
     std::this_thread::sleep_for(500ms);
-    const auto alarms = sub.On("zormanager/harbour/alarm");
-    ASSERT_EQ(alarms.size(), 1u) << sub.Raw();
+    const auto alarms = sub->On("zormanager/harbour/alarm");
+    ASSERT_EQ(alarms.size(), 1u) << sub->Raw();
     const auto alarm = nlohmann::json::parse(alarms[0].payload);
     EXPECT_EQ(alarm["event"], "opened");
     EXPECT_EQ(alarm["report"], "/r/A.txt");
-    EXPECT_EQ(nlohmann::json::parse(sub.On(Topic("A")).back().payload)["status"], 5);
     const std::string log = RunLogText();
     EXPECT_NE(log.find("MQTT: connection to 127.0.0.1:"), std::string::npos) << log;
     EXPECT_NE(log.find("1 queued alarm event(s) sent, 1 data portion(s) not published"),
@@ -145,6 +157,7 @@ TEST_F(MqttPublisherTest, AlarmDuringOutageArrivesOnceAndStatesAreCurrentAfterwa
 TEST_F(MqttPublisherTest, FullAlarmQueueKeepsTheNewestAndSaysSo) {
     CMqttPublisher::Limits limits;
     limits.alarmQueue = 3;
+    const auto sub = KeepingSubscriber("zormanager/harbour/alarm");
     CMqttPublisher publisher(&runLog, limits);
     broker->Stop();
     publisher.Apply(settings);
@@ -153,10 +166,9 @@ TEST_F(MqttPublisherTest, FullAlarmQueueKeepsTheNewestAndSaysSo) {
     }
     EXPECT_EQ(publisher.GetStats().alarmsLost, 2u);
     ASSERT_TRUE(broker->Start());
-    MqttSubscriber sub(broker->Port(), "zormanager/harbour/alarm");
     ASSERT_TRUE(WaitFor([&] { return publisher.GetStats().alarmsPublished == 3; }, 8000ms));
-    ASSERT_TRUE(WaitFor([&] { return sub.Messages().size() == 3; }));
-    const auto got = sub.Messages();
+    ASSERT_TRUE(WaitFor([&] { return sub->Messages().size() == 3; }));
+    const auto got = sub->Messages();
     EXPECT_EQ(nlohmann::json::parse(got[0].payload)["device"], "D2");
     EXPECT_EQ(nlohmann::json::parse(got[2].payload)["device"], "D4");
     const std::string log = RunLogText();
