@@ -48,7 +48,8 @@ TEST(Plot2dCfg, PixelMappingRoundsHalfDownAndInverts) {
     struct Case {
         double x;
         int column;
-    } cases[] = {{0, 0}, {200, 100}, {100, 50}, {1, 0} /* 0.5 stays down */, {1.2, 1}, {3, 1}, {3.2, 2}};
+    } cases[] = {{0, 0},   {200, 100}, {100, 50}, {1, 0} /* 0.5 stays down */,
+                 {1.2, 1}, {3, 1},     {3.2, 2}};
     for (const Case& c : cases) {
         EXPECT_EQ(cfg.XToPixel(c.x), c.column) << c.x;
     }

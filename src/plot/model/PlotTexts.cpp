@@ -93,6 +93,8 @@ constinit const CMlsEntry tpPlot2dView_FilledCircle{"tpPlot2dView_FilledCircle",
                                                     true, "Plot2dView"};
 constinit const CMlsEntry tpPlot2dView_FilledRect{"tpPlot2dView_FilledRect", "Filled rect", true,
                                                   "Plot2dView"};
+constinit const CMlsEntry tpPlot2dView_AccessibleName{"tpPlot2dView_AccessibleName", "Trend plot",
+                                                      true, "Plot2dView"};
 
 std::span<const CMlsEntry* const> PlotTexts() {
     static const CMlsEntry* const entries[] = {

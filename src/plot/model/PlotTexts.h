@@ -53,6 +53,7 @@ extern const CMlsEntry tpPlot2dView_PointerShape;
 extern const CMlsEntry tpPlot2dView_CrossedLines;
 extern const CMlsEntry tpPlot2dView_FilledCircle;
 extern const CMlsEntry tpPlot2dView_FilledRect;
+extern const CMlsEntry tpPlot2dView_AccessibleName;
 
 // Every entry of this file.
 std::span<const CMlsEntry* const> PlotTexts();
