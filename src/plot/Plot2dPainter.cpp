@@ -1,8 +1,8 @@
 #include "plot/Plot2dPainter.h"
 
 #include <QFontMetrics>
+#include <QLine>
 #include <QPainter>
-#include <QPolygon>
 #include <mutex>
 #include <vector>
 
@@ -49,12 +49,14 @@ void DrawSeries(QPainter& p, const CPlot2dModel& model, const PlotGroup& g, cons
         p.drawPoint(pixels[0].x, pixels[0].y);
         return;
     }
-    static_assert(sizeof(PlotPoint) == sizeof(QPoint));
-    QPolygon polygon(int(pixels.size()));
-    for (size_t i = 0; i < pixels.size(); ++i) {
-        polygon[int(i)] = QPoint(pixels[i].x, pixels[i].y);
+    // Separate segments: one long polyline with a pen wider than a device pixel is stroked
+    // as one self-crossing outline, which costs far more than the segments.
+    std::vector<QLine> segments;
+    segments.reserve(pixels.size() - 1);
+    for (size_t i = 1; i < pixels.size(); ++i) {
+        segments.emplace_back(pixels[i - 1].x, pixels[i - 1].y, pixels[i].x, pixels[i].y);
     }
-    p.drawPolyline(polygon);
+    p.drawLines(segments.data(), int(segments.size()));
 }
 
 }  // namespace

@@ -156,6 +156,18 @@ void CPlot2dView::RetranslateUi() {
     area_->setAccessibleName(Tr(tpPlot2dView_AccessibleName));
 }
 
+bool CPlot2dView::Save(std::string_view section, CIni* ini) const {
+    return model_.Save(section, ini);
+}
+
+bool CPlot2dView::Load(std::string_view section, CIni* ini) {
+    EndBoundEdit();
+    bool complete = model_.Load(section, ini);
+    ApplyLayout();
+    ModelChanged(true);
+    return complete;
+}
+
 void CPlot2dView::Render(QPainter& p, QSize size) {
     CPlot2dPainter::Paint(p, size, model_, font(),
                           [this](QPainter& painter, const QRect& rect, CPlot2dCfg& cfg) {

@@ -18,6 +18,10 @@ class QToolBar;
 class QToolButton;
 
 namespace zm {
+class CIni;
+}
+
+namespace zm {
 
 class CCoolEdit;
 class CPlot2dArea;
@@ -38,6 +42,12 @@ class CPlot2dView : public QWidget {
     CPlot2dModel& Model() { return model_; }
     const CPlot2dModel& Model() const { return model_; }
     CPlot2dBuf& PlotBuf() { return plotBuf_; }
+
+    // Persistence of the options, the coordinate model, the tips settings and the rulers in
+    // the owner's section (the application's profile store without an INI object). Load
+    // lays the window out again for the loaded options.
+    bool Save(std::string_view section, CIni* ini = nullptr) const;
+    bool Load(std::string_view section, CIni* ini = nullptr);
 
     // The plot area's picture (without tips and pointer) in `size` logical pixels.
     void Render(QPainter& p, QSize size);

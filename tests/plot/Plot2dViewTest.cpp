@@ -11,9 +11,11 @@
 #include <QToolBar>
 
 #include "QtTestApp.h"
+#include "base/Ini.h"
 #include "plot/CoolEdit.h"
 #include "plot/Plot2dArea.h"
 #include "plot/Plot2dView.h"
+#include "support/TempDir.h"
 
 namespace zm {
 namespace {
@@ -205,6 +207,24 @@ TEST_F(PlotView, MouseMovesRepaintOnlyTheTips) {
     QTest::qWait(50);
     EXPECT_EQ(view.Area()->RedrawCount(), redraws);
     EXPECT_TRUE(view.Area()->HasCursor());
+}
+
+TEST_F(PlotView, LoadingSettingsLaysTheWindowOutAgain) {
+    test::TempDir dir;
+    CIni ini(dir.file("view.ini"));
+    {
+        CPlot2dView other;
+        other.Model().Options().showControls = 0;
+        other.Model().Ruler().SetOn(true);
+        ASSERT_TRUE(other.Save("Owner::m_pPlot2dView", &ini));
+    }
+    EXPECT_TRUE(view.Load("Owner::m_pPlot2dView", &ini));
+    EXPECT_EQ(view.Area()->geometry(), view.rect());
+    EXPECT_TRUE(view.Model().Ruler().IsOn());
+    // A broken options text gives the defaults back, controls included.
+    ASSERT_TRUE(ini.WriteString("Owner::m_pPlot2dView", "CPlot2dView", "1;1;0"));
+    EXPECT_FALSE(view.Load("Owner::m_pPlot2dView", &ini));
+    EXPECT_TRUE(Child<QLabel>("RECM_ST_XL")->isVisible());
 }
 
 TEST_F(PlotView, TheProgressBarRunsOnRequest) {
