@@ -53,6 +53,10 @@ CPlot2dView::CPlot2dView(QWidget* parent) : QWidget(parent), plotBuf_(model_.Plo
 CPlot2dView::~CPlot2dView() {
     model_.onChanged = nullptr;
     model_.onPointerLock = nullptr;
+    // The children use the model (scroll bars are attached to it): they go first.
+    created_ = false;
+    qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
+    qDeleteAll(findChildren<QAction*>(Qt::FindDirectChildrenOnly));
 }
 
 void CPlot2dView::CreateControls() {
