@@ -130,39 +130,36 @@ void CPlot2dBuf::AddCommand(QMenu* menu, const QString& text, BufCommand command
     });
 }
 
-QMenu* CPlot2dBuf::CreateTipsMenu(QWidget* parent, std::function<void()> changed) {
+QMenu* CPlot2dBuf::CreateTipsMenu(QWidget* parent, QWidget* owner, std::function<void()> changed) {
     using namespace texts;
     auto* menu = new QMenu(Tr(tpPlot2dView_TipsCommands), parent);
     menu->setObjectName(QStringLiteral("TipsCommands"));
-    AddCommand(menu, Tr(tpPlot2dView_AllowTips), BufCommand::kTipsAllow, true, parent, changed);
+    AddCommand(menu, Tr(tpPlot2dView_AllowTips), BufCommand::kTipsAllow, true, owner, changed);
     menu->addSeparator();
     QMenu* corners = menu->addMenu(Tr(tpPlot2dView_TipsPosition));
     corners->setObjectName(QStringLiteral("TipsPosition"));
-    AddCommand(corners, Tr(tpPlot2dView_FollowMouse), BufCommand::kTipsMouse, true, parent,
-               changed);
-    AddCommand(corners, Tr(tpPlot2dView_TopLeft), BufCommand::kTipsFixTL, true, parent, changed);
-    AddCommand(corners, Tr(tpPlot2dView_TopRight), BufCommand::kTipsFixTR, true, parent, changed);
-    AddCommand(corners, Tr(tpPlot2dView_BottomLeft), BufCommand::kTipsFixBL, true, parent, changed);
-    AddCommand(corners, Tr(tpPlot2dView_BottomRight), BufCommand::kTipsFixBR, true, parent,
-               changed);
+    AddCommand(corners, Tr(tpPlot2dView_FollowMouse), BufCommand::kTipsMouse, true, owner, changed);
+    AddCommand(corners, Tr(tpPlot2dView_TopLeft), BufCommand::kTipsFixTL, true, owner, changed);
+    AddCommand(corners, Tr(tpPlot2dView_TopRight), BufCommand::kTipsFixTR, true, owner, changed);
+    AddCommand(corners, Tr(tpPlot2dView_BottomLeft), BufCommand::kTipsFixBL, true, owner, changed);
+    AddCommand(corners, Tr(tpPlot2dView_BottomRight), BufCommand::kTipsFixBR, true, owner, changed);
     menu->addSeparator();
-    AddCommand(menu, Tr(tpPlot2dView_TipsFont), BufCommand::kTipsFont, false, parent, changed);
+    AddCommand(menu, Tr(tpPlot2dView_TipsFont), BufCommand::kTipsFont, false, owner, changed);
     return menu;
 }
 
-QMenu* CPlot2dBuf::CreatePointerMenu(QWidget* parent, std::function<void()> changed) {
+QMenu* CPlot2dBuf::CreatePointerMenu(QWidget* parent, QWidget* owner,
+                                     std::function<void()> changed) {
     using namespace texts;
     auto* menu = new QMenu(Tr(tpPlot2dView_PointerCommands), parent);
     menu->setObjectName(QStringLiteral("PointerCommands"));
-    AddCommand(menu, Tr(tpPlot2dView_AllowPointer), BufCommand::kPntrAllow, true, parent, changed);
+    AddCommand(menu, Tr(tpPlot2dView_AllowPointer), BufCommand::kPntrAllow, true, owner, changed);
     menu->addSeparator();
     QMenu* shapes = menu->addMenu(Tr(tpPlot2dView_PointerShape));
     shapes->setObjectName(QStringLiteral("PointerShape"));
-    AddCommand(shapes, Tr(tpPlot2dView_CrossedLines), BufCommand::kPntrCross, true, parent,
-               changed);
-    AddCommand(shapes, Tr(tpPlot2dView_FilledCircle), BufCommand::kPntrPoint, true, parent,
-               changed);
-    AddCommand(shapes, Tr(tpPlot2dView_FilledRect), BufCommand::kPntrRect, true, parent, changed);
+    AddCommand(shapes, Tr(tpPlot2dView_CrossedLines), BufCommand::kPntrCross, true, owner, changed);
+    AddCommand(shapes, Tr(tpPlot2dView_FilledCircle), BufCommand::kPntrPoint, true, owner, changed);
+    AddCommand(shapes, Tr(tpPlot2dView_FilledRect), BufCommand::kPntrRect, true, owner, changed);
     return menu;
 }
 

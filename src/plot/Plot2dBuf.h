@@ -43,9 +43,10 @@ class CPlot2dBuf {
     // A command of the two menus; the font command opens the font dialog over `owner`.
     void Execute(BufCommand command, QWidget* owner);
     // "Tips' commands" and "Pointer commands", with every action named by its command.
-    // `changed` runs after each command.
-    QMenu* CreateTipsMenu(QWidget* parent, std::function<void()> changed);
-    QMenu* CreatePointerMenu(QWidget* parent, std::function<void()> changed);
+    // The commands repaint `owner` (and the font dialog opens over it); `changed` runs
+    // after each command.
+    QMenu* CreateTipsMenu(QWidget* parent, QWidget* owner, std::function<void()> changed);
+    QMenu* CreatePointerMenu(QWidget* parent, QWidget* owner, std::function<void()> changed);
 
   private:
     void AddCommand(QMenu* menu, const QString& text, BufCommand command, bool checkable,

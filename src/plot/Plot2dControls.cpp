@@ -99,7 +99,7 @@ QIcon GlyphIcon(const QString& glyph) {
     p.setBrush(QColor(235, 240, 250));
     p.drawRoundedRect(QRectF(2, 2, 28, 28), 5, 5);
     QFont font;
-    font.setPixelSize(glyph.size() > 2 ? 11 : 15);
+    font.setPixelSize(glyph.size() > 2 ? 14 : 19);
     font.setBold(true);
     p.setFont(font);
     p.setPen(QColor(0, 0, 140));
@@ -253,9 +253,9 @@ void CPlot2dView::FillShowInfoMenu(QMenu* menu) {
     if (model_.Options().showInfo) {
         auto changed = [this] { area_->update(); };
         menu->addSeparator();
-        menu->addMenu(plotBuf_.CreateTipsMenu(menu, changed));
+        menu->addMenu(plotBuf_.CreateTipsMenu(menu, area_, changed));
         menu->addSeparator();
-        menu->addMenu(plotBuf_.CreatePointerMenu(menu, changed));
+        menu->addMenu(plotBuf_.CreatePointerMenu(menu, area_, changed));
     }
 }
 

@@ -9,16 +9,16 @@
 namespace zm {
 namespace {
 
-struct CoolEditFixture : ::testing::Test {
+struct CoolEditModel : ::testing::Test {
     CCoolEditModel edit;
     std::vector<int> notified;  // last action at each parent notification
     int beeps = 0;
 
-    CoolEditFixture() {
+    CoolEditModel() {
         edit.onNotify = [this] { notified.push_back(edit.GetLastAction()); };
         SetPlotBeep([this] { ++beeps; });
     }
-    ~CoolEditFixture() override { SetPlotBeep(nullptr); }
+    ~CoolEditModel() override { SetPlotBeep(nullptr); }
 
     // Types one character the way the widget does: ask, then hand over the new text.
     bool Type(char c) {
@@ -32,7 +32,7 @@ struct CoolEditFixture : ::testing::Test {
     }
 };
 
-TEST_F(CoolEditFixture, RangeTable) {
+TEST_F(CoolEditModel, RangeTable) {
     struct Case {
         double minimum, maximum;
         int decimals;
@@ -55,7 +55,7 @@ TEST_F(CoolEditFixture, RangeTable) {
     }
 }
 
-TEST_F(CoolEditFixture, SetValueClampsRoundsAndFormats) {
+TEST_F(CoolEditModel, SetValueClampsRoundsAndFormats) {
     struct Case {
         int decimals;
         double x;
@@ -74,7 +74,7 @@ TEST_F(CoolEditFixture, SetValueClampsRoundsAndFormats) {
     }
 }
 
-TEST_F(CoolEditFixture, SetValueNotifiesOnlyWhenAskedAndChanged) {
+TEST_F(CoolEditModel, SetValueNotifiesOnlyWhenAskedAndChanged) {
     edit.SetRange(0, 100, 0, 0);
     edit.SetValue(5, false);
     EXPECT_TRUE(notified.empty());
@@ -84,7 +84,7 @@ TEST_F(CoolEditFixture, SetValueNotifiesOnlyWhenAskedAndChanged) {
     EXPECT_EQ(notified.size(), 1u);
 }
 
-TEST_F(CoolEditFixture, StepsMultiplyByTenPerHeldModifier) {
+TEST_F(CoolEditModel, StepsMultiplyByTenPerHeldModifier) {
     edit.SetRange(-1e9, 1e9, 0, 100);
     edit.SetValue(0, false);
     struct Case {
@@ -108,7 +108,7 @@ TEST_F(CoolEditFixture, StepsMultiplyByTenPerHeldModifier) {
     EXPECT_DOUBLE_EQ(edit.GetValue(), 9100);
 }
 
-TEST_F(CoolEditFixture, AStepBeyondTheRangeStopsAtItsEndWithABeep) {
+TEST_F(CoolEditModel, AStepBeyondTheRangeStopsAtItsEndWithABeep) {
     edit.SetRange(0, 150, 0, 100);
     edit.SetValue(100, false);
     EXPECT_FALSE(edit.StepBy(+1, 0));
@@ -118,7 +118,7 @@ TEST_F(CoolEditFixture, AStepBeyondTheRangeStopsAtItsEndWithABeep) {
     EXPECT_DOUBLE_EQ(edit.GetValue(), 0);
 }
 
-TEST_F(CoolEditFixture, ACharacterTable) {
+TEST_F(CoolEditModel, ACharacterTable) {
     struct Case {
         const char* name;
         double minimum;
@@ -152,7 +152,7 @@ TEST_F(CoolEditFixture, ACharacterTable) {
     }
 }
 
-TEST_F(CoolEditFixture, EnterCommitsEscapeRevertsFocusLossCommits) {
+TEST_F(CoolEditModel, EnterCommitsEscapeRevertsFocusLossCommits) {
     edit.SetRange(-10, 1000, 1, 0);
     edit.SetValue(5, false);
     edit.OnKey(CCoolEditModel::Key::kOther, 0);
@@ -180,7 +180,7 @@ TEST_F(CoolEditFixture, EnterCommitsEscapeRevertsFocusLossCommits) {
     EXPECT_DOUBLE_EQ(edit.TypedValue(), 0);
 }
 
-TEST_F(CoolEditFixture, AStepAfterTypingCommitsTheTypedValueFirst) {
+TEST_F(CoolEditModel, AStepAfterTypingCommitsTheTypedValueFirst) {
     edit.SetRange(0, 1000, 0, 10);
     edit.SetValue(5, false);
     edit.OnKey(CCoolEditModel::Key::kBackspace, 0);

@@ -11,13 +11,13 @@ namespace {
 using A = CPlot2dCfg::Axis;
 
 // A model with one X array and one Y array per series in group 0.
-struct ModelFixture : ::testing::Test {
+struct Plot2dModel : ::testing::Test {
     CPlot2dModel model;
     int changes = 0;
     int redraws = 0;
     int lockNotes = 0;
 
-    ModelFixture() {
+    Plot2dModel() {
         model.onChanged = [this](bool redraw) {
             ++changes;
             redraws += redraw;
@@ -34,7 +34,7 @@ struct ModelFixture : ::testing::Test {
     }
 };
 
-TEST_F(ModelFixture, ANewViewShowsTheWidenedDefaults) {
+TEST_F(Plot2dModel, ANewViewShowsTheWidenedDefaults) {
     EXPECT_EQ(model.Options().GetText(), "1;1;0;0;1;4;4;0;1");
     EXPECT_DOUBLE_EQ(model.Cfg().ViewMin(A::kX), -100);
     EXPECT_DOUBLE_EQ(model.Cfg().ViewMax(A::kX), 3000);
@@ -43,7 +43,7 @@ TEST_F(ModelFixture, ANewViewShowsTheWidenedDefaults) {
     EXPECT_DOUBLE_EQ(model.Cfg().SpanMax(A::kY), 80000);
 }
 
-TEST_F(ModelFixture, InvalidArgumentsGiveMinusOneAndChangeNothing) {
+TEST_F(Plot2dModel, InvalidArgumentsGiveMinusOneAndChangeNothing) {
     EXPECT_EQ(model.AddSeries(0, 0, {}, "none", true, -1, 0, 0), -1);  // no arrays yet
     ASSERT_EQ(AddSeries({0, 1}, {5, 6}, "a"), 1);
     EXPECT_EQ(model.AddSeries(1, 0, {}, "x", true, -1, 0, 0), -1);
@@ -59,7 +59,7 @@ TEST_F(ModelFixture, InvalidArgumentsGiveMinusOneAndChangeNothing) {
     EXPECT_EQ(model.GetSeries(0, 0)->name, "b");
 }
 
-TEST_F(ModelFixture, AddSeriesTakesBoundsOverTheWholeArrays) {
+TEST_F(Plot2dModel, AddSeriesTakesBoundsOverTheWholeArrays) {
     ASSERT_EQ(AddSeries({0, 1, 2, 3}, {5, -1, 9}, "a"), 1);
     const PlotSeries* s = model.GetSeries(0, 0);
     EXPECT_EQ(s->count, 3);
@@ -68,7 +68,7 @@ TEST_F(ModelFixture, AddSeriesTakesBoundsOverTheWholeArrays) {
     EXPECT_DOUBLE_EQ(s->yMax, 9);
 }
 
-TEST_F(ModelFixture, RescaleTable) {
+TEST_F(Plot2dModel, RescaleTable) {
     struct Case {
         const char* name;
         std::vector<double> ys;
@@ -95,7 +95,7 @@ TEST_F(ModelFixture, RescaleTable) {
     }
 }
 
-TEST_F(ModelFixture, RescaleWithoutDataOrWithAutoScalingOffLeavesTheView) {
+TEST_F(Plot2dModel, RescaleWithoutDataOrWithAutoScalingOffLeavesTheView) {
     model.Rescale(true);
     EXPECT_FALSE(model.LastDataBounds().found);
     EXPECT_DOUBLE_EQ(model.LastDataBounds().xMax, 3000);
@@ -109,7 +109,7 @@ TEST_F(ModelFixture, RescaleWithoutDataOrWithAutoScalingOffLeavesTheView) {
     EXPECT_DOUBLE_EQ(model.Cfg().ViewMax(A::kX), 3000);
 }
 
-TEST_F(ModelFixture, MarkersInTheDataRangeAndIncludedValuesWidenTheBounds) {
+TEST_F(Plot2dModel, MarkersInTheDataRangeAndIncludedValuesWidenTheBounds) {
     AddSeries({0, 10}, {50, 50}, "a");
     PlotMarker m;
     m.shape = kMarkerHorizontalLine;
@@ -133,7 +133,7 @@ TEST_F(ModelFixture, MarkersInTheDataRangeAndIncludedValuesWidenTheBounds) {
     EXPECT_DOUBLE_EQ(model.Cfg().ViewMax(A::kY), 60);
 }
 
-TEST_F(ModelFixture, BoundsAreRoundedToTheLabelDecimals) {
+TEST_F(Plot2dModel, BoundsAreRoundedToTheLabelDecimals) {
     AddSeries({0.04, 10.06}, {1.26, 2.34}, "a");
     model.Options().xScaling = kScalingFit100;
     model.Options().yScaling = kScalingFit100;
@@ -145,7 +145,7 @@ TEST_F(ModelFixture, BoundsAreRoundedToTheLabelDecimals) {
     EXPECT_DOUBLE_EQ(model.LastDataBounds().yMax, 2.3);
 }
 
-TEST_F(ModelFixture, TheCurrentSeriesAloneScalesWhileLockedInCurrentMode) {
+TEST_F(Plot2dModel, TheCurrentSeriesAloneScalesWhileLockedInCurrentMode) {
     AddSeries({0, 10}, {0, 10}, "small");
     AddSeries({0, 1000}, {0, 1000}, "large");
     model.Options().xScaling = kScalingFit100;
@@ -166,14 +166,14 @@ TEST_F(ModelFixture, TheCurrentSeriesAloneScalesWhileLockedInCurrentMode) {
     EXPECT_FALSE(model.SelectSeries(0, false, 3));
 }
 
-TEST_F(ModelFixture, SelectingTheLockedSeriesAgainDoesNotNotify) {
+TEST_F(Plot2dModel, SelectingTheLockedSeriesAgainDoesNotNotify) {
     AddSeries({0, 10}, {0, 10}, "a");
     model.SelectSeries(0, false, 0);
     model.SelectSeries(0, false, 0);
     EXPECT_EQ(lockNotes, 1);
 }
 
-TEST_F(ModelFixture, AppendPointGrowsOrOverwritesTheXArray) {
+TEST_F(Plot2dModel, AppendPointGrowsOrOverwritesTheXArray) {
     model.GetXArrays(0)->push_back({0, 1, 2, 3});
     model.GetYArrays(0)->push_back({});
     ASSERT_EQ(model.AddSeries(0, 0, {}, "a", true, -1, 0, 0), 1);
@@ -194,7 +194,7 @@ TEST_F(ModelFixture, AppendPointGrowsOrOverwritesTheXArray) {
     EXPECT_EQ(s->count, 2);
 }
 
-TEST_F(ModelFixture, SlidingWindowDropsTheOldestAndKeepsOrRecomputesBounds) {
+TEST_F(Plot2dModel, SlidingWindowDropsTheOldestAndKeepsOrRecomputesBounds) {
     for (bool keep : {false, true}) {
         CPlot2dModel m;
         m.GetXArrays(0)->push_back({});
@@ -213,7 +213,7 @@ TEST_F(ModelFixture, SlidingWindowDropsTheOldestAndKeepsOrRecomputesBounds) {
     }
 }
 
-TEST_F(ModelFixture, ClearSeriesKeepsTheArrays) {
+TEST_F(Plot2dModel, ClearSeriesKeepsTheArrays) {
     AddSeries({0, 1}, {1, 2}, "a");
     EXPECT_EQ(model.ClearSeries(true, 0), 0);
     EXPECT_EQ(model.GetSeriesCount(0), 0);
@@ -264,7 +264,7 @@ TEST(PlotSeriesPixels, StepsSkipsRepeatsAndRecordsTheVisiblePart) {
     }
 }
 
-TEST_F(ModelFixture, TipTexts) {
+TEST_F(Plot2dModel, TipTexts) {
     AddSeries({0, 10, 20, 30, 40}, {1, 2, 3, 4, 9}, "Sensor A");
     model.Cfg().SetRect(0, 0, 401, 101);
     model.SetXLimits(0, 40, true);
@@ -291,7 +291,7 @@ TEST_F(ModelFixture, TipTexts) {
     EXPECT_EQ(model.ComputeTip({101, 51}).text, "");
 }
 
-TEST_F(ModelFixture, TheTipHookMayRewriteTextAndPoint) {
+TEST_F(Plot2dModel, TheTipHookMayRewriteTextAndPoint) {
     AddSeries({0, 10}, {1, 2}, "A");
     model.Cfg().SetRect(0, 0, 101, 101);
     model.SetTipHook([](std::string& text, PlotPoint& point, const CPlot2dModel& view) {
@@ -303,7 +303,7 @@ TEST_F(ModelFixture, TheTipHookMayRewriteTextAndPoint) {
     EXPECT_EQ(tip.point, (PlotPoint{3, 4}));
 }
 
-TEST_F(ModelFixture, LegendBoxesAndHits) {
+TEST_F(Plot2dModel, LegendBoxesAndHits) {
     AddSeries({0}, {0}, "a");
     AddSeries({0}, {0}, "hidden", false);
     AddSeries({0}, {0}, "c");
@@ -329,7 +329,7 @@ TEST_F(ModelFixture, LegendBoxesAndHits) {
     EXPECT_EQ(boxes[1].nameRect, (PlotRect{121, 71, 321, 86}));
 }
 
-TEST_F(ModelFixture, ZoomCommandsSwitchAutoScalingOffAndAutoScaleRestoresTheMode) {
+TEST_F(Plot2dModel, ZoomCommandsSwitchAutoScalingOffAndAutoScaleRestoresTheMode) {
     AddSeries({0, 100}, {0, 100}, "a");
     model.Options().autoMode = kAutoHybrid;
     model.Rescale(false);
@@ -348,7 +348,7 @@ TEST_F(ModelFixture, ZoomCommandsSwitchAutoScalingOffAndAutoScaleRestoresTheMode
     EXPECT_EQ(model.Options().autoMode, 1);
 }
 
-TEST_F(ModelFixture, ToolbarStates) {
+TEST_F(Plot2dModel, ToolbarStates) {
     AddSeries({0, 100}, {0, 100}, "a");
     model.Options().xScaling = kScalingFit100;
     model.Options().yScaling = kScalingFit100;
@@ -386,7 +386,7 @@ TEST_F(ModelFixture, ToolbarStates) {
     EXPECT_EQ(lockNotes, 0);
 }
 
-TEST_F(ModelFixture, BoundEditing) {
+TEST_F(Plot2dModel, BoundEditing) {
     model.Options().autoMode = 1;
     model.SetXLimits(0, 1000, true);
     PlotBoundEdit edit = model.BeginBoundEdit(PlotBound::kXLeft);

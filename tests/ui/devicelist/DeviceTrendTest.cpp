@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QImage>
 #include <QPainter>
 #include <cmath>
@@ -109,6 +110,46 @@ TEST(DeviceTrend, AnEmulatedDeviceGivesItsScaledFiniteValues) {
     for (size_t i = 0; i < block.raw.size(); ++i) {
         EXPECT_DOUBLE_EQ(block.scaled[i], dev->ScaleValue(block.raw[i]));
     }
+}
+
+TEST(DeviceTrend, ThreeEmulatedDevicesDrawTheirTrends) {
+    EnsureApp();
+    test::TempDir dir;
+    CPlot2dView view;
+    view.resize(520, 320);
+    CDeviceTrend trend(view.Model());
+    std::vector<std::shared_ptr<CZorDevice>> devices;
+    const PlotColor colors[] = {{200, 0, 0}, {0, 100, 0}, {0, 0, 200}};
+    std::vector<CDeviceTrend::Source> sources;
+    for (int i = 0; i < 3; ++i) {
+        auto dev = std::make_shared<CZorDevice>(dir.file("Zor-Device.ini"), nullptr,
+                                                "Emu-" + std::to_string(i + 1));
+        ZorDeviceCfg cfg;
+        dev->GetZorSettings(cfg);
+        cfg.sLinkType = kLinkTypeEmul;
+        dev->SetZorSettings(cfg, true);
+        dev->StopThreads();
+        devices.push_back(dev);
+        sources.push_back({dev->GetName(), colors[i]});
+    }
+    trend.Rebuild(sources);
+    for (int round = 0; round < 60; ++round) {
+        for (int i = 0; i < 3; ++i) {
+            devices[size_t(i)]->Poll();
+            trend.Append(i, ReadTrendBlock(*devices[size_t(i)]));
+        }
+    }
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(view.Model().GetSeries(0, i)->count, CDeviceTrend::kWindow);
+    }
+    // The view spans the data (hybrid auto-scaling, Y fitted with 5 % more).
+    const PlotSeries* s = view.Model().GetSeries(0, 0);
+    EXPECT_LE(view.Model().Cfg().ViewMin(CPlot2dCfg::kY), s->yMin);
+    EXPECT_GE(view.Model().Cfg().ViewMax(CPlot2dCfg::kY), s->yMax);
+    QImage shot = view.grab().toImage();
+    QString folder = QStringLiteral(ZM_TEST_BINARY_DIR "/artifacts/devicelist");
+    QDir().mkpath(folder);
+    EXPECT_TRUE(shot.save(folder + "/trend-three-emulated.png"));
 }
 
 TEST(DeviceTrend, ThePlotWithoutDevicesShowsNoHatch) {
