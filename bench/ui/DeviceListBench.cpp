@@ -1,5 +1,6 @@
 // One device-list update with 200 emulated devices: every row read from its device, the
-// model told what changed, a table view attached (offscreen platform).
+// model told what changed (a table view attached), each new data block fed to the trend
+// (offscreen platform).
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -11,7 +12,9 @@
 
 #include "device/zor/ZorDevice.h"
 #include "links/DeviceLink.h"
+#include "plot/model/Plot2dModel.h"
 #include "ui/devicelist/DeviceListModel.h"
+#include "ui/devicelist/DeviceListUpdater.h"
 #include "ui/devicelist/DeviceRow.h"
 #include "ui/devicelist/DeviceTextSnapshots.h"
 
@@ -34,7 +37,7 @@ QApplication& App() {
 
 struct Fleet {
     std::filesystem::path dir;
-    std::vector<std::shared_ptr<CZorDevice>> devices;
+    std::vector<std::shared_ptr<CTavDevice>> devices;
 
     explicit Fleet(int count) {
         dir = std::filesystem::temp_directory_path() /
@@ -62,15 +65,6 @@ struct Fleet {
     }
 };
 
-std::vector<DeviceRow> ReadAll(Fleet& fleet, bool advanced, CDeviceTextSnapshots& snapshots) {
-    std::vector<DeviceRow> rows;
-    rows.reserve(fleet.devices.size());
-    for (auto& d : fleet.devices) {
-        rows.push_back(ReadDeviceRow(*d, advanced, &snapshots));
-    }
-    return rows;
-}
-
 // Arguments: rows changed per update (all or one), advanced mode.
 void BM_DeviceListUpdate(benchmark::State& state) {
     App();
@@ -82,19 +76,19 @@ void BM_DeviceListUpdate(benchmark::State& state) {
     QTableView view;
     view.setModel(&model);
     view.resize(1000, 600);
-    model.SetRows(ReadAll(fleet, advanced, snapshots));
-    int round = 0;
+    CPlot2dModel plot;
+    CDeviceTrend trend(plot);
+    CDeviceListUpdater updater(model, snapshots, &trend);
+    updater.Update(fleet.devices, advanced);
     for (auto _ : state) {
         state.PauseTiming();
-        ++round;
-        // What the poll threads would have changed since the last update.
+        // A poll cycle of each changed device: new data, status and texts.
         for (size_t i = 0; i < (all ? fleet.devices.size() : 1); ++i) {
-            fleet.devices[i]->SetStatus(round % 2 ? kDevAlarm : kDevEmulation,
-                                        "state " + std::to_string(round));
+            static_cast<CZorDevice&>(*fleet.devices[i]).Poll();
         }
         state.ResumeTiming();
-        bool changed = model.SetRows(ReadAll(fleet, advanced, snapshots));
-        benchmark::DoNotOptimize(changed);
+        DeviceListUpdateResult result = updater.Update(fleet.devices, advanced);
+        benchmark::DoNotOptimize(result);
     }
     state.counters["devices"] = double(fleet.devices.size());
 }

@@ -125,6 +125,12 @@ bool CDeviceListModel::SetRows(std::vector<DeviceRow> rows) {
     return textChanged;
 }
 
+void CDeviceListModel::ResetRows(std::vector<DeviceRow> rows) {
+    beginResetModel();
+    rows_ = std::move(rows);
+    endResetModel();
+}
+
 bool CDeviceListModel::SetRow(int row, DeviceRow value) {
     if (row < 0 || row >= int(rows_.size())) {
         return false;

@@ -29,6 +29,8 @@ class CDeviceListModel : public QAbstractTableModel {
     // only cells whose text, colour or status changed are reported. True when a text
     // changed (the view then fits its column widths).
     bool SetRows(std::vector<DeviceRow> rows);
+    // Drops every row and inserts the new ones (the list's rebuild).
+    void ResetRows(std::vector<DeviceRow> rows);
     // The same for one row.
     bool SetRow(int row, DeviceRow value);
     const DeviceRow& Row(int row) const { return rows_.at(row); }
