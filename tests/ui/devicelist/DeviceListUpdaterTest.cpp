@@ -2,7 +2,11 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QDir>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QSignalSpy>
+#include <QTableView>
 
 #include "device/zor/ZorDevice.h"
 #include "links/DeviceLink.h"
@@ -11,6 +15,7 @@
 #include "ui/devicelist/DeviceListModel.h"
 #include "ui/devicelist/DeviceListUpdater.h"
 #include "ui/devicelist/DeviceTextSnapshots.h"
+#include "ui/devicelist/DevsMenu.h"
 
 namespace zm {
 namespace {
@@ -90,6 +95,35 @@ TEST_F(DeviceListUpdaterTest, RebuildsFirstThenUpdatesOnlyWhatChanged) {
     r = updater.Update(devices, true);
     EXPECT_TRUE(r.fitWidths);
     EXPECT_FALSE(model.Row(0).cells[kColParameters].empty());
+}
+
+TEST_F(DeviceListUpdaterTest, ScreenshotOfTheRowsInATable) {
+    for (int i = 0; i < 3; ++i) {
+        static_cast<CZorDevice&>(*devices[size_t(i)]).Poll();
+    }
+    devices[2]->SetStatus(kDevNoConnection, "No connection");
+    DeviceListUpdateResult r = updater.Update(devices, false);
+    QTableView view;
+    view.setModel(&model);
+    view.setShowGrid(true);
+    view.setSelectionBehavior(QAbstractItemView::SelectRows);
+    view.verticalHeader()->hide();
+    ASSERT_TRUE(r.fitWidths);
+    QFontMetrics metrics(view.font());
+    std::vector<int> widths = FitColumnWidths(model.Rows(), false, [&](const std::string& text) {
+        return metrics.horizontalAdvance(QString::fromStdString(text));
+    });
+    for (int c = 0; c < kDevListColumns; ++c) {
+        view.setColumnWidth(c, widths[size_t(c)]);
+        view.setColumnHidden(c, widths[size_t(c)] == 0);
+    }
+    view.resize(900, 140);
+    view.show();
+    QApplication::processEvents();
+    QString folder = QStringLiteral(ZM_TEST_BINARY_DIR "/artifacts/devicelist");
+    QDir().mkpath(folder);
+    EXPECT_TRUE(view.grab().save(folder + "/rows-three-emulated.png"));
+    EXPECT_TRUE(view.isColumnHidden(kColLink));
 }
 
 TEST_F(DeviceListUpdaterTest, GuardsStopTheUpdate) {
