@@ -91,19 +91,19 @@ namespace {
 
 // Toolbar images drawn here: a short glyph on a light square.
 QIcon GlyphIcon(const QString& glyph) {
-    QPixmap pixmap(32, 32);
+    QPixmap pixmap(36, 36);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(60, 60, 60), 1.5));
-    p.setBrush(QColor(235, 240, 250));
-    p.drawRoundedRect(QRectF(2, 2, 28, 28), 5, 5);
+    p.setPen(QPen(QColor(90, 90, 110), 2));
+    p.setBrush(QColor(225, 232, 248));
+    p.drawRoundedRect(QRectF(1, 1, 34, 34), 6, 6);
     QFont font;
-    font.setPixelSize(glyph.size() > 2 ? 14 : 19);
+    font.setPixelSize(glyph.size() > 2 ? 17 : 23);
     font.setBold(true);
     p.setFont(font);
     p.setPen(QColor(0, 0, 140));
-    p.drawText(QRect(0, 0, 32, 32), Qt::AlignCenter, glyph);
+    p.drawText(QRect(0, 0, 36, 36), Qt::AlignCenter, glyph);
     return QIcon(pixmap);
 }
 
@@ -120,7 +120,7 @@ void CPlot2dView::CreateToolbar() {
     using namespace texts;
     toolbar_ = new QToolBar(this);
     toolbar_->setObjectName(QStringLiteral("RECM_TOOLBAR"));
-    toolbar_->setIconSize(QSize(16, 16));
+    toolbar_->setIconSize(QSize(18, 18));
     const ToolDef tools[] = {
         {PlotCommand::kZoomInX, &tpPlot2dView_ZoomInX, "X+", false},
         {PlotCommand::kZoomOutX, &tpPlot2dView_ZoomOutX, "X-", false},
