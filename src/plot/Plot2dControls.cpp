@@ -3,6 +3,7 @@
 #include "plot/Plot2dControls.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QFrame>
 #include <QMenu>
 #include <QMouseEvent>
@@ -107,6 +108,24 @@ QIcon GlyphIcon(const QString& glyph) {
     return QIcon(pixmap);
 }
 
+// Places a drop-down below its button, 22 pixels right of the button's left edge.
+class DropDownPlacer : public QObject {
+  public:
+    DropDownPlacer(QToolButton* button, QMenu* menu) : QObject(menu), button_(button) {
+        menu->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            static_cast<QWidget*>(watched)->move(
+                button_->mapToGlobal(QPoint(22, button_->height())));
+        }
+        return false;
+    }
+
+  private:
+    QToolButton* button_;
+};
+
 struct ToolDef {
     PlotCommand command;
     const CMlsEntry* tip;
@@ -166,6 +185,7 @@ void CPlot2dView::CreateToolbar() {
                 }
             });
             button->setMenu(menu);
+            new DropDownPlacer(button, menu);
             toolbar_->addWidget(button);
         } else {
             toolbar_->addAction(action);

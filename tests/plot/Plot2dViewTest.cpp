@@ -8,7 +8,9 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 
 #include "QtTestApp.h"
 #include "base/Ini.h"
@@ -180,6 +182,26 @@ TEST_F(PlotView, TheDropDownsFollowTheModeAndShowInfo) {
     view.Execute(PlotCommand::kShowCursor);
     menu.reset(view.CreateShowInfoMenu(nullptr));
     EXPECT_EQ(menu->findChild<QMenu*>("TipsCommands"), nullptr);
+}
+
+TEST_F(PlotView, TheDropDownOpensBelowItsButton) {
+    auto* button = Child<QToolButton>("SPECFRM_AUTO_SCALE_BUTTON");
+    ASSERT_NE(button, nullptr);
+    QMenu* menu = button->menu();
+    QPoint where;
+    QStringList texts;
+    QTimer::singleShot(100, menu, [&] {
+        where = menu->pos();
+        for (QAction* a : menu->actions()) {
+            texts << a->text();
+        }
+        menu->close();
+    });
+    button->showMenu();
+    EXPECT_EQ(where, button->mapToGlobal(QPoint(22, button->height())));
+    ASSERT_FALSE(texts.isEmpty());
+    EXPECT_EQ(texts.front(), "Enable auto-scaling");
+    EXPECT_TRUE(texts.contains("Hybrid mode"));
 }
 
 TEST_F(PlotView, ToolbarStatesFollowTheView) {
