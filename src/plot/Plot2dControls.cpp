@@ -325,6 +325,7 @@ void CPlot2dView::ApplyLayout() {
     if (!created_) {
         return;
     }
+    laidOutControls_ = model_.Options().showControls;
     PlotLayout l = ComputePlotLayout({0, 0, width(), height()}, model_.Options().showControls != 0);
     toolbar_->setGeometry(ToQRect(l.toolbar));
     area_->setGeometry(ToQRect(l.plotArea));

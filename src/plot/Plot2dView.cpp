@@ -220,6 +220,10 @@ void CPlot2dView::Execute(PlotCommand command) {
 }
 
 void CPlot2dView::ModelChanged(bool redraw) {
+    // The owner may change the options directly (defaults, a load): the controls follow.
+    if (created_ && laidOutControls_ != model_.Options().showControls) {
+        ApplyLayout();
+    }
     RefreshLabels();
     RefreshToolbar();
     RefreshScrollBars();

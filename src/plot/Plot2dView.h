@@ -108,6 +108,7 @@ class CPlot2dView : public QWidget {
     CPlot2dModel model_;
     CPlot2dBuf plotBuf_;
     bool created_ = false;
+    int laidOutControls_ = -1;  // the show-controls option the layout was made for
     bool editing_ = false;
     PlotBound editedBound_ = PlotBound::kXLeft;
 

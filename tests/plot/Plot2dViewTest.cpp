@@ -107,6 +107,12 @@ TEST_F(PlotView, HidingTheControlsGivesTheWholeAreaToThePlot) {
     view.Execute(PlotCommand::kShowCtrls);
     EXPECT_TRUE(Child<QLabel>("RECM_ST_XL")->isVisible());
 
+    // Options set by the owner take effect at the next change of the model.
+    view.Model().SetDefaultOptions(1, 0, 0, 0, 3, 0, 4, 0, 0);
+    view.Model().ApplyDefaults();
+    view.Model().Rescale(true);
+    EXPECT_EQ(view.Area()->geometry(), view.rect());
+
     // Shift+Ctrl with the right button switches the rulers.
     QTest::mouseClick(view.Area(), Qt::RightButton, Qt::ShiftModifier | Qt::ControlModifier,
                       QPoint(50, 50));
