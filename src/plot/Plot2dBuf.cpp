@@ -25,7 +25,6 @@ bool CPlot2dBuf::Resize(QSize size, qreal ratio) {
     }
     back_ = QImage(physical.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
     back_.setDevicePixelRatio(ratio);
-    stale_ = true;
     return true;
 }
 

@@ -27,9 +27,6 @@ class CPlot2dBuf {
     // i.e. the picture is stale.
     bool Resize(QSize size, qreal ratio);
     QImage& Back() { return back_; }
-    bool IsStale() const { return stale_; }
-    void SetStale() { stale_ = true; }
-    void SetFresh() { stale_ = false; }
     // The saved picture onto the screen.
     void Copy(QPainter& screen) const;
 
@@ -54,7 +51,6 @@ class CPlot2dBuf {
 
     CPlot2dBufSettings& settings_;
     QImage back_;
-    bool stale_ = true;
 };
 
 }  // namespace zm
