@@ -1,12 +1,15 @@
 #include "app/ManagerEngine.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "app/AlarmActions.h"
 #include "app/DeviceRegistry.h"
 #include "app/Dispatcher.h"
 #include "base/AppLogs.h"
@@ -15,6 +18,7 @@
 #include "base/MlsPrgMsg.h"
 #include "base/Ping.h"
 #include "base/Printf.h"
+#include "base/TextFile.h"
 #include "base/texts/WindowTexts.h"
 #include "device/TavDevice.h"
 #include "platform/ProcessInfo.h"
@@ -215,6 +219,42 @@ bool CManagerEngine::CheckDeviceListFile(const std::string& path, CIni& ini,
         return false;
     }
     return true;
+}
+
+std::vector<std::string> CManagerEngine::DeviceLogDates(const std::string& logFolder) {
+    static constexpr std::string_view kPrefix = "DevLog_";
+    static constexpr std::string_view kSuffix = ".html";
+    std::vector<std::string> dates;
+    std::error_code ec;
+    std::filesystem::recursive_directory_iterator it(
+        logFolder, std::filesystem::directory_options::skip_permission_denied, ec);
+    for (; !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() >= kPrefix.size() + 10 + kSuffix.size() && name.starts_with(kPrefix) &&
+            name.ends_with(kSuffix)) {
+            dates.push_back(name.substr(kPrefix.size(), 10));
+        }
+    }
+    // The directory's own order means nothing here: by date, and each date once.
+    std::sort(dates.begin(), dates.end());
+    dates.erase(std::unique(dates.begin(), dates.end()), dates.end());
+    if (dates.size() > static_cast<std::size_t>(kMaxDeviceLogDates)) {
+        dates.erase(dates.begin(), dates.end() - kMaxDeviceLogDates);
+    }
+    return dates;
+}
+
+std::string CManagerEngine::DeviceLogPath(const std::string& logFolder, const std::string& date) {
+    return logFolder + "DevLog_" + date + ".html";
+}
+
+std::string CManagerEngine::PrepareExtraTextFile() {
+    const std::string path = MailExtraTextPath();
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) {
+        return path;
+    }
+    return AppendTextFile(path, "", false, TextEncoding::TextAnsi) ? path : std::string();
 }
 
 std::string CManagerEngine::ProposedDeviceListName(bool saving, std::time_t now) {
