@@ -40,6 +40,12 @@ ZM_PACKAGES=(
     python3-pyatspi      # tests: reads titles, table cells and menu checks over AT-SPI
     xdotool              # tests: key presses and clicks into the real program
     imagemagick          # tests: screenshots of the real program (import)
+    dpkg-dev             # packages: dpkg-shlibdeps computes their dependencies
+    help2man             # packages: man pages of zormanagerd, zor-sim and zor-probe
+    lintian              # tests: Debian's checks of the packages
+    systemd              # tests: systemd-analyze checks the server's service unit
+    man-db               # tests: the packages' man pages render without warnings
+    desktop-file-utils   # tests: desktop-file-validate checks the desktop program's menu entry
 )
 
 # Only for bench/web/wrk_vs_nginx.sh, which installs them itself; the tests never need them.
