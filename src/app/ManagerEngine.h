@@ -196,6 +196,9 @@ class CManagerEngine final : public DeviceEventSink {
     void SetConfigChanged() { configChanged_ = true; }
     bool IsConfigChanged() const { return configChanged_; }
     bool IsInternetAvailable() const { return internet_; }
+    // Whether the first Internet check (asked for by Create) has answered; until then the
+    // web server waits for it.
+    bool IsFirstInternetCheckDone() const { return !firstCheck_; }
     bool IsWebServerRunning() const { return webServerRunning_; }
     int InternetPeriodMs() const { return period_; }
     int InternetFailures() const { return failures_; }
