@@ -57,6 +57,16 @@ bool EntryKey(std::string_view line, std::string_view& key, size_t& eq) {
     return !key.empty();
 }
 
+// A value is read trimmed and with one pair of enclosing quotes removed; one that would
+// lose blanks or quotes that way is written inside a pair of quotes of its own.
+std::string StoredValue(std::string_view value) {
+    const bool enclosed = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+                          value.back() == value.front();
+    if (!enclosed && TrimBlanks(value).size() == value.size())
+        return std::string(value);
+    return "\"" + std::string(value) + "\"";
+}
+
 bool HasLineBreakOrNul(std::string_view s) {
     return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
@@ -189,11 +199,17 @@ std::string CIniDocument::Serialize() const {
                 break;
         }
     };
+    const bool wide = encoding_ == TextUtf16Le || encoding_ == TextUtf16Be;
     auto put = [&](const Line& line) {
-        if (line.keepRaw)
+        if (line.keepRaw) {
             out += line.raw;
-        else
+            // A damaged UTF-16 file may end in a lone byte; without a byte to complete its
+            // unit every line end written after it would be read one byte off.
+            if (wide && line.raw.size() % 2 != 0)
+                out += '\0';
+        } else {
             encode(line.text);
+        }
         encode("\r\n");
     };
     for (const Line& line : preamble_)
@@ -252,7 +268,7 @@ CIniDocument::Change CIniDocument::SetValue(std::string_view section, std::strin
         Section added;
         added.name.assign(name);
         added.header.text = "[" + std::string(name) + "]";
-        entry.assign(wantedKey).append("=").append(value);
+        entry.assign(wantedKey).append("=").append(StoredValue(value));
         added.lines.push_back(Line{entry, {}, false});
         sections_.push_back(std::move(added));
         return Change::Changed;
@@ -262,7 +278,7 @@ CIniDocument::Change CIniDocument::SetValue(std::string_view section, std::strin
         size_t eq = 0;
         if (!EntryKey(line.text, k, eq) || !IniNamesEqual(k, wantedKey))
             continue;
-        entry.assign(k).append("=").append(value);
+        entry.assign(k).append("=").append(StoredValue(value));
         if (!line.keepRaw && line.text == entry)
             return Change::Unchanged;
         line = Line{entry, {}, false};
@@ -272,7 +288,7 @@ CIniDocument::Change CIniDocument::SetValue(std::string_view section, std::strin
     size_t at = s->lines.size();
     while (at > 0 && TrimBlanks(s->lines[at - 1].text).empty())
         --at;
-    entry.assign(wantedKey).append("=").append(value);
+    entry.assign(wantedKey).append("=").append(StoredValue(value));
     s->lines.insert(s->lines.begin() + static_cast<std::ptrdiff_t>(at), Line{entry, {}, false});
     return Change::Changed;
 }
