@@ -42,13 +42,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     zm::ZorDeviceCfg device = ReadDevice(ownCfg, ini);
 
     // Saved by the program and read again: the same records.
-    zm::CIni saved(scratch.Path() + "Saved.ini");
-    settings.Save(saved);
+    const std::string savedPath = scratch.Path() + "Saved.ini";
+    zm::CIni saved(savedPath);
+    {
+        zm::CIniBatch batch(savedPath);  // one write, as the program saves
+        settings.Save(saved);
+    }
     zm::ManagerSettings settingsAgain;
     settingsAgain.Load(saved);
     ZM_FUZZ_REQUIRE(settingsAgain.SameExceptPlacement(settings));
     ZM_FUZZ_REQUIRE(settingsAgain.wp == settings.wp);
     {
+        zm::CIniBatch batch(savedPath);
         zm::CZorDevice writer(ownCfg, nullptr, "Zor-01");
         writer.SetZorSettings(device, false);
         writer.ExportCfg("Zor-01", &saved);

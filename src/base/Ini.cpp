@@ -276,6 +276,10 @@ std::string CIni::GetString(std::string_view section, std::string_view key,
         std::string value;
         if (!doc.GetValue(section, key, value))
             value.assign(defaultValue);
+        // A value ends at a NUL, as the profile functions always read it: nothing after
+        // one could be written back (writes refuse it), so a save would drop the key.
+        else if (size_t nul = value.find('\0'); nul != std::string::npos)
+            value.resize(nul);
         return value;
     });
 }

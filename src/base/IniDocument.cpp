@@ -148,7 +148,10 @@ void CIniDocument::AppendLine(std::string_view bytes) {
             units.reserve(bytes.size() / 2 + 1);
             for (size_t i = 0; i < bytes.size(); i += 2) {
                 if (i + 1 >= bytes.size()) {
-                    units += u'\xFFFD';
+                    // A lone last byte reads as the unit it makes with the zero byte that
+                    // Serialize puts after it, so the text stays the same from save to save.
+                    const unsigned a = static_cast<unsigned char>(bytes[i]);
+                    units += static_cast<char16_t>(encoding_ == TextUtf16Le ? a : (a << 8));
                     lossy = true;
                     break;
                 }
