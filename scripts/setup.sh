@@ -40,6 +40,8 @@ ZM_PACKAGES=(
     python3-pyatspi      # tests: reads titles, table cells and menu checks over AT-SPI
     xdotool              # tests: key presses and clicks into the real program
     imagemagick          # tests: screenshots of the real program (import)
+    clang-14             # bench/fuzz: the libFuzzer targets build with clang (preset "fuzz")
+    libclang-rt-14-dev   # bench/fuzz: libFuzzer and clang's sanitizer run-times
 )
 
 # Only for bench/web/wrk_vs_nginx.sh, which installs them itself; the tests never need them.

@@ -113,8 +113,12 @@ CIniDocument CIniDocument::Parse(std::string_view bytes) {
     auto unitAt = [&](size_t i) -> unsigned {
         if (!wide)
             return static_cast<unsigned char>(bytes[i]);
-        if (i + 1 >= bytes.size())
-            return 0xFFFF;  // a lone trailing byte is part of the last line
+        if (i + 1 >= bytes.size()) {
+            // A lone trailing byte counts as the unit it makes with a zero byte, as the line
+            // reader and Serialize take it (so a lone CR ends the last line).
+            unsigned lone = static_cast<unsigned char>(bytes[i]);
+            return doc.encoding_ == TextUtf16Le ? lone : (lone << 8);
+        }
         unsigned lo = static_cast<unsigned char>(bytes[doc.encoding_ == TextUtf16Le ? i : i + 1]);
         unsigned hi = static_cast<unsigned char>(bytes[doc.encoding_ == TextUtf16Le ? i + 1 : i]);
         return lo | (hi << 8);
