@@ -15,6 +15,8 @@ seconds="${1:?usage: bench/fuzz/run.sh SECONDS [TARGET ...]}"
 shift
 
 cd "$root"
+source scripts/setup.sh
+zm_setup && zm_setup_fuzz || exit 1
 cmake --preset fuzz >/dev/null || exit 1
 cmake --build --preset fuzz || exit 1
 
