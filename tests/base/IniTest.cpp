@@ -699,6 +699,19 @@ TEST(Ini, ValuesReadBackAsWrittenWhateverTheirBlanksAndQuotes) {
     EXPECT_NE(ReadBytes(dir.file("q.ini")).find(Utf16Le(u"plain=Pier 1\r\n")), std::string::npos);
 }
 
+TEST(Ini, EveryListedKeyNameCanBeRead) {
+    // A control character before a key is part of its name, for the list and the lookup.
+    test::TempDir dir;
+    const std::string path = dir.file("k.ini");
+    WriteBytes(path, Utf16File(u"[S]\r\n\fform=1\r\n\vtab =2\r\n\t plain\t=3\r\n"));
+    CIni ini(path);
+    std::vector<std::string> names;
+    ini.GetKeyNames("S", names);
+    EXPECT_EQ(names, (std::vector<std::string>{"\fform", "\vtab", "plain"}));
+    for (const std::string& name : names)
+        EXPECT_TRUE(ini.IsKeyExist("S", name)) << name;
+}
+
 TEST(Ini, ValueEndsAtANul) {
     // Nothing after a NUL could be written back, so a save would have dropped the key.
     test::TempDir dir;
