@@ -57,16 +57,6 @@ bool EntryKey(std::string_view line, std::string_view& key, size_t& eq) {
     return !key.empty();
 }
 
-// A value is read trimmed and with one pair of enclosing quotes removed; one that would
-// lose blanks or quotes that way is written inside a pair of quotes of its own.
-std::string StoredValue(std::string_view value) {
-    const bool enclosed = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-                          value.back() == value.front();
-    if (!enclosed && TrimBlanks(value).size() == value.size())
-        return std::string(value);
-    return "\"" + std::string(value) + "\"";
-}
-
 bool HasLineBreakOrNul(std::string_view s) {
     return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
@@ -275,7 +265,7 @@ CIniDocument::Change CIniDocument::SetValue(std::string_view section, std::strin
         Section added;
         added.name.assign(name);
         added.header.text = "[" + std::string(name) + "]";
-        entry.assign(wantedKey).append("=").append(StoredValue(value));
+        entry.assign(wantedKey).append("=").append(value);
         added.lines.push_back(Line{entry, {}, false});
         sections_.push_back(std::move(added));
         return Change::Changed;
@@ -285,7 +275,7 @@ CIniDocument::Change CIniDocument::SetValue(std::string_view section, std::strin
         size_t eq = 0;
         if (!EntryKey(line.text, k, eq) || !IniNamesEqual(k, wantedKey))
             continue;
-        entry.assign(k).append("=").append(StoredValue(value));
+        entry.assign(k).append("=").append(value);
         if (!line.keepRaw && line.text == entry)
             return Change::Unchanged;
         line = Line{entry, {}, false};
@@ -295,7 +285,7 @@ CIniDocument::Change CIniDocument::SetValue(std::string_view section, std::strin
     size_t at = s->lines.size();
     while (at > 0 && TrimBlanks(s->lines[at - 1].text).empty())
         --at;
-    entry.assign(wantedKey).append("=").append(StoredValue(value));
+    entry.assign(wantedKey).append("=").append(value);
     s->lines.insert(s->lines.begin() + static_cast<std::ptrdiff_t>(at), Line{entry, {}, false});
     return Change::Changed;
 }

@@ -686,19 +686,6 @@ TEST(IniInterop, ConfigParserReadsWhatCIniWrote) {
 namespace zm {
 namespace {
 
-TEST(Ini, ValuesReadBackAsWrittenWhateverTheirBlanksAndQuotes) {
-    test::TempDir dir;
-    CIni ini(dir.file("q.ini"));
-    for (const std::string value :
-         {" secret ", "\ttab", "\"quoted\"", "'single'", "\"", "a \"b\"", "\"x\" and \"y\"", ""}) {
-        ASSERT_TRUE(ini.WriteString("S", "k", value)) << value;
-        EXPECT_EQ(ini.GetString("S", "k", "default"), value);
-    }
-    // Values that read back as they are stay unquoted, as the original files had them.
-    ASSERT_TRUE(ini.WriteString("S", "plain", "Pier 1"));
-    EXPECT_NE(ReadBytes(dir.file("q.ini")).find(Utf16Le(u"plain=Pier 1\r\n")), std::string::npos);
-}
-
 TEST(Ini, EveryListedKeyNameCanBeRead) {
     // A control character before a key is part of its name, for the list and the lookup.
     test::TempDir dir;
