@@ -2,12 +2,13 @@
 # tests in a QApplication (tests/ui/support/WidgetTestMain.cpp), each case a CTest test.
 # WEBENGINE programs run under xvfb-run when the machine has it (the offscreen platform
 # otherwise); under the sanitizers they tolerate Chromium's own faults only:
-# new-delete-type-mismatch and the leaks of libQt6WebEngineCore.
+# new-delete-type-mismatch and the leaks of libQt6WebEngineCore (WebEngineSanitizer.cpp,
+# built into the program, so that a run by hand is the same as a run by ctest).
 include_guard(GLOBAL)
 find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets Test)
 find_program(ZM_XVFB_RUN xvfb-run)
 set(ZM_WIDGET_TEST_MAIN ${CMAKE_CURRENT_LIST_DIR}/WidgetTestMain.cpp CACHE INTERNAL "")
-set(ZM_WEBENGINE_LSAN_SUPPRESSIONS ${CMAKE_CURRENT_LIST_DIR}/webengine.lsan.supp CACHE INTERNAL "")
+set(ZM_WEBENGINE_SANITIZER ${CMAKE_CURRENT_LIST_DIR}/WebEngineSanitizer.cpp CACHE INTERNAL "")
 
 function(zm_add_widget_test name)
     cmake_parse_arguments(ARG "WEBENGINE" "" "SOURCES;LIBS" ${ARGN})
@@ -26,11 +27,11 @@ function(zm_add_widget_test name)
             list(APPEND environment "QT_QPA_PLATFORM=offscreen")
         endif()
         if(ZM_SANITIZE)
-            list(APPEND environment
-                "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:new_delete_type_mismatch=0"
-                "LSAN_OPTIONS=suppressions=${ZM_WEBENGINE_LSAN_SUPPRESSIONS}:print_suppressions=0")
+            target_sources(${name} PRIVATE ${ZM_WEBENGINE_SANITIZER})
         endif()
     endif()
+    # The list survives the trip through the discovery script only with its ";" escaped.
+    string(REPLACE ";" "\\;" environment "${environment}")
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
         PROPERTIES TIMEOUT 120 ENVIRONMENT "${environment}")
 endfunction()
