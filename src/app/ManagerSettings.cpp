@@ -4,6 +4,7 @@
 #include <variant>
 
 #include "base/Ini.h"
+#include "platform/SystemInfo.h"
 
 namespace zm {
 
@@ -58,6 +59,14 @@ const std::vector<Key>& Keys() {
         {"udp_broadcast_mac", &S::udp_broadcast_mac},
         {"udp_ip_address", &S::udp_ip_address},
         {"Current Lang", &S::sCurrentLang},
+        {"mqtt_enabled", &S::mqtt_enabled},
+        {"mqtt_host", &S::mqtt_host},
+        {"mqtt_port", &S::mqtt_port},
+        {"mqtt_tls", &S::mqtt_tls},
+        {"mqtt_user", &S::mqtt_user},
+        {"mqtt_pass", &S::mqtt_pass},
+        {"mqtt_station", &S::mqtt_station},
+        {"mqtt_prefix", &S::mqtt_prefix},
     };
     return keys;
 }
@@ -98,15 +107,22 @@ WindowPlacement WindowPlacement::FromBytes(const std::uint8_t* bytes) {
     return wp;
 }
 
-WindowPlacement WindowPlacement::Default(int screenWidth, int screenHeight) {
-    const int width = std::min(1200, std::max(screenWidth, 0));
-    const int height = std::min(700, std::max(screenHeight, 0));
+WindowPlacement WindowPlacement::Default(const ScreenRect& screen) {
+    const int screenWidth = std::max(screen.width, 0);
+    const int screenHeight = std::max(screen.height, 0);
+    const int width = std::min(1200, screenWidth);
+    const int height = std::min(700, screenHeight);
     WindowPlacement wp;
-    wp.left = (screenWidth - width) / 2;
-    wp.top = (screenHeight - height) / 2;
+    wp.left = screen.left + (screenWidth - width) / 2;
+    wp.top = screen.top + (screenHeight - height) / 2;
     wp.right = wp.left + width;
     wp.bottom = wp.top + height;
     return wp;
+}
+
+std::string ManagerSettings::DefaultMqttStation() {
+    const std::string host = platform::HostName();
+    return host.empty() ? std::string("zormanager") : host;
 }
 
 const std::vector<std::string>& ManagerSettings::KeyNames() {
@@ -120,14 +136,13 @@ const std::vector<std::string>& ManagerSettings::KeyNames() {
     return names;
 }
 
-void ManagerSettings::Load(const CIni& ini, const std::string& section, int screenWidth,
-                           int screenHeight) {
+void ManagerSettings::Load(const CIni& ini, const std::string& section, const ScreenRect& screen) {
     const ManagerSettings defaults;
     CIniBatch batch(ini.GetPathName());  // one parse for all keys
     std::uint8_t block[WindowPlacement::kSize] = {};
     const int count = ini.GetDataBlock(section, "wp", block, WindowPlacement::kSize, 0);
     wp = count == WindowPlacement::kSize ? WindowPlacement::FromBytes(block)
-                                         : WindowPlacement::Default(screenWidth, screenHeight);
+                                         : WindowPlacement::Default(screen);
     wp.length = WindowPlacement::kSize;
     for (const Key& key : Keys()) {
         std::visit(
