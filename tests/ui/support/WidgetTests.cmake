@@ -1,7 +1,8 @@
 # zm_add_widget_test(name SOURCES ... LIBS ... [WEBENGINE]): a GoogleTest program of widget
 # tests in a QApplication (tests/ui/support/WidgetTestMain.cpp), each case a CTest test.
 # WEBENGINE programs run under xvfb-run when the machine has it (the offscreen platform
-# otherwise); under the sanitizers they tolerate Chromium's own faults only:
+# otherwise, and in sanitizer builds); under the sanitizers they tolerate Chromium's own
+# faults only:
 # new-delete-type-mismatch and the leaks of libQt6WebEngineCore (WebEngineSanitizer.cpp,
 # built into the program, so that a run by hand is the same as a run by ctest).
 include_guard(GLOBAL)
@@ -19,15 +20,17 @@ function(zm_add_widget_test name)
     set(environment "QT_QPA_PLATFORM=offscreen")
     if(ARG_WEBENGINE)
         set(environment "QTWEBENGINE_DISABLE_SANDBOX=1")
-        if(ZM_XVFB_RUN)
+        if(ZM_SANITIZE)
+            # X's GL stack (mesa, loaded for the xcb platform) leaks where LeakSanitizer
+            # cannot name it; WebEngine runs on the offscreen platform as well.
+            target_sources(${name} PRIVATE ${ZM_WEBENGINE_SANITIZER})
+            list(APPEND environment "QT_QPA_PLATFORM=offscreen")
+        elseif(ZM_XVFB_RUN)
             set_target_properties(${name} PROPERTIES
                 CROSSCOMPILING_EMULATOR "${ZM_XVFB_RUN};-a;-s;-screen 0 1280x1024x24")
             list(APPEND environment "QT_QPA_PLATFORM=xcb")
         else()
             list(APPEND environment "QT_QPA_PLATFORM=offscreen")
-        endif()
-        if(ZM_SANITIZE)
-            target_sources(${name} PRIVATE ${ZM_WEBENGINE_SANITIZER})
         endif()
     endif()
     # The list survives the trip through the discovery script only with its ";" escaped.
