@@ -101,8 +101,21 @@ zm_build() {
     done
     local root
     root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-    (cd "$root" && cmake --preset "$preset" >/dev/null &&
+    (cd "$root" && cmake --preset "$preset" >/dev/null && zm_refresh_autogen "build/$preset" &&
         cmake --build --preset "$preset" -j "$(nproc)" "${targets[@]}")
+}
+
+# CMake 3.25's Ninja rules do not rerun moc when a target gains files (a merge that adds a
+# screen family): forget the moc step's stamp wherever its settings are newer.
+zm_refresh_autogen() {
+    local info dir target stamp
+    while IFS= read -r info; do
+        dir="$(dirname "$info")"
+        target="$(basename "$dir" .dir)"
+        stamp="$(dirname "$(dirname "$dir")")/$target/timestamp"
+        [ -f "$stamp" ] && [ "$info" -nt "$stamp" ] && rm -f "$stamp"
+    done < <(find "$1" -path '*_autogen.dir/AutogenInfo.json' 2>/dev/null)
+    return 0
 }
 
 # zm_setup_bench: installs what the web benchmark needs beside the build packages.

@@ -112,9 +112,22 @@ TEST_F(AppEndToEnd, OneAlarmTravelsTheWholeRoad) {
     ASSERT_TRUE(WaitUntil([&] { return Curl(base + "/device-list") == "Pier-1;"; }, 5s))
         << "the web server does not list the device";
 
-    // The signal enters the corridor between the thresholds, and the sensor raises its
-    // alarm bit as a real one does (the state record decides the device status).
-    ASSERT_EQ(sim.Control("set 5 value=800,alarm=1").rfind("OK", 0), 0u);
+    // The signal enters the corridor between the thresholds, and then the sensor raises
+    // its alarm bit as a real one does (the state record decides the device status). The
+    // bit follows a data portion that holds the new value, as a sensor's would; set
+    // together, a poll under load could see the bit with the last portion still older.
+    ASSERT_EQ(sim.Control("set 5 value=800").rfind("OK", 0), 0u);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            udp.Drain(100);
+            return udp.Has([](const std::string& d) {
+                return d.rfind("| ZOR-0042 | Pier-1 | Data[", 0) == 0 &&
+                       d.find(" 800.0 }") != std::string::npos;
+            });
+        },
+        8s))
+        << "no data datagram with the value in the corridor";
+    ASSERT_EQ(sim.Control("set 5 alarm=1").rfind("OK", 0), 0u);
 
     const StatusLevel alarm = GetStatusLevel(kDevAlarm);
     const std::string red = StrPrintf("<font color=#%02X%02X%02X>", alarm.r, alarm.g, alarm.b);
