@@ -68,8 +68,9 @@ class CEmptyListHint final : public QLabel {
         setObjectName("devsEmptyHint");
         setTextFormat(Qt::PlainText);
         setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        setText(QStringLiteral("\n\n Device list is empty. \n Double-Click here to add first "
-                               "device ... "));
+        setText(
+            QStringLiteral("\n\n Device list is empty. \n Double-Click here to add first "
+                           "device ... "));
         setAutoFillBackground(true);
         QPalette p = palette();
         p.setColor(QPalette::Window, QColor(245, 245, 245));
@@ -123,7 +124,8 @@ class CNameDelegate final : public QStyledItemDelegate {
         const int row = index.row();
         std::string typed = line->text().toStdString();
         // The rename rebuilds the list: after the editor is gone.
-        QTimer::singleShot(0, parent(), [finished = finished_, row, typed] { finished(row, typed); });
+        QTimer::singleShot(0, parent(),
+                           [finished = finished_, row, typed] { finished(row, typed); });
     }
 
   private:
@@ -658,8 +660,7 @@ void CZorDevsView::StatusReport(const Selection& selection) {
     std::vector<StatusReportEntry> entries;
     // Both texts come from the device's status and its link snapshot: no link lock here.
     for (const auto& device : DevicesOf(selection)) {
-        entries.push_back({device->GetName(),
-                           device->GetInfoText(TavText(tavtext::kDataDateTime)),
+        entries.push_back({device->GetName(), device->GetInfoText(TavText(tavtext::kDataDateTime)),
                            device->GetInfoText(TavText(tavtext::kDevStatus))});
     }
     MessageBox::Show(this, StatusReportText(entries), {MsgButtons::kOk, MsgIcon::kInformation});

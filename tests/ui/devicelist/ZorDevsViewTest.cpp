@@ -32,6 +32,7 @@
 #include "plot/Plot2dView.h"
 #include "support/TempDir.h"
 #include "ui/alarms/AlarmWnd.h"  // QtUiPort.h hands out pointers to it
+#include "ui/common/Label.h"
 #include "ui/common/LogView.h"
 #include "ui/common/MessageBox.h"
 #include "ui/common/QtUiPort.h"
@@ -39,7 +40,6 @@
 #include "ui/devicelist/DeviceListModel.h"
 #include "ui/devicelist/DeviceTrend.h"
 #include "ui/devicelist/StatusIcons.h"
-#include "ui/common/Label.h"
 #include "ui/map/MapArea.h"
 #include "ui/map/VoidView.h"
 #include "ui/support/Screenshot.h"
@@ -69,8 +69,13 @@ class DevsViewTest : public ::testing::Test {
         MessageBox::InstallAsMessageSink();
         settingsIni.SetPathName(GetSettingsFilePath());
         ui = std::make_unique<CQtUiPort>(settingsIni);
-        engine = std::make_unique<CManagerEngine>(dispatcher, *ui, gate, registry, ops, settingsIni);
-        registry.SetContext(GetConfigFolder() + "Zor-Device.ini", nullptr, nullptr);
+        engine =
+            std::make_unique<CManagerEngine>(dispatcher, *ui, gate, registry, ops, settingsIni);
+        // The device log's folder is the month's log folder, where the data logs go too.
+        std::filesystem::create_directories(GetLogFolder());
+        deviceLog.SetFolder(GetLogFolder());
+        ASSERT_TRUE(deviceLog.Open("DeviceLog", true));
+        registry.SetContext(GetConfigFolder() + "Zor-Device.ini", nullptr, &deviceLog);
         engine->Settings().bHttpServ = false;
         engine->Settings().bMapView = false;
     }
@@ -80,6 +85,7 @@ class DevsViewTest : public ::testing::Test {
         registry.RemoveAllDevices();
         engine.reset();
         ui.reset();
+        deviceLog.Close();
         EXPECT_EQ(MessageBox::PendingAnswers(), 0) << "a message the test expected was not shown";
         MessageBox::ClearNextAnswers();
         SetMessageSink({});
@@ -218,7 +224,8 @@ class DevsViewTest : public ::testing::Test {
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(kMapPage);
         file.close();
-        webLog.OpenAddress(QUrl::fromLocalFile(QString::fromStdString(path)).toString().toStdString());
+        webLog.OpenAddress(
+            QUrl::fromLocalFile(QString::fromStdString(path)).toString().toStdString());
     }
     QString MapTitle() const {
         CLogView* viewer = view->MapPane()->Viewer();
@@ -311,8 +318,8 @@ TEST_F(DevsViewTest, AdvancedModeShowsTheLinkColumnsAndGetStatusAndHidesThemAgai
         EXPECT_GT(view->List()->columnWidth(c), 0) << c;
     }
     // The link-locked texts arrive from the worker.
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return Cell(0, kColLink).find("EMUL") != std::string::npos; }, 5000))
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return Cell(0, kColLink).find("EMUL") != std::string::npos; }, 5000))
         << Cell(0, kColLink);
     EXPECT_FALSE(Cell(0, kColStatistics).empty());
     EXPECT_FALSE(Cell(0, kColParameters).empty());
@@ -344,7 +351,8 @@ TEST_F(DevsViewTest, RenamingToAnotherDevicesNameIsRefusedAndTheOldNameStays) {
     editor->setText("Emu-2");
     QTest::keyClick(editor, Qt::Key_Return);
     EXPECT_TRUE(QTest::qWaitFor([&] { return MessageBox::Count() > before; }, 3000));
-    EXPECT_NE(MessageBox::Last().text.find("'Emu-2'"), std::string::npos) << MessageBox::Last().text;
+    EXPECT_NE(MessageBox::Last().text.find("'Emu-2'"), std::string::npos)
+        << MessageBox::Last().text;
     QTest::qWait(50);
     EXPECT_EQ(devices[0]->GetName(), "Emu-1");
     EXPECT_EQ(Cell(0, kColSensor), "Emu-1");
@@ -367,15 +375,13 @@ TEST_F(DevsViewTest, RenamingToAnotherDevicesNameIsRefusedAndTheOldNameStays) {
 TEST_F(DevsViewTest, ContextMenuTextsWithOneAndWithThreeRowsSelected) {
     MakeThree();
     Select({1});
-    EXPECT_EQ(MenuTexts(), (std::vector<std::string>{"\"Emu-2\" => Settings ...",
-                                                     "\"Emu-2\" => Link Settings ...", "-",
-                                                     "Start", "Stop", "-", "Add new device",
-                                                     "Remove this device", "-",
-                                                     "Open Data Log [-;Update this list;]"}));
+    EXPECT_EQ(MenuTexts(), (std::vector<std::string>{
+                               "\"Emu-2\" => Settings ...", "\"Emu-2\" => Link Settings ...", "-",
+                               "Start", "Stop", "-", "Add new device", "Remove this device", "-",
+                               "Open Data Log [-;Update this list;]"}));
     Select({0, 1, 2});
-    EXPECT_EQ(MenuTexts(),
-              (std::vector<std::string>{"Multiple select (3):", "-", "Start", "Stop", "-",
-                                        "Add new device", "Remove devices"}));
+    EXPECT_EQ(MenuTexts(), (std::vector<std::string>{"Multiple select (3):", "-", "Start", "Stop",
+                                                     "-", "Add new device", "Remove devices"}));
     Select({});
     EXPECT_EQ(MenuTexts(), (std::vector<std::string>{"-", "Add new device"}));
 }
@@ -432,7 +438,8 @@ TEST_F(DevsViewTest, MapPaneShowsThePanelWhileServerOrViewerIsOffAndFliesWhenSho
     engine->Settings().bMapView = true;
     view->Refresh();
     ASSERT_TRUE(view->IsMapShown());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return MapTitle() == "map"; }, 10000)) << MapTitle().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return MapTitle() == "map"; }, 10000))
+        << MapTitle().toStdString();
     Select({});
     EXPECT_TRUE(Has(MenuTexts(), "Fly to all devices"));
     Select({2});
@@ -445,8 +452,7 @@ TEST_F(DevsViewTest, MapPaneShowsThePanelWhileServerOrViewerIsOffAndFliesWhenSho
     // A double click on empty list space flies to all devices.
     const QPoint below(20, view->List()->viewport()->height() - 5);
     QTest::mouseDClick(view->List()->viewport(), Qt::LeftButton, {}, below);
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return MapTitle() == "calls:sel:Emu-1,Emu-3|all:0"; }, 5000))
+    EXPECT_TRUE(QTest::qWaitFor([&] { return MapTitle() == "calls:sel:Emu-1,Emu-3|all:0"; }, 5000))
         << MapTitle().toStdString();
     // On a row: that device.
     const QRect second = view->List()->visualRect(view->Model().index(1, 1));
@@ -553,8 +559,8 @@ TEST_F(DevsViewTest, SettingsOfTheFirstSelectedDeviceAndTheMapFliesThere) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return MapTitle().startsWith("calls:to:"); }, 5000));
     Select({1});
     view->RunCommand(kMenuSettings);
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return MapTitle().endsWith("to:59.500000,24.750000,14"); }, 5000))
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return MapTitle().endsWith("to:59.500000,24.750000,14"); }, 5000))
         << MapTitle().toStdString();
 }
 
@@ -586,17 +592,19 @@ TEST_F(DevsViewTest, StartStopAndTheStatusReport) {
     view->RunCommand(kMenuGetStatus);
     const MessageBox::Record shown = MessageBox::Last();
     EXPECT_EQ(shown.type.icon, MsgIcon::kInformation);
-    EXPECT_EQ(shown.text.rfind("Selected device(s):\r\n- Emu-1 status (since ", 0), 0u) << shown.text;
+    EXPECT_EQ(shown.text.rfind("Selected device(s):\r\n- Emu-1 status (since ", 0), 0u)
+        << shown.text;
     EXPECT_NE(shown.text.find("\r\n- Emu-3 status (since "), std::string::npos) << shown.text;
     EXPECT_EQ(shown.text.find("Emu-2"), std::string::npos);
 }
 
 TEST_F(DevsViewTest, ANonFiniteValueAddsNoPoint) {
-    // Two sensors on a simulated bus: one sends numbers, one sends NaN.
+    // Three sensors on a simulated bus: one sends numbers, one a signal that is not a
+    // number, one a number with a background that is not.
     test::SimProcess sim({"--tcp-port", "0", "--sensor", "addr=1,value=120", "--sensor",
-                          "addr=2,source=list:nan"});
+                          "addr=2,source=list:nan", "--sensor", "addr=3,value=130,bkg=nan"});
     ASSERT_TRUE(sim.Ready());
-    for (int address : {1, 2}) {
+    for (int address : {1, 2, 3}) {
         auto device = std::dynamic_pointer_cast<CZorDevice>(registry.AddDevice(true));
         ZorDeviceCfg cfg;
         device->GetZorSettings(cfg);
@@ -605,6 +613,7 @@ TEST_F(DevsViewTest, ANonFiniteValueAddsNoPoint) {
         cfg.xSocket.sAddress = "127.0.0.1";
         cfg.xSocket.nPort = sim.tcpPort;
         cfg.params.SetAddress(uint8_t(address));
+        cfg.bScanning = true;
         cfg.nPause = 0;
         device->SetZorSettings(cfg, true);
         devices.push_back(device);
@@ -614,11 +623,15 @@ TEST_F(DevsViewTest, ANonFiniteValueAddsNoPoint) {
         [&] {
             Settle(100);
             return view->Plot()->Model().GetSeries(0, 0)->count >= 10 &&
-                   devices[1]->GetRunningTotal() >= 10;
+                   devices[1]->GetRunningTotal() >= 10 && devices[2]->GetRunningTotal() >= 10;
         },
         15000))
-        << devices[1]->GetRunningTotal();
+        << devices[1]->GetRunningTotal() << " " << Cell(0, kColStatus) << " / "
+        << Cell(1, kColStatus) << " " << devices[0]->GetTrackText();
     EXPECT_EQ(view->Plot()->Model().GetSeries(0, 1)->count, 0);
+    EXPECT_EQ(view->Plot()->Model().GetSeries(0, 2)->count, 0);
+    // The rows still show the devices' state.
+    EXPECT_EQ(Cell(2, kColStatus), "Online and Ok");
     const PlotArray& ys = (*view->Plot()->Model().GetYArrays(0))[0];
     for (double y : ys) {
         EXPECT_TRUE(std::isfinite(y));
