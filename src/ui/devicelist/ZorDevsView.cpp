@@ -204,6 +204,7 @@ CZorDevsView::CZorDevsView(DevsViewContext context, QWidget* parent)
     // Upper right: the trend; lower right: the device log.
     plot_ = new CPlot2dView(right);
     plot_->setObjectName("devsTrend");
+    plot_->setAccessibleName("Trend");
     trend_ = std::make_unique<CDeviceTrend>(plot_->Model());
     logView_ = new CLogView(right);
     logView_->setObjectName("devsDeviceLog");
@@ -333,7 +334,33 @@ bool CZorDevsView::UpdateList() {
         FitColumns(advanced);
     }
     listStack_->setCurrentWidget(result.showList ? static_cast<QWidget*>(list_) : hint_);
+    DescribeTrend();
     return true;
+}
+
+void CZorDevsView::DescribeTrend() {
+    // What the trend shows, in words: each device's latest plotted value.
+    QStringList lines;
+    const CPlot2dModel& plot = plot_->Model();
+    for (int i = 0; i < plot.GetSeriesCount(0); ++i) {
+        const PlotSeries* s = plot.GetSeries(0, i);
+        const PlotArrays* ys = plot_->Model().GetYArrays(0);
+        if (!s || !ys || s->yArray < 0 || size_t(s->yArray) >= ys->size()) {
+            continue;
+        }
+        const PlotArray& values = (*ys)[size_t(s->yArray)];
+        QString line = QString::fromStdString(s->name) + QStringLiteral(": ");
+        if (s->count > 0 && size_t(s->count) <= values.size()) {
+            line += QString::number(values[size_t(s->count - 1)], 'f', 1);
+        } else {
+            line += QStringLiteral("-");
+        }
+        lines.append(line);
+    }
+    const QString description = lines.join(QLatin1Char('\n'));
+    if (plot_->accessibleDescription() != description) {
+        plot_->setAccessibleDescription(description);
+    }
 }
 
 void CZorDevsView::ShowColumns(bool advanced) {

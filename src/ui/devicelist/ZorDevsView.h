@@ -117,6 +117,7 @@ class CZorDevsView final : public QWidget, public IDeviceListView {
     void OnDoubleClick(const QPoint& viewportPos);
     void OnContextMenu(const QPoint& viewportPos);
     void FitColumns(bool advanced);
+    void DescribeTrend();
     void ShowColumns(bool advanced);
     // The devices of the selected rows; a row whose device is gone is skipped.
     std::vector<std::shared_ptr<CTavDevice>> DevicesOf(const Selection& selection) const;
