@@ -49,7 +49,8 @@ bool CMapArea::Refresh(bool httpServer, bool mapViewer) {
 }
 
 void CMapArea::Replace(QWidget* content) {
-    layout()->replaceWidget(content_, content);
+    // The layout hands back the item that held the old content; it is ours to delete.
+    delete layout()->replaceWidget(content_, content);
     delete content_;
     content_ = content;
     content_->show();

@@ -18,6 +18,7 @@
 #include "app/StatusLevel.h"
 #include "base/Ini.h"
 #include "device/DeviceStatus.h"
+#include "e2e/ProgramEnvironment.h"
 #include "notify/TestPeers.h"
 #include "support/ChildProcess.h"
 #include "support/FileBytes.h"
@@ -99,6 +100,7 @@ TEST(DesktopEndToEnd, AlarmReachesTheOperatorAndClosingAsksBeforeSaving) {
     settings.wp = WindowPlacement::Default(ScreenRect{0, 0, 1280, 1024});
     home.WriteSettings(settings, {{.name = "Pier-1", .tcpPort = sim.tcpPort}});
 
+    AllowWebEngineUnderSanitizers();
     const std::string result = kArtifacts + "result.json";
     ChildProcess driver({"/usr/bin/xvfb-run",
                          "-a",

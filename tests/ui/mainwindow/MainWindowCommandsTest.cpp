@@ -329,6 +329,21 @@ TEST_F(MainWindowCommands, DeviceListFilesKeepOtherSectionsAndMarkTheConfigurati
     EXPECT_TRUE(written.IsSectionExist("Zor-01"));
     EXPECT_TRUE(written.IsSectionExist("Zor-02"));
     EXPECT_FALSE(written.IsSectionExist("Zor-07"));
+
+    // A list file that cannot be read leaves the devices alone and says why.
+    const std::string missing = home.file("no-such-list.ini");
+    SetDeviceListFileHook([&](bool save, const std::string&,
+                              const std::string& proposed) -> std::optional<std::string> {
+        EXPECT_FALSE(save);
+        EXPECT_EQ(proposed, "Zor-Device");
+        return missing;
+    });
+    Answer({MsgResult::kOk});
+    Trigger("actionLoadDeviceList");
+    SetDeviceListFileHook({});
+    EXPECT_EQ(registry.GetCount(), 2u);
+    EXPECT_EQ(LastMessage().type.icon, MsgIcon::kError);
+    EXPECT_NE(LastMessage().text.find(missing), std::string::npos) << LastMessage().text;
 }
 
 TEST_F(MainWindowCommands, FoldersAndExtraTextOpenWithTheSystem) {
