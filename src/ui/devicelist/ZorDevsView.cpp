@@ -311,11 +311,16 @@ void CZorDevsView::PostUpdate() {
         return;
     }
     updatePosted_ = true;
-    QTimer::singleShot(0, this, [this] { UpdateList(); });
+    // Many devices report many times a second: their messages are folded into one update
+    // (and one repaint of the list and the trend) at most every kUpdateFoldMs.
+    const qint64 since = sinceUpdate_.isValid() ? sinceUpdate_.elapsed() : kUpdateFoldMs;
+    const int delay = since >= kUpdateFoldMs ? 0 : int(kUpdateFoldMs - since);
+    QTimer::singleShot(delay, this, [this] { UpdateList(); });
 }
 
 bool CZorDevsView::UpdateList() {
     updatePosted_ = false;
+    sinceUpdate_.start();
     if (!context_.registry) {
         return false;
     }

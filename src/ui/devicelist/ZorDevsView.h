@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -60,6 +61,7 @@ class CZorDevsView final : public QWidget, public IDeviceListView {
     Q_OBJECT
   public:
     static constexpr const char* kPlotSection = "ZorDevsView::m_pPlot2dView";
+    static constexpr qint64 kUpdateFoldMs = 200;
 
     explicit CZorDevsView(DevsViewContext context, QWidget* parent = nullptr);
     ~CZorDevsView() override;
@@ -71,7 +73,7 @@ class CZorDevsView final : public QWidget, public IDeviceListView {
     void Refresh() override;
     void RetranslateUi() override;
 
-    // "UM_UPDATE_DEV_LIST": folded into one list update per event-loop turn.
+    // "UM_UPDATE_DEV_LIST": the messages of a burst are folded into one list update.
     void PostUpdate();
     // The list update itself; false when a guard held.
     bool UpdateList();
@@ -153,6 +155,7 @@ class CZorDevsView final : public QWidget, public IDeviceListView {
     bool rebuilding_ = false;
     bool editingName_ = false;
     bool updatePosted_ = false;
+    QElapsedTimer sinceUpdate_;
     // The dates the last data-log submenu listed.
     std::vector<std::string> menuDates_;
 };
