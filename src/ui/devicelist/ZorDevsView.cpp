@@ -252,6 +252,10 @@ CZorDevsView::CZorDevsView(DevsViewContext context, QWidget* parent)
 
 CZorDevsView::~CZorDevsView() {
     removedToken_.Reset();
+    // The list (with an editor that may be open) goes while the model and the flags its
+    // delegate reports to still exist.
+    delete list_;
+    list_ = nullptr;
     // The worker may still post; it stops before the view's members go.
     snapshots_.reset();
 }
@@ -392,7 +396,7 @@ void CZorDevsView::FitColumns(bool advanced) {
 
 std::vector<int> CZorDevsView::SelectedRows() const {
     std::vector<int> rows;
-    if (!list_->selectionModel()) {
+    if (!list_ || !list_->selectionModel()) {
         return rows;
     }
     for (const QModelIndex& index : list_->selectionModel()->selectedRows()) {
@@ -412,7 +416,7 @@ CZorDevsView::Selection CZorDevsView::CurrentSelection() const {
     for (int row : selection.rows) {
         selection.names.push_back(model_->Row(row).name);
     }
-    const QModelIndex current = list_->currentIndex();
+    const QModelIndex current = list_ ? list_->currentIndex() : QModelIndex();
     selection.clickedRow = current.isValid() ? current.row() : -1;
     return selection;
 }
@@ -458,7 +462,7 @@ std::vector<std::string> CZorDevsView::AllNames() const {
 }
 
 bool CZorDevsView::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == list_->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+    if (list_ && watched == list_->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         OnDoubleClick(mouse->position().toPoint());
         return true;  // a double click flies; it never starts the name edit
