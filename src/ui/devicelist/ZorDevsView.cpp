@@ -190,7 +190,8 @@ CZorDevsView::CZorDevsView(DevsViewContext context, QWidget* parent)
                         [this](int row, const std::string& typed) { Rename(row, typed); }));
     connect(list_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { OnContextMenu(pos); });
-    list_->viewport()->installEventFilter(this);
+    listViewport_ = list_->viewport();
+    listViewport_->installEventFilter(this);
     hint_ = new CEmptyListHint(listStack_);
     hint_->onDoubleClick = [this] { AddDevice(); };
     listStack_->addWidget(list_);
@@ -254,6 +255,7 @@ CZorDevsView::~CZorDevsView() {
     removedToken_.Reset();
     // The list (with an editor that may be open) goes while the model and the flags its
     // delegate reports to still exist.
+    list_->viewport()->removeEventFilter(this);
     delete list_;
     list_ = nullptr;
     // The worker may still post; it stops before the view's members go.
@@ -462,7 +464,7 @@ std::vector<std::string> CZorDevsView::AllNames() const {
 }
 
 bool CZorDevsView::eventFilter(QObject* watched, QEvent* event) {
-    if (list_ && watched == list_->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+    if (list_ && watched == listViewport_ && event->type() == QEvent::MouseButtonDblClick) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         OnDoubleClick(mouse->position().toPoint());
         return true;  // a double click flies; it never starts the name edit

@@ -143,6 +143,7 @@ class CZorDevsView final : public QWidget, public IDeviceListView {
     bool splitSized_ = false;
     QStackedWidget* listStack_ = nullptr;
     QTableView* list_ = nullptr;
+    QObject* listViewport_ = nullptr;  // where double clicks are watched
     CEmptyListHint* hint_ = nullptr;
     CMapArea* mapArea_ = nullptr;
     CPlot2dView* plot_ = nullptr;

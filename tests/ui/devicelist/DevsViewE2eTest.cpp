@@ -13,6 +13,7 @@
 
 #include "app/DaemonPeers.h"
 #include "app/ManagerSettings.h"
+#include "e2e/ProgramEnvironment.h"
 #include "support/ChildProcess.h"
 #include "support/FileBytes.h"
 #include "zor/ZorTestPeers.h"
@@ -71,6 +72,7 @@ TEST(DevsViewEndToEnd, TheRowTurnsToAlarmAndBackAndTheTrendShowsTheRise) {
         }
         GTEST_SKIP() << missing << " is missing";
     }
+    AllowWebEngineUnderSanitizers();
     std::filesystem::remove_all(kArtifacts);
     std::filesystem::create_directories(kArtifacts);
 

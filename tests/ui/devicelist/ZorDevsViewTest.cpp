@@ -21,6 +21,7 @@
 #include "app/DeviceGate.h"
 #include "app/DeviceRegistry.h"
 #include "app/HeadlessDispatcher.h"
+#include "app/HeadlessUiPort.h"
 #include "app/ManagerEngine.h"
 #include "app/ZorDeviceKind.h"
 #include "base/Folders.h"
@@ -31,11 +32,9 @@
 #include "links/DeviceLink.h"
 #include "plot/Plot2dView.h"
 #include "support/TempDir.h"
-#include "ui/alarms/AlarmWnd.h"  // QtUiPort.h hands out pointers to it
 #include "ui/common/Label.h"
 #include "ui/common/LogView.h"
 #include "ui/common/MessageBox.h"
-#include "ui/common/QtUiPort.h"
 #include "ui/common/SystemOpen.h"
 #include "ui/devicelist/DeviceListModel.h"
 #include "ui/devicelist/DeviceTrend.h"
@@ -68,7 +67,7 @@ class DevsViewTest : public ::testing::Test {
         MessageBox::ClearNextAnswers();
         MessageBox::InstallAsMessageSink();
         settingsIni.SetPathName(GetSettingsFilePath());
-        ui = std::make_unique<CQtUiPort>(settingsIni);
+        ui = std::make_unique<HeadlessUiPort>();
         engine =
             std::make_unique<CManagerEngine>(dispatcher, *ui, gate, registry, ops, settingsIni);
         // The device log's folder is the month's log folder, where the data logs go too.
@@ -234,7 +233,7 @@ class DevsViewTest : public ::testing::Test {
 
     test::TempDir home;
     HeadlessDispatcher dispatcher;  // never started: nothing of the engine runs by itself
-    std::unique_ptr<CQtUiPort> ui;
+    std::unique_ptr<UiPort> ui;     // the engine asks nothing in these tests
     CDeviceGate gate;
     ZorDeviceFactory factory;
     CDeviceRegistry registry{gate, factory};
