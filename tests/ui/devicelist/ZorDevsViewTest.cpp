@@ -637,5 +637,22 @@ TEST_F(DevsViewTest, ANonFiniteValueAddsNoPoint) {
     }
 }
 
+TEST_F(DevsViewTest, TheTrendKeepsItsSettingsInTheViewsOwnSection) {
+    MakeView();
+    CIni ini(home.file("settings.ini"));
+    view->SavePlotSettings(ini);
+    // The device list's options: tips on, lines, hybrid auto-scaling, Y fitted, no controls.
+    EXPECT_EQ(ini.GetString("ZorDevsView::m_pPlot2dView", "CPlot2dView", ""), "1;0;0;0;3;0;4;0;0");
+    ini.WriteString("ZorDevsView::m_pPlot2dView", "CPlot2dView", "1;1;1;0;3;0;4;0;0");
+    view->LoadPlotSettings(ini);
+    EXPECT_EQ(view->Plot()->Model().Options().zeroLine, 1);
+    EXPECT_EQ(view->Plot()->Model().Options().drawPoints, 1);
+    // A text that does not parse gives the view's defaults back.
+    ini.WriteString("ZorDevsView::m_pPlot2dView", "CPlot2dView", "x;y");
+    view->LoadPlotSettings(ini);
+    EXPECT_EQ(view->Plot()->Model().Options().zeroLine, 0);
+    EXPECT_EQ(view->Plot()->Model().Options().showControls, 0);
+}
+
 }  // namespace
 }  // namespace zm
