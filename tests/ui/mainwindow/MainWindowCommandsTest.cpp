@@ -76,6 +76,9 @@ TEST_F(MainWindowCommands, ButtonsThatNeedADeviceAskForOneWhenNoneIsSelected) {
     // Alt+1 adds a device and needs none selected; Alt+2..Alt+4 need one.
     const Case cases[] = {
         {Qt::Key_1, false}, {Qt::Key_2, true}, {Qt::Key_3, true}, {Qt::Key_4, true}};
+    // Shortcuts answer only in the active window; on X the activation comes asynchronously.
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);
         const int before = Asked();
