@@ -113,7 +113,13 @@ bool DataSource::Parse(const std::string& text, std::string& error) {
         }
         for (const std::string& item : Split(parts[1], ';')) {
             double v;
-            if (!ParseDouble(Trim(item), v)) {
+            // Non-finite values let tests send what a faulty sensor might.
+            const std::string word = Trim(item);
+            if (word == "nan" || word == "inf" || word == "-inf") {
+                next.list.push_back(std::strtod(word.c_str(), nullptr));
+                continue;
+            }
+            if (!ParseDouble(word, v)) {
                 error = StrPrintf("bad list value '%s'", item.c_str());
                 return false;
             }
@@ -256,6 +262,8 @@ bool SimBus::ApplySensorSpec(const std::string& spec, std::string& error, bool c
         } else if (key == "bkg") {
             if (value == "auto") {
                 sensor.background.reset();
+            } else if (value == "nan") {
+                sensor.background = std::strtod("nan", nullptr);
             } else if (number()) {
                 sensor.background = d;
             } else {

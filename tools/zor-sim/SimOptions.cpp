@@ -30,13 +30,14 @@ Bus:
                        source=KIND       constant:V | ramp:START:STEP |
                                          sine:MEAN:AMPLITUDE:PERIOD_IN_RECORDS |
                                          list:V1;V2;... (one value per data answer;
-                                         the last value repeats) |
+                                         the last value repeats; nan, inf and -inf
+                                         send non-finite floats) |
                                          drift:BASE:PEAK:PERIOD:WIDTH (by the clock:
                                          every PERIOD seconds from the moment it is
                                          set, up from BASE to PEAK and back in a
                                          smooth hump of WIDTH seconds)
                        value=V           shorthand for source=constant:V
-                       bkg=V|auto        record background (default auto: signal/4)
+                       bkg=V|auto|nan    record background (default auto: signal/4)
                        alarm=0|1|auto    alarm bit of the state record; auto: set
                                          while the signal lies between
                                          param.MinSigThr and param.MaxSigThr

@@ -27,20 +27,19 @@ class LabelAccessible : public QAccessibleWidget {
 };
 
 QAccessibleInterface* Factory(const QString& className, QObject* object) {
-    if (!object || !object->isWidgetType()) {
+    // Only our own classes are touched: Qt asks for every object, also for the web
+    // views' internal ones, whose type the sanitizers cannot check.
+    const bool label = className == QLatin1String("zm::CLabel");
+    const bool panel = className == QLatin1String("zm::CVoidView");
+    const bool image = className == QLatin1String("zm::CFlashImage");
+    if (!object || !(label || panel || image) || !object->isWidgetType()) {
         return nullptr;
     }
     auto* widget = static_cast<QWidget*>(object);
-    if (className == QLatin1String("zm::CLabel")) {
+    if (label) {
         return new LabelAccessible(static_cast<CLabel*>(widget));
     }
-    if (className == QLatin1String("zm::CVoidView")) {
-        return new QAccessibleWidget(widget, QAccessible::StaticText);
-    }
-    if (className == QLatin1String("zm::CFlashImage")) {
-        return new QAccessibleWidget(widget, QAccessible::Graphic);
-    }
-    return nullptr;
+    return new QAccessibleWidget(widget, panel ? QAccessible::StaticText : QAccessible::Graphic);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <QColor>
 
+#include "app/StatusLevel.h"
 #include "ui/devicelist/StatusIcons.h"
 
 namespace zm {
@@ -46,6 +47,13 @@ QVariant CDeviceListModel::data(const QModelIndex& index, int role) const {
         case Qt::DecorationRole:
             if (index.column() == kColSensor) {
                 return DeviceStatusIcon(row.status);
+            }
+            return {};
+        case Qt::AccessibleDescriptionRole:
+            // The status image's meaning, for those who cannot see it (and for tests
+            // that read the list from outside).
+            if (index.column() == kColSensor) {
+                return QString::fromLatin1(GetStatusLevel(row.status).icon);
             }
             return {};
         case kStatusRole:

@@ -222,12 +222,44 @@ CDesktopProgram::CDesktopProgram(AssemblyOptions options)
                 window_->ApplyWindow(settings);
             }
         };
+        // "UM_UPDATE_DEV_LIST"; the KML view and the feed stay the assembly's.
+        hooks.updateDevList = [this](CTavDevice*) {
+            if (devsView_) {
+                devsView_->PostUpdate();
+            }
+        };
+        hooks.loadViewSettings = [this](CIni& ini) {
+            if (devsView_) {
+                devsView_->LoadPlotSettings(ini);
+            }
+        };
+        hooks.saveViewSettings = [this](CIni& ini) {
+            if (devsView_) {
+                devsView_->SavePlotSettings(ini);
+            }
+        };
     };
     frontEnd.createMainWindow = [this](CManagerEngine& engine) {
         CZorManagerWnd::Parts parts;
         parts.previewPageAddress = [this] {
             return StrPrintf("http://localhost:%d/preview",
                              static_cast<int>(assembly_->Web().Port()));
+        };
+        parts.makeDeviceList = [this, &engine](QWidget* parent) -> IDeviceListView* {
+            DevsViewContext context;
+            context.engine = &engine;
+            context.registry = &assembly_->Registry();
+            context.webLog = &WebLog();
+            context.deviceLog = &DeviceLog();
+            context.updateKml = [this](CTavDevice* device) {
+                assembly_->Web().UpdateKmlView(device, 0);
+            };
+            context.forgetKml = [this](const std::string& name) {
+                assembly_->Web().ForgetDevice(name);
+            };
+            context.logFolder = [] { return GetLogFolder(); };
+            devsView_ = new CZorDevsView(std::move(context), parent);
+            return devsView_;
         };
         engine.SetScreen(CZorManagerWnd::ScreenArea());
         // The popups the port owns take their texts at every language switch too.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/ManagerAssembly.h"
+#include "ui/devicelist/ZorDevsView.h"
 #include "ui/mainwindow/ZorManagerWnd.h"
 
 namespace zm {
@@ -40,6 +41,7 @@ class CDesktopProgram final : public QObject {
     int Exit();
 
     CZorManagerWnd* Window() const { return window_; }
+    CZorDevsView* DevsView() const { return devsView_; }
     CQtUiPort& Ui() const { return *ui_; }
     CManagerAssembly& Assembly() const { return *assembly_; }
     Dispatcher& GuiDispatcher() const { return *dispatcher_; }
@@ -54,6 +56,7 @@ class CDesktopProgram final : public QObject {
     std::unique_ptr<UiPort> loggedUi_;  // ui_ with the sound requests in the run log
     std::unique_ptr<CManagerAssembly> assembly_;
     QPointer<CZorManagerWnd> window_;
+    QPointer<CZorDevsView> devsView_;
     ListenerToken uiRetranslateToken_;
 };
 
