@@ -79,12 +79,19 @@ zm_setup() {
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" || return 1
 }
 
-# zm_build PRESET: configure (once) and build one preset.
+# zm_build PRESET [TARGET...]: configure (once) and build one preset, or only the targets
+# named (run.sh builds the program it starts, not the test suite).
 zm_build() {
     local preset="$1"
+    shift
+    local targets=() target
+    for target in "$@"; do
+        targets+=(--target "$target")
+    done
     local root
     root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-    (cd "$root" && cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j "$(nproc)")
+    (cd "$root" && cmake --preset "$preset" >/dev/null &&
+        cmake --build --preset "$preset" -j "$(nproc)" "${targets[@]}")
 }
 
 # zm_setup_bench: installs what the web benchmark needs beside the build packages.

@@ -187,6 +187,7 @@ void CManagerAssembly::StartDemoBus() {
 // The bus stops after the devices, while the run log is still open.
 void CManagerAssembly::StopWebServerAndBus() {
     web_->StopWebServer();
+    web_->StopKmlWriter();
     if (bus_.Pid() > 0) {
         bus_.Stop();
         RunLog().AddText("<li><dt> Demo bus: zor-sim stopped.</li>");

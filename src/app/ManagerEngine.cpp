@@ -26,6 +26,7 @@ struct CManagerEngine::Worker {
     std::mutex mutex;
     std::condition_variable wake;
     bool requested = false;
+    std::uint64_t generation = 0;  // of the request
     bool quit = false;
     std::thread thread;
 };
@@ -71,13 +72,17 @@ void CManagerEngine::Create() {
     created_ = true;
     gate_.SetSink(this);
     mapViewerStart_ = std::chrono::system_clock::now();
-    internet_ = check_ ? check_() : false;
-    previousInternet_ = internet_;
+    // The first check runs on the worker like every other (it can take 2.5 s without
+    // access): until it answers, the Internet counts as missing, and an answer with
+    // access starts the web server then.
+    internet_ = false;
+    previousInternet_ = false;
+    firstCheck_ = true;
 
     FastTimerWork();
     dispatcher_.StartTimer(kFastTimerId, kFastTimerMs, Dispatcher::TimerMode::kRepeat,
                            [this] { FastTimerWork(); });
-    ScheduleInternetCheck(period_);
+    ScheduleInternetCheck(0);
 
     // One parse of the settings file for the whole load.
     CIniBatch batch(settingsFile_.GetPathName());
@@ -112,6 +117,7 @@ void CManagerEngine::Apply() {
     advancedListeners_.Notify(advancedMode_);
     RefreshViews();
     settings_.bMapView = mapView;
+    applied_ = true;
     registry_.ApplyAllDevices();
 }
 
@@ -459,6 +465,34 @@ void CManagerEngine::FastTimerWork() {
 }
 
 void CManagerEngine::InternetResult(bool available) {
+    // A result handed in directly outdates the checks asked for before it.
+    ++checkGeneration_;
+    firstCheck_ = false;
+    InternetCheckDone(available);
+}
+
+void CManagerEngine::OnCheckResult(bool available, std::uint64_t generation) {
+    if (closed_ || generation != checkGeneration_) {
+        return;
+    }
+    if (!firstCheck_) {
+        InternetCheckDone(available);
+        return;
+    }
+    // The first answer sets the state the watch compares with; the web server that the
+    // start left stopped for want of it starts now.
+    firstCheck_ = false;
+    internet_ = available;
+    previousInternet_ = available;
+    if (available && applied_ && stoppedForLackOfInternet_ && settings_.bHttpServ) {
+        StartWebServer();
+        stoppedForLackOfInternet_ = false;
+    }
+    RefreshViews();
+    ScheduleInternetCheck(period_);
+}
+
+void CManagerEngine::InternetCheckDone(bool available) {
     if (closed_) {
         return;
     }
@@ -540,6 +574,7 @@ void CManagerEngine::ScheduleInternetCheck(int delayMs) {
                     return;
                 }
                 worker->requested = false;
+                const std::uint64_t generation = worker->generation;
                 lock.unlock();
                 const bool available = check ? check() : false;
                 lock.lock();
@@ -547,18 +582,19 @@ void CManagerEngine::ScheduleInternetCheck(int delayMs) {
                     return;
                 }
                 // A result that arrives after the engine closed or went away is dropped.
-                dispatcher->Post([this, alive, available] {
+                dispatcher->Post([this, alive, available, generation] {
                     if (!alive.expired()) {
-                        InternetResult(available);
+                        OnCheckResult(available, generation);
                     }
                 });
             }
         });
     }
     auto worker = worker_;
-    dispatcher_.StartTimer(kSlowTimerId, delayMs, Dispatcher::TimerMode::kOnce, [worker] {
+    dispatcher_.StartTimer(kSlowTimerId, delayMs, Dispatcher::TimerMode::kOnce, [this, worker] {
         std::lock_guard lock(worker->mutex);
         worker->requested = true;
+        worker->generation = checkGeneration_;
         worker->wake.notify_one();
     });
 }

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <memory>
@@ -97,8 +98,8 @@ class CManagerEngine final : public DeviceEventSink {
     // The slow timer's first period and the outage period (tests shorten them).
     void SetInternetPeriods(int periodMs, int outagePeriodMs);
 
-    // Creation: opens the gate for this engine, runs the Internet check once, the fast
-    // timer's work once, starts the slow timer, and loads the settings and the device list.
+    // Creation: opens the gate for this engine, asks the worker for the first Internet
+    // check, runs the fast timer's work once, and loads the settings and the device list.
     void Create();
     // Brings the loaded settings into effect and applies every device.
     void Apply();
@@ -194,6 +195,8 @@ class CManagerEngine final : public DeviceEventSink {
 
     // Timer work, callable directly by tests on the dispatcher thread.
     void FastTimerWork();
+    // A check's result as the watch takes it (tests hand results in directly; checks asked
+    // for before are then dropped).
     void InternetResult(bool available);
 
   private:
@@ -201,6 +204,8 @@ class CManagerEngine final : public DeviceEventSink {
     void StopWebServer();
     void RefreshViews();
     void ScheduleInternetCheck(int delayMs);
+    void OnCheckResult(bool available, std::uint64_t generation);
+    void InternetCheckDone(bool available);
     void ApplyLanguage(const std::string& name, bool ctrlHeld);
     // Checks that a device-list file can be read and holds sections.
     bool CheckDeviceListFile(const std::string& path, CIni& ini, std::string* error) const;
@@ -238,6 +243,8 @@ class CManagerEngine final : public DeviceEventSink {
     bool internet_ = false;
     bool previousInternet_ = false;
     bool firstCheck_ = true;
+    bool applied_ = false;
+    std::uint64_t checkGeneration_ = 0;
     int failures_ = 0;
     int period_ = kInternetPeriodMs;
     int outagePeriod_ = kOutagePeriodMs;

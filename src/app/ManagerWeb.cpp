@@ -1,5 +1,7 @@
 #include "app/ManagerWeb.h"
 
+#include <algorithm>
+
 #include "app/DeviceRegistry.h"
 #include "app/ZorDeviceKind.h"
 #include "base/AppLogs.h"
@@ -7,6 +9,7 @@
 #include "base/Printf.h"
 #include "device/TavDevice.h"
 #include "device/zor/ZorDevice.h"
+#include "platform/ProcessInfo.h"
 #include "web/Routes.h"
 
 namespace zm {
@@ -44,10 +47,13 @@ bool RegistryWebSource::SnapshotDevice(const std::string& name, WebDevice& devic
     return false;
 }
 
-CManagerWeb::CManagerWeb(CDeviceRegistry& registry) : source_(registry), view_(report_, source_) {}
+CManagerWeb::CManagerWeb(CDeviceRegistry& registry) : source_(registry), view_(report_, source_) {
+    kmlWriter_ = std::thread([this] { WriteKml(); });
+}
 
 CManagerWeb::~CManagerWeb() {
     StopWebServer();
+    StopKmlWriter();
 }
 
 void CManagerWeb::PrepareKmlReport() {
@@ -89,15 +95,77 @@ void CManagerWeb::StopWebServer() {
 }
 
 void CManagerWeb::UpdateKmlView(CTavDevice* device, int param) {
+    KmlRequest request;
     if (device != nullptr) {
-        view_.Update(device->GetName(), param != 0);
-    } else {
-        view_.Update(std::nullopt, param != 0);
+        request.device = device->GetName();
     }
+    request.all = param != 0;
+    Ask(std::move(request));
 }
 
 void CManagerWeb::ForgetDevice(const std::string& name) {
-    report_.DeleteDeviceFile(name);
+    Ask({KmlRequest::Kind::kForget, name, false});
+}
+
+void CManagerWeb::Ask(KmlRequest request) {
+    {
+        std::lock_guard lock(kmlMutex_);
+        if (kmlQuit_) {
+            return;
+        }
+        // An update already waiting writes the newest state anyway. A removal is kept in
+        // its place, so that nothing asked for after it brings the file back.
+        if (request.kind == KmlRequest::Kind::kUpdate &&
+            std::find(kmlQueue_.begin(), kmlQueue_.end(), request) != kmlQueue_.end()) {
+            return;
+        }
+        kmlQueue_.push_back(std::move(request));
+    }
+    kmlWake_.notify_one();
+}
+
+void CManagerWeb::WaitForKml() {
+    std::unique_lock lock(kmlMutex_);
+    kmlIdle_.wait(lock, [this] { return (kmlQueue_.empty() && !kmlBusy_) || kmlQuit_; });
+}
+
+void CManagerWeb::WriteKml() {
+    platform::NameCurrentThread("kml-writer");
+    std::unique_lock lock(kmlMutex_);
+    for (;;) {
+        kmlWake_.wait(lock, [this] { return !kmlQueue_.empty() || kmlQuit_; });
+        // What was asked for before the stop is still written: the files end in the
+        // state the devices last had.
+        if (kmlQueue_.empty()) {
+            kmlIdle_.notify_all();
+            return;
+        }
+        const KmlRequest request = std::move(kmlQueue_.front());
+        kmlQueue_.pop_front();
+        kmlBusy_ = true;
+        lock.unlock();
+        if (request.kind == KmlRequest::Kind::kForget) {
+            report_.DeleteDeviceFile(*request.device);
+        } else {
+            view_.Update(request.device, request.all);
+        }
+        lock.lock();
+        kmlBusy_ = false;
+        if (kmlQueue_.empty()) {
+            kmlIdle_.notify_all();
+        }
+    }
+}
+
+void CManagerWeb::StopKmlWriter() {
+    {
+        std::lock_guard lock(kmlMutex_);
+        kmlQuit_ = true;
+    }
+    kmlWake_.notify_all();
+    if (kmlWriter_.joinable()) {
+        kmlWriter_.join();
+    }
 }
 
 }  // namespace zm

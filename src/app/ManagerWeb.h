@@ -1,8 +1,13 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 
 #include "web/HttpServer.h"
 #include "web/KmlReport.h"
@@ -31,7 +36,12 @@ class RegistryWebSource final : public IWebDeviceSource {
 
 // The application's web publishing: the KML report with its preview files, the embedded
 // HTTP server over the report folder, and the placemark updates. Everything but the
-// server's own threads runs on the dispatcher thread.
+// server's own threads and the KML writer runs on the dispatcher thread.
+//
+// Placemark updates and removals are written by a thread of their own ("kml-writer"), in
+// the order they were asked for: writing a file per device can take a tenth of a second
+// and more on a busy disk, which the dispatcher thread (the desktop program's window)
+// must not wait for. Requests already waiting for the same device are not repeated.
 class CManagerWeb {
   public:
     static constexpr const char* kReportName = "ZorDevs";
@@ -60,14 +70,31 @@ class CManagerWeb {
     bool IsRunning() const { return running_; }
 
     // "UM_UPDATE_KML_VIEW": one device, or (null) every device at most once every 5 s.
+    // Returns at once; the writer does the work.
     void UpdateKmlView(CTavDevice* device, int param);
-    // A removed or renamed device's file goes.
+    // A removed or renamed device's file goes (also through the writer, after the updates
+    // asked for before). Never waits, so it may be called with the registry locked.
     void ForgetDevice(const std::string& name);
+    // Waits until the writer has done everything asked for so far (tests, shutdown).
+    // Not with the registry locked: the writer reads the registry.
+    void WaitForKml();
+    // Writes what is still asked for and ends the writer (shutdown, after the devices are
+    // gone); later requests are dropped.
+    void StopKmlWriter();
 
     CKmlReport& Report() { return report_; }
     std::uint16_t Port() const { return port_; }
 
   private:
+    struct KmlRequest {
+        enum class Kind { kUpdate, kForget } kind = Kind::kUpdate;
+        std::optional<std::string> device;  // none: every device
+        bool all = false;                   // the "param" of the update
+        bool operator==(const KmlRequest&) const = default;
+    };
+    void Ask(KmlRequest request);
+    void WriteKml();
+
     RegistryWebSource source_;
     CKmlReport report_;
     CKmlView view_;
@@ -75,6 +102,14 @@ class CManagerWeb {
     std::uint16_t port_ = PreviewRecord::kPort;
     std::string bindAddress_;
     bool running_ = false;
+
+    std::mutex kmlMutex_;
+    std::condition_variable kmlWake_;
+    std::condition_variable kmlIdle_;
+    std::deque<KmlRequest> kmlQueue_;
+    bool kmlBusy_ = false;
+    bool kmlQuit_ = false;
+    std::thread kmlWriter_;
 };
 
 }  // namespace zm

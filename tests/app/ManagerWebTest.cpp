@@ -70,6 +70,7 @@ TEST_F(ManagerWebTest, KmlFilesAndRoutesFollowTheRegistry) {
     ASSERT_NE(AsZorDevice(*pier), nullptr) << "the registry makes ZOR devices";
     web.UpdateKmlView(pier.get(), 0);
     web.UpdateKmlView(nullptr, 0);
+    web.WaitForKml();  // the files are written by the KML writer
     const std::string pierFile = web.Report().GetDeviceFilePath("Pier & <1>");
     const std::string buoyFile = web.Report().GetDeviceFilePath("Buoy-2");
     const std::string pierKml = test::ReadBytes(pierFile);
@@ -93,6 +94,7 @@ TEST_F(ManagerWebTest, KmlFilesAndRoutesFollowTheRegistry) {
     // Removing a device takes its file and its name off the list.
     ASSERT_TRUE(registry.RemoveDevice(pier.get()));
     pier.reset();
+    web.WaitForKml();
     EXPECT_FALSE(std::filesystem::exists(pierFile));
     EXPECT_TRUE(std::filesystem::exists(buoyFile));
     EXPECT_EQ(Curl(Base() + "/device-list"), "Buoy-2;");

@@ -1,0 +1,63 @@
+#include "ui/alarms/AlarmSound.h"
+
+#include <QSoundEffect>
+
+// Resources of a static library are registered by hand; outside any namespace.
+static int InitAlarmSoundResourceOnce() {
+    Q_INIT_RESOURCE(AlarmSound);
+    return 0;
+}
+
+static void InitAlarmSoundResource() {
+    static const int done = InitAlarmSoundResourceOnce();
+    (void)done;
+}
+
+namespace zm {
+
+CAlarmSound::CAlarmSound(QObject* parent) : QObject(parent) {
+    InitAlarmSoundResource();
+    effect_ = new QSoundEffect(this);
+    effect_->setObjectName("alarmSoundEffect");
+    effect_->setSource(SoundUrl());
+    effect_->setLoopCount(1);
+    connect(effect_, &QSoundEffect::playingChanged, this, [this] {
+        if (effect_->isPlaying()) {
+            started_ = true;
+        } else if (started_) {
+            // The sound has played to its end.
+            started_ = false;
+            SetPlaying(false);
+        }
+    });
+}
+
+CAlarmSound::~CAlarmSound() = default;
+
+QUrl CAlarmSound::SoundUrl() {
+    return QUrl(QStringLiteral("qrc") + QString::fromLatin1(kResource));
+}
+
+void CAlarmSound::Play() {
+    // Cleared first: the stop below is ours, not the end of the sound.
+    started_ = false;
+    effect_->stop();
+    ++plays_;
+    effect_->play();
+    SetPlaying(true);
+}
+
+void CAlarmSound::Stop() {
+    started_ = false;
+    effect_->stop();
+    SetPlaying(false);
+}
+
+void CAlarmSound::SetPlaying(bool playing) {
+    if (playing != playing_) {
+        playing_ = playing;
+        emit PlayingChanged(playing);
+    }
+}
+
+}  // namespace zm
