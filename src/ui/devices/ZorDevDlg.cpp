@@ -127,11 +127,11 @@ void CZorDevDlg::BuildControls() {
     m_pLink = Place(new QPushButton(Tr(texts::tpZorDevDlg_Link_Settings), this), "LinkSettings",
                     {336, 35, 106, 24});
     m_pGetState = Place(new QCheckBox(Tr(texts::tpZorDevDlg_Receive_basic_data), this),
-                        "ReceiveBasic", {8, 64, 215, 20});
+                        "ReceiveBasic", {8, 64, 310, 20});
     m_pGetData = Place(new QCheckBox(Tr(texts::tpZorDevDlg_Receive_detailed_data), this),
-                       "ReceiveDetailed", {225, 64, 220, 20});
-    m_pTestLink =
-        Place(new QCheckBox(QStringLiteral("TestLink"), this), "TestLinkSwitch", {8, 88, 150, 20});
+                       "ReceiveDetailed", {8, 88, 310, 20});
+    m_pTestLink = Place(new QCheckBox(QStringLiteral("TestLink"), this), "TestLinkSwitch",
+                        {336, 64, 106, 20});
 
     // Advanced settings: shown in advanced mode only.
     m_pAdvanced = Place(new QGroupBox(QStringLiteral("Advanced Settings"), this),
@@ -212,6 +212,7 @@ void CZorDevDlg::LoadFields() {
     m_pIdle->setCurrentIndex(m_pIdle->findData(m_work.nPause));
     m_pUdp->setText(ToQString(m_work.sUpdFreq));
     m_pSerial->setText(ToQString(GetDeviceIdText(m_work.params)));
+    m_pSerial->setCursorPosition(0);
     m_pThreshLow->setText(Number(m_work.params.MinSigThr()));
     m_pThreshHi->setText(Number(m_work.params.MaxSigThr()));
     m_pAccumulation->setText(QString::number(m_work.params.GetU16(kAccumulationOffset)));
