@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "device/zor/ZorDevice.h"
+#include "ui/common/MessageBox.h"
 #include "ui/devices/TavSetsDlg.h"
 #include "ui/devices/ZorDevDlg.h"
 #include "ui/devices/ZorSetsDlg.h"
@@ -42,6 +43,9 @@ int ExecDeviceDialog(QDialog& dialog) {
 
 void InstallDeviceDialogs(DeviceDialogHost host) {
     SetDeviceDialogHost(std::move(host));
+    // The devices and the bus scan ask and warn through the message sink, also from
+    // workers: the answers must come from the operator, not the headless defaults.
+    MessageBox::InstallAsMessageSink();
     CTavDevice::SetSettingsDialog([](CTavDevice& device) {
         CTavSetsDlg dialog(device, GetDeviceDialogHost().parent);
         return ExecDeviceDialog(dialog) == QDialog::Accepted;
