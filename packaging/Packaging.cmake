@@ -69,7 +69,7 @@ install(FILES ${ZM_PKG_SOURCE}/zormanagerd.service DESTINATION /lib/systemd/syst
 install(FILES ${ZM_PKG_SOURCE}/zormanagerd.default DESTINATION /etc/default
     RENAME zormanagerd COMPONENT server)
 install(DIRECTORY DESTINATION ${ZM_PKG_DATA}/Translations COMPONENT server)
-install(FILES ${PROJECT_SOURCE_DIR}/docs/headless-server.md
+install(FILES ${PROJECT_SOURCE_DIR}/docs/headless-server.md ${PROJECT_SOURCE_DIR}/docs/integration.md
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zormanagerd COMPONENT server)
 zm_pkg_doc_files(zormanagerd server)
 zm_pkg_man_page(zormanagerd 8 server)

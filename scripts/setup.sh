@@ -16,6 +16,10 @@ ZM_PACKAGES=(
     libpugixml-dev       # XML document class under the KML writer
     libmodbus-dev        # tests: an independent Modbus RTU peer for the range finder
     libjs-leaflet        # the map on the preview page, served by our own HTTP server
+    libmosquitto-dev     # MQTT client library: publishing to a control room's broker
+    nlohmann-json3-dev   # JSON for the MQTT messages and the web server's /api routes
+    mosquitto            # tests and benchmarks: a real MQTT broker on loopback
+    mosquitto-clients    # tests: mosquitto_sub as the control room's independent subscriber
     python3              # tests: independent readers and helper peers
     python3-aiosmtpd     # tests: a real SMTP server on loopback
     openssl              # tests: self-signed certificates for the TLS mail tests

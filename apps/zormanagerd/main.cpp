@@ -70,7 +70,8 @@ void PrintUsage() {
         "SIGHUP reloads the device list from the settings file (see --folders): devices\n"
         "whose section did not change keep running, changed ones restart, new ones start\n"
         "and those whose section is gone stop. The run log records the outcome. A reload\n"
-        "does not by itself make the server save the settings file at shutdown.\n");
+        "does not by itself make the server save the settings file at shutdown. It also\n"
+        "applies the MQTT keys (mqtt_enabled, mqtt_host, ...; see docs/integration.md).\n");
 }
 
 // Only the settings file is read: the test must not disturb a server running on the
@@ -238,7 +239,10 @@ int main(int argc, char** argv) {
                 zm::platform::NotifyServiceReloading();
                 dispatcher.Call([&] {
                     if (zm::CManagerEngine* engine = assembly->Engine()) {
-                        engine->ReloadDeviceList();
+                        // A file the reload refused keeps the broker's keys as they are too.
+                        if (engine->ReloadDeviceList()) {
+                            engine->ReloadIntegrationSettings();
+                        }
                     }
                     zm::platform::NotifyServiceReady(ServiceStatus(*assembly, httpPort));
                 });

@@ -173,7 +173,7 @@ TEST(PackagingTest, PackagesHoldTheirFiles) {
           "./etc/default/zormanagerd", "./usr/share/man/man8/zormanagerd.8.gz",
           "./usr/share/doc/zormanagerd/copyright", "./usr/share/doc/zormanagerd/changelog.gz",
           "./usr/share/doc/zormanagerd/headless-server.md",
-          "./usr/share/zormanager/Translations/"}},
+          "./usr/share/doc/zormanagerd/integration.md", "./usr/share/zormanager/Translations/"}},
         {"zormanager-tools",
          {"./usr/bin/zor-sim", "./usr/bin/zor-probe", "./usr/share/man/man1/zor-sim.1.gz",
           "./usr/share/man/man1/zor-probe.1.gz", "./usr/share/doc/zormanager-tools/copyright",
@@ -213,7 +213,9 @@ TEST(PackagingTest, ControlDataNamesDependenciesAndServiceScripts) {
     const Case cases[] = {
         // adduser for the service's user; Leaflet is copied from the system at start;
         // the rest comes from the shared libraries the programs use.
-        {"zormanagerd", "Depends", {"adduser", "libjs-leaflet", "libc6 (>= ", "libssl3"}},
+        {"zormanagerd",
+         "Depends",
+         {"adduser", "libjs-leaflet", "libc6 (>= ", "libssl3", "libmosquitto1"}},
         {"zormanagerd", "Section", {"net"}},
         {"zormanagerd", "Version", {kVersion}},
         {"zormanager-tools", "Depends", {"libc6 (>= ", "libstdc++6"}},
