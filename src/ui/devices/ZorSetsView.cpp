@@ -61,6 +61,12 @@ CZorSetsView::CZorSetsView(CZorDevice& device, ZorDeviceCfg& work, std::function
     Refresh();
 }
 
+CZorSetsView::~CZorSetsView() {
+    // Leaving the address field while the window goes applies nothing.
+    disconnect(m_pAddress, nullptr, this, nullptr);
+    disconnect(m_pKeepLink, nullptr, this, nullptr);
+}
+
 void CZorSetsView::Refresh() {
     m_pKeepLink->setChecked(m_work.bKeepLink);
     m_pName->setText(ToQString(m_work.sName));

@@ -24,6 +24,7 @@ class CZorSetsView : public QWidget {
     // apply: reads the owner's fields and gives its working copy to the device.
     CZorSetsView(CZorDevice& device, ZorDeviceCfg& work, std::function<void()> apply,
                  QWidget* parent = nullptr);
+    ~CZorSetsView() override;
 
     void Refresh();
     // Stores the controls into the working copy.

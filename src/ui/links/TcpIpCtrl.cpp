@@ -75,6 +75,14 @@ CTcpIpCtrl::CTcpIpCtrl(QWidget* parent) : QWidget(parent) {
 }
 
 CTcpIpCtrl::~CTcpIpCtrl() {
+    // The edit loses its focus while the widgets go, which would confirm its text into a
+    // panel that no longer exists.
+    m_pAddress->lineEdit()->removeEventFilter(this);
+    for (QObject* sender :
+         {static_cast<QObject*>(m_pAddress->lineEdit()), static_cast<QObject*>(m_pAddress),
+          static_cast<QObject*>(m_pPort), static_cast<QObject*>(m_pTimeout)}) {
+        disconnect(sender, nullptr, this, nullptr);
+    }
     m_discovery.Close();
 }
 
