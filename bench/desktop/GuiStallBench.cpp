@@ -13,6 +13,8 @@
 //   build/default/bench/bench_gui_stall --seconds 30 --buses 10
 #include <QTimer>
 
+#include <time.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -33,6 +35,24 @@ struct Options {
     int seconds = 60;
     int slowMs = 1500;
 };
+
+double ThreadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+// How long the calling thread has waited, runnable, for a CPU (the kernel's run delay).
+double ThreadRunDelayMs() {
+    std::FILE* f = std::fopen("/proc/thread-self/schedstat", "r");
+    if (f == nullptr) {
+        return 0.0;
+    }
+    unsigned long long run = 0, wait = 0;
+    const int read = std::fscanf(f, "%llu %llu", &run, &wait);
+    std::fclose(f);
+    return read == 2 ? static_cast<double>(wait) / 1e6 : 0.0;
+}
 
 bool Parse(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
@@ -88,7 +108,12 @@ int Run(int argc, char** argv, const Options& o) {
     options.noShare = true;
     int exitCode = 0;
     std::vector<double> gaps;
-    std::vector<std::pair<double, double>> longOnes;  // (seconds into the run, gap)
+    // (seconds into the run, gap, the GUI thread's own CPU time in the gap): a gap the
+    // thread spent running is our work; one it spent waiting is the machine's load.
+    struct LongGap {
+        double at, gap, cpu, waitingForCpu;
+    };
+    std::vector<LongGap> longOnes;
     {
         CDesktopProgram program(options);
         if (program.Start(false) != CZorManagerApp::StartResult::kStarted) {
@@ -99,13 +124,20 @@ int Run(int argc, char** argv, const Options& o) {
         probe.setTimerType(Qt::PreciseTimer);
         const auto begin = Clock::now();
         auto last = begin;
+        double lastCpu = ThreadCpuMs();
+        double lastDelay = ThreadRunDelayMs();
         QObject::connect(&probe, &QTimer::timeout, [&] {
             const auto now = Clock::now();
+            const double cpu = ThreadCpuMs();
+            const double delay = ThreadRunDelayMs();
             gaps.push_back(Ms(now - last));
             if (gaps.back() > 40.0) {
-                longOnes.emplace_back(Ms(now - begin) / 1000.0, gaps.back());
+                longOnes.push_back(
+                    {Ms(now - begin) / 1000.0, gaps.back(), cpu - lastCpu, delay - lastDelay});
             }
             last = now;
+            lastCpu = cpu;
+            lastDelay = delay;
         });
         probe.start(10);
         QTimer::singleShot(o.seconds * 1000, [&] {
@@ -133,8 +165,11 @@ int Run(int argc, char** argv, const Options& o) {
         Percentile(stalls, 50), Percentile(stalls, 99), Percentile(stalls, 99.9),
         stalls.empty() ? 0.0 : *std::max_element(stalls.begin(), stalls.end()));
     std::printf("  stalls over 50 ms: %d (goal: 0)\n", over50);
-    for (const auto& [at, gap] : longOnes) {
-        std::printf("    gap of %.0f ms at %.2f s\n", gap, at);
+    for (const LongGap& g : longOnes) {
+        std::printf(
+            "    gap of %.0f ms at %.2f s: the GUI thread ran %.1f ms, waited %.1f ms for "
+            "a CPU\n",
+            g.gap, g.at, g.cpu, g.waitingForCpu);
     }
     std::printf("  load average after: %s; exit code %d\n", loadAfter.c_str(), exitCode);
     return 0;

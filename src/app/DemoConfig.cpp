@@ -144,6 +144,9 @@ bool WriteDemoSettings(const std::string& settingsPath, const std::string& devic
         ManagerSettings settings;
         settings.udp_enabled = 0;
         settings.bMapView = true;
+        // The drifting sensor's alarm is what the demo is for: the desktop program opens
+        // its alarm window (the headless server logs it).
+        settings.bAlarmPopup = true;
         settings.Save(ini);
         int n = 1;
         // A scanning device at its position; `link` sets how it reaches its sensor.

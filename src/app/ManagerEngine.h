@@ -89,6 +89,10 @@ class CManagerEngine final : public DeviceEventSink {
     static constexpr const char* kDeviceListFilter = "Ini Format (.ini)";
     static constexpr const char* kDeviceListPattern = "*.ini";
     static constexpr const char* kDeviceListExtension = ".ini";
+    // The device-log submenu: dates as commands 1140 + position, "Update this list" 1170.
+    static constexpr int kFirstDeviceLogCommand = 1140;
+    static constexpr int kMaxDeviceLogDates = 29;
+    static constexpr int kUpdateDeviceLogsCommand = 1170;
 
     using InternetCheck = std::function<bool()>;
 
@@ -124,6 +128,14 @@ class CManagerEngine final : public DeviceEventSink {
     // alone and gives false with the reason (also a run-log entry).
     bool SaveDeviceList(const std::string& path, std::string* error = nullptr);
     bool LoadDeviceList(const std::string& path, std::string* error = nullptr);
+    // The dates of the device logs in the log folder and its subfolders ("DevLog_" and ten
+    // characters, ".html"), oldest first, at most the newest 29.
+    static std::vector<std::string> DeviceLogDates(const std::string& logFolder);
+    static std::string DeviceLogPath(const std::string& logFolder, const std::string& date);
+    // Extra mail text (1138): the file to open, created empty when it is missing; empty
+    // when it cannot be created.
+    static std::string PrepareExtraTextFile();
+
     // The name the file dialog proposes: "Zor-Device" to load, "Zor-Devices-YYYY-MM-DD"
     // (local date of `now`) to save; the dialogs start in the documents folder.
     static std::string ProposedDeviceListName(bool saving, std::time_t now);
@@ -193,6 +205,9 @@ class CManagerEngine final : public DeviceEventSink {
     void SetConfigChanged() { configChanged_ = true; }
     bool IsConfigChanged() const { return configChanged_; }
     bool IsInternetAvailable() const { return internet_; }
+    // Whether the first Internet check (asked for by Create) has answered; until then the
+    // web server waits for it.
+    bool IsFirstInternetCheckDone() const { return !firstCheck_; }
     bool IsWebServerRunning() const { return webServerRunning_; }
     int InternetPeriodMs() const { return period_; }
     int InternetFailures() const { return failures_; }

@@ -171,4 +171,8 @@ void CManagerWeb::StopKmlWriter() {
     }
 }
 
+std::string CManagerWeb::BrowserAddress() const {
+    return StrPrintf("http://localhost:%d%s", static_cast<int>(port_), PreviewRecord::kPagePath);
+}
+
 }  // namespace zm

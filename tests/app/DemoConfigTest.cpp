@@ -122,6 +122,7 @@ TEST_F(DemoConfig, EmptyHomeGetsThreeEmulatedSensorsOnTheSea) {
     ManagerSettings settings;
     settings.Load(ini);
     EXPECT_EQ(settings.udp_enabled, 0);
+    EXPECT_TRUE(settings.bAlarmPopup) << "the desktop program shows the demo's alarm";
     std::set<std::pair<double, double>> positions;
     for (int n = 1; n <= 3; ++n) {
         SCOPED_TRACE(n);

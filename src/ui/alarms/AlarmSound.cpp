@@ -19,7 +19,6 @@ CAlarmSound::CAlarmSound(QObject* parent) : QObject(parent) {
     InitAlarmSoundResource();
     effect_ = new QSoundEffect(this);
     effect_->setObjectName("alarmSoundEffect");
-    effect_->setSource(SoundUrl());
     effect_->setLoopCount(1);
     connect(effect_, &QSoundEffect::playingChanged, this, [this] {
         if (effect_->isPlaying()) {
@@ -34,11 +33,20 @@ CAlarmSound::CAlarmSound(QObject* parent) : QObject(parent) {
 
 CAlarmSound::~CAlarmSound() = default;
 
+bool CAlarmSound::IsLoadFinished() const {
+    return effect_->source().isEmpty() || effect_->status() == QSoundEffect::Ready ||
+           effect_->status() == QSoundEffect::Error;
+}
+
 QUrl CAlarmSound::SoundUrl() {
     return QUrl(QStringLiteral("qrc") + QString::fromLatin1(kResource));
 }
 
 void CAlarmSound::Play() {
+    if (effect_->source().isEmpty()) {
+        // Read at the first alarm: a run without one never starts Qt's reader thread.
+        effect_->setSource(SoundUrl());
+    }
     // Cleared first: the stop below is ours, not the end of the sound.
     started_ = false;
     effect_->stop();

@@ -25,6 +25,9 @@ class CAlarmSound : public QObject {
     // Between Play and Stop, or the end of the sound.
     bool IsPlaying() const { return playing_; }
     int PlayCount() const { return plays_; }
+    // The sound has been read (or found unreadable). Qt reads it on a thread of its own,
+    // which must not be cut off by the end of the process (tests wait for this).
+    bool IsLoadFinished() const;
 
     static QUrl SoundUrl();
 

@@ -11,7 +11,10 @@ CQtUiPort::CQtUiPort(const CIni& settings, QWidget* owner)
     : settings_(settings), owner_(owner), sound_(new CAlarmSound) {}
 
 CQtUiPort::~CQtUiPort() {
-    CloseAll();
+    CloseAll();  // each saves its state
+    // Closed windows wait for the event loop to delete them, which may not come again.
+    delete alarmWnd_.data();
+    delete connWnd_.data();
     delete sound_;
 }
 

@@ -49,7 +49,7 @@ bool CMapArea::Refresh(bool httpServer, bool mapViewer) {
 }
 
 void CMapArea::Replace(QWidget* content) {
-    layout()->replaceWidget(content_, content);
+    delete layout()->replaceWidget(content_, content);  // the old item is ours to delete
     delete content_;
     content_ = content;
     content_->show();

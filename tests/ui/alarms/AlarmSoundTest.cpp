@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QSignalSpy>
+#include <QTest>
 #include <cstring>
 
 #include "notify/TestPeers.h"
@@ -55,6 +56,7 @@ TEST(AlarmSound, PlaysUntilStoppedAndStartsAnewWhilePlaying) {
     ASSERT_EQ(changes.size(), 2);
     EXPECT_TRUE(changes[0][0].toBool());
     EXPECT_FALSE(changes[1][0].toBool());
+    QTRY_VERIFY_WITH_TIMEOUT(sound.IsLoadFinished(), 10000);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "ui/common/MessageBox.h"
 #include "ui/common/Placement.h"
 #include "ui/common/SystemOpen.h"
+#include "ui/support/NamedControls.h"
 #include "ui/support/Screenshot.h"
 
 namespace zm {
@@ -105,6 +106,7 @@ TEST_F(AlarmWndTest, TitleAndImageReachAccessibilityTools) {
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(image->role(), QAccessible::Graphic);
     EXPECT_EQ(image->text(QAccessible::Name), "!!! ALARM !!!");
+    EXPECT_EQ(test::UnnamedControls(wnd), QStringList());
     for (const char* name : {"alarmTitle", "alarmImage", "lastDeviceField", "resetHistoryButton",
                              "saveToLogCheck", "alarmList"}) {
         EXPECT_NE(wnd.findChild<QWidget*>(name), nullptr) << name;

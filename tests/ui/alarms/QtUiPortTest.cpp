@@ -88,6 +88,7 @@ TEST_F(QtUiPortTest, QuestionsSoundAndReportsGoToTheirWidgets) {
     EXPECT_TRUE(port.Sound().IsPlaying());
     port.StopAlarmSound();
     EXPECT_FALSE(port.Sound().IsPlaying());
+    QTRY_VERIFY_WITH_TIMEOUT(port.Sound().IsLoadFinished(), 10000);
 
     QString opened;
     SystemOpen::SetHandler([&](const QString& target) {

@@ -46,6 +46,14 @@ int DistanceFromBottom(CLogView& view) {
     return answer->isValid() ? answer->toInt() : -1;
 }
 
+// A new entry shows within two seconds; the sanitizers slow every load several times, so
+// their build checks only that it shows at all.
+#ifdef __SANITIZE_ADDRESS__
+constexpr qint64 kShowsWithinMs = 6000;
+#else
+constexpr qint64 kShowsWithinMs = 2000;
+#endif
+
 bool PageShows(CLogView& view, const QString& text) {
     return PageHtml(view).contains(text);
 }
@@ -97,8 +105,8 @@ TEST_F(LogViewTest, NewEntryAppearsWithinTwoSecondsAndTheViewScrollsToIt) {
     clock.start();
     std::thread writer([this] { log_.AddError("<li><dt> %s</li>", "fresh entry"); });
     writer.join();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return shownAfter >= 0; }, 5000));
-    EXPECT_LE(shownAfter, 2000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shownAfter >= 0; }, 8000));
+    EXPECT_LE(shownAfter, kShowsWithinMs);
     EXPECT_TRUE(PageShows(*view_, "fresh entry"));
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {

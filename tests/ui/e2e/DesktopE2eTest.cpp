@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,7 @@
 #include "app/StatusLevel.h"
 #include "base/Ini.h"
 #include "device/DeviceStatus.h"
+#include "e2e/ProgramEnvironment.h"
 #include "notify/TestPeers.h"
 #include "support/ChildProcess.h"
 #include "support/FileBytes.h"
@@ -46,6 +48,18 @@ std::string MissingTool() {
         return "python3-pyatspi";
     }
     return {};
+}
+
+// An X display number no server holds now, different for tests running side by side.
+int FreeDisplay(int attempt) {
+    const int first = 200 + static_cast<int>((getpid() * 7 + attempt * 131) % 600);
+    for (int n = first; n < first + 100; ++n) {
+        if (!std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock") &&
+            !std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(n))) {
+            return n;
+        }
+    }
+    return first;
 }
 
 bool InCi() {
@@ -99,35 +113,47 @@ TEST(DesktopEndToEnd, AlarmReachesTheOperatorAndClosingAsksBeforeSaving) {
     settings.wp = WindowPlacement::Default(ScreenRect{0, 0, 1280, 1024});
     home.WriteSettings(settings, {{.name = "Pier-1", .tcpPort = sim.tcpPort}});
 
+    AllowWebEngineUnderSanitizers();
     const std::string result = kArtifacts + "result.json";
-    ChildProcess driver({"/usr/bin/xvfb-run",
-                         "-a",
-                         "-s",
-                         "-screen 0 1280x1024x24",
-                         "dbus-run-session",
-                         "--",
-                         "/usr/bin/python3",
-                         ZM_DESKTOP_DRIVER,
-                         "--program",
-                         kProgram,
-                         "--home",
-                         home.home.folder(),
-                         "--http-port",
-                         std::to_string(home.httpPort),
-                         "--sim-control",
-                         "127.0.0.1:" + std::to_string(sim.controlPort),
-                         "--address",
-                         "5",
-                         "--device",
-                         "Pier-1",
-                         "--shots",
-                         kArtifacts,
-                         "--result",
-                         result},
-                        kArtifacts + "driver.out");
-    ASSERT_GT(driver.Pid(), 0);
-    ASSERT_EQ(driver.Wait(180s), 0) << ReadBytes(kArtifacts + "driver.out");
-    const std::string json = ReadBytes(result);
+    // A display of our own: "xvfb-run -a" picks its number by a race that two tests
+    // starting together can both win. A number that a lost race still took is tried again.
+    std::string json;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const std::vector<std::string> args = {"/usr/bin/xvfb-run",
+                                               "-n",
+                                               std::to_string(FreeDisplay(attempt)),
+                                               "-s",
+                                               "-screen 0 1280x1024x24",
+                                               "dbus-run-session",
+                                               "--",
+                                               "/usr/bin/python3",
+                                               ZM_DESKTOP_DRIVER,
+                                               "--program",
+                                               kProgram,
+                                               "--home",
+                                               home.home.folder(),
+                                               "--http-port",
+                                               std::to_string(home.httpPort),
+                                               "--sim-control",
+                                               "127.0.0.1:" + std::to_string(sim.controlPort),
+                                               "--address",
+                                               "5",
+                                               "--device",
+                                               "Pier-1",
+                                               "--shots",
+                                               kArtifacts,
+                                               "--result",
+                                               result};
+        ChildProcess driver(args, kArtifacts + "driver.out");
+        ASSERT_GT(driver.Pid(), 0);
+        ASSERT_EQ(driver.Wait(180s), 0) << ReadBytes(kArtifacts + "driver.out");
+        json = ReadBytes(result);
+        const std::string out = ReadBytes(kArtifacts + "zormanager.out");
+        if (JsonValue(json, "mainWindow") == "true" ||
+            out.find("could not connect to display") == std::string::npos) {
+            break;
+        }
+    }
     const std::string context = json + "\n" + ReadBytes(kArtifacts + "driver.out") + "\n" +
                                 ReadBytes(kArtifacts + "zormanager.out");
 

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "app/DaemonPeers.h"
+#include "e2e/ProgramEnvironment.h"
 #include "support/ChildProcess.h"
 #include "support/FileBytes.h"
 #include "support/TempDir.h"
@@ -42,8 +43,8 @@ bool HasDecimalPoint(const std::string& text) {
 TEST(DesktopLocale, NumbersKeepTheirDecimalPointUnderACommaLocale) {
     // The German locale made for this test alone (no root needed, nothing installed).
     TempDir locales;
-    const std::string make = "localedef -i de_DE -f UTF-8 " + locales.folder() +
-                             "de_DE.UTF-8 >/dev/null 2>&1";
+    const std::string make =
+        "localedef -i de_DE -f UTF-8 " + locales.folder() + "de_DE.UTF-8 >/dev/null 2>&1";
     if (std::system(make.c_str()) != 0) {
         if (InCi()) {
             FAIL() << "localedef cannot make de_DE.UTF-8";
@@ -64,13 +65,15 @@ TEST(DesktopLocale, NumbersKeepTheirDecimalPointUnderACommaLocale) {
     UdpSink udp;
     ManagerSettings settings = MailAndUdpSettings(25, udp.port());
     settings.bAlarmMails = false;
-    home.WriteSettings(settings, {{.name = "Pier-1", .latitude = 59.5, .longitude = 30.25,
-                                   .tcpPort = sim.tcpPort}});
+    home.WriteSettings(
+        settings,
+        {{.name = "Pier-1", .latitude = 59.5, .longitude = 30.25, .tcpPort = sim.tcpPort}});
 
     setenv("LOCPATH", locales.folder().c_str(), 1);
     setenv("LC_ALL", "de_DE.UTF-8", 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
+    AllowWebEngineUnderSanitizers();
     std::vector<std::string> args = {kProgram};
     for (const std::string& arg : home.Args()) {
         if (arg != kServer) {

@@ -76,6 +76,9 @@ TEST_F(MainWindowCommands, ButtonsThatNeedADeviceAskForOneWhenNoneIsSelected) {
     // Alt+1 adds a device and needs none selected; Alt+2..Alt+4 need one.
     const Case cases[] = {
         {Qt::Key_1, false}, {Qt::Key_2, true}, {Qt::Key_3, true}, {Qt::Key_4, true}};
+    // Shortcuts answer only in the active window; on X the activation comes asynchronously.
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);
         const int before = Asked();
@@ -329,6 +332,21 @@ TEST_F(MainWindowCommands, DeviceListFilesKeepOtherSectionsAndMarkTheConfigurati
     EXPECT_TRUE(written.IsSectionExist("Zor-01"));
     EXPECT_TRUE(written.IsSectionExist("Zor-02"));
     EXPECT_FALSE(written.IsSectionExist("Zor-07"));
+
+    // A list file that cannot be read leaves the devices alone and says why.
+    const std::string missing = home.file("no-such-list.ini");
+    SetDeviceListFileHook([&](bool save, const std::string&,
+                              const std::string& proposed) -> std::optional<std::string> {
+        EXPECT_FALSE(save);
+        EXPECT_EQ(proposed, "Zor-Device");
+        return missing;
+    });
+    Answer({MsgResult::kOk});
+    Trigger("actionLoadDeviceList");
+    SetDeviceListFileHook({});
+    EXPECT_EQ(registry.GetCount(), 2u);
+    EXPECT_EQ(LastMessage().type.icon, MsgIcon::kError);
+    EXPECT_NE(LastMessage().text.find(missing), std::string::npos) << LastMessage().text;
 }
 
 TEST_F(MainWindowCommands, FoldersAndExtraTextOpenWithTheSystem) {

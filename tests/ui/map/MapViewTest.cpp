@@ -16,6 +16,7 @@
 #include "ui/common/SystemOpen.h"
 #include "ui/map/MapArea.h"
 #include "ui/map/VoidView.h"
+#include "ui/support/NamedControls.h"
 #include "ui/support/Screenshot.h"
 
 namespace zm {
@@ -59,6 +60,7 @@ TEST_F(MapViewTest, FirstRefreshBuildsThePanelAndNothingChangesAfter) {
     EXPECT_EQ(panel->Background(), view_.palette().color(QPalette::Button));
     EXPECT_TRUE(panel->HasFrame());
     EXPECT_EQ(panel->objectName(), "mapDisabledPanel");
+    EXPECT_EQ(test::UnnamedControls(view_), QStringList());
     EXPECT_FALSE(view_.Refresh(true, false));
     EXPECT_FALSE(view_.Refresh(false, true));
     EXPECT_EQ(Panel(), panel.data());

@@ -15,6 +15,7 @@
 #include "ui/notify/SmtpSetsDlg.h"
 #include "ui/notify/UdpSetsDlg.h"
 #include "ui/support/ModalDriver.h"
+#include "ui/support/NamedControls.h"
 #include "ui/support/Screenshot.h"
 
 namespace zm {
@@ -252,6 +253,20 @@ TEST_F(NotifyDialogs, RecipientsDialogScreenshot) {
     CRecipientsDlg dialog(settings);
     dialog.show();
     EXPECT_FALSE(test::SaveScreenshot(dialog, "recipients-dialog").isEmpty());
+}
+
+TEST_F(NotifyDialogs, EveryControlHasANameAndEveryDialogATitle) {
+    const ManagerSettings settings = Filled();
+    CSmtpSetsDlg smtp(settings);
+    CClickatellSetsDlg sms(settings);
+    CRecipientsDlg recipients(settings);
+    CUdpSetsDlg udp(settings);
+    for (QDialog* dialog : std::initializer_list<QDialog*>{&smtp, &sms, &recipients, &udp}) {
+        EXPECT_FALSE(dialog->objectName().isEmpty());
+        EXPECT_FALSE(dialog->windowTitle().isEmpty()) << dialog->objectName().toStdString();
+        EXPECT_EQ(test::UnnamedControls(*dialog), QStringList())
+            << dialog->objectName().toStdString();
+    }
 }
 
 }  // namespace

@@ -1,13 +1,15 @@
 # zm_add_widget_test(name SOURCES ... LIBS ... [WEBENGINE]): a GoogleTest program of widget
 # tests in a QApplication (tests/ui/support/WidgetTestMain.cpp), each case a CTest test.
 # WEBENGINE programs run under xvfb-run when the machine has it (the offscreen platform
-# otherwise); under the sanitizers they tolerate Chromium's own faults only:
-# new-delete-type-mismatch and the leaks of libQt6WebEngineCore.
+# otherwise, and in sanitizer builds); under the sanitizers they tolerate Chromium's own
+# faults only:
+# new-delete-type-mismatch and the leaks of libQt6WebEngineCore (WebEngineSanitizer.cpp,
+# built into the program, so that a run by hand is the same as a run by ctest).
 include_guard(GLOBAL)
 find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets Test)
 find_program(ZM_XVFB_RUN xvfb-run)
 set(ZM_WIDGET_TEST_MAIN ${CMAKE_CURRENT_LIST_DIR}/WidgetTestMain.cpp CACHE INTERNAL "")
-set(ZM_WEBENGINE_LSAN_SUPPRESSIONS ${CMAKE_CURRENT_LIST_DIR}/webengine.lsan.supp CACHE INTERNAL "")
+set(ZM_WEBENGINE_SANITIZER ${CMAKE_CURRENT_LIST_DIR}/WebEngineSanitizer.cpp CACHE INTERNAL "")
 
 function(zm_add_widget_test name)
     cmake_parse_arguments(ARG "WEBENGINE" "" "SOURCES;LIBS" ${ARGN})
@@ -18,19 +20,21 @@ function(zm_add_widget_test name)
     set(environment "QT_QPA_PLATFORM=offscreen")
     if(ARG_WEBENGINE)
         set(environment "QTWEBENGINE_DISABLE_SANDBOX=1")
-        if(ZM_XVFB_RUN)
+        if(ZM_SANITIZE)
+            # X's GL stack (mesa, loaded for the xcb platform) leaks where LeakSanitizer
+            # cannot name it; WebEngine runs on the offscreen platform as well.
+            target_sources(${name} PRIVATE ${ZM_WEBENGINE_SANITIZER})
+            list(APPEND environment "QT_QPA_PLATFORM=offscreen")
+        elseif(ZM_XVFB_RUN)
             set_target_properties(${name} PROPERTIES
                 CROSSCOMPILING_EMULATOR "${ZM_XVFB_RUN};-a;-s;-screen 0 1280x1024x24")
             list(APPEND environment "QT_QPA_PLATFORM=xcb")
         else()
             list(APPEND environment "QT_QPA_PLATFORM=offscreen")
         endif()
-        if(ZM_SANITIZE)
-            list(APPEND environment
-                "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:new_delete_type_mismatch=0"
-                "LSAN_OPTIONS=suppressions=${ZM_WEBENGINE_LSAN_SUPPRESSIONS}:print_suppressions=0")
-        endif()
     endif()
+    # The list survives the trip through the discovery script only with its ";" escaped.
+    string(REPLACE ";" "\\;" environment "${environment}")
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
         PROPERTIES TIMEOUT 120 ENVIRONMENT "${environment}")
 endfunction()
