@@ -600,6 +600,11 @@ std::int64_t CTavDevice::GetLastPollTime() const {
     return m_tLastPoll;
 }
 
+void CTavDevice::SetLastPollTime(std::int64_t tLastPoll) {
+    std::lock_guard lock(m_TimesLock);
+    m_tLastPoll = tLastPoll;
+}
+
 bool CTavDevice::IsLiveStarted() const {
     std::lock_guard lock(m_TimesLock);
     return m_bLiveStarted;

@@ -132,6 +132,8 @@ class CTavDevice : public std::enable_shared_from_this<CTavDevice> {
     std::int64_t GetLastDataTime() const;
     std::int64_t GetLastTransactionTime() const;
     std::int64_t GetLastPollTime() const;
+    // The settings dialog moves it back when the pause changed, so the next poll is due.
+    void SetLastPollTime(std::int64_t tLastPoll);
     bool IsLiveStarted() const;
 
     // Asks the event thread to raise events (any thread).

@@ -14,15 +14,18 @@
 #include <cstring>
 #include <functional>
 
+#include "app/DeviceRegistry.h"
 #include "app/ManagerEngine.h"
 #include "base/AppLogs.h"
 #include "base/Folders.h"
 #include "base/Printf.h"
 #include "base/Version.h"
+#include "device/TavDevice.h"
 #include "ui/alarms/AlarmWnd.h"  // QtUiPort.h hands out pointers to it
 #include "ui/bridge/QtDispatcher.h"
 #include "ui/common/Accessibility.h"
 #include "ui/common/QtUiPort.h"
+#include "ui/devices/DeviceDialogHost.h"
 #include "ui/mainwindow/AppIcon.h"
 #include "ui/mainwindow/ZorManagerWnd.h"
 
@@ -268,6 +271,24 @@ CDesktopProgram::CDesktopProgram(AssemblyOptions options)
         window_->setAttribute(Qt::WA_DeleteOnClose, false);
         ui_->SetOwner(window_);
         connect(window_, &CZorManagerWnd::Closed, this, &CDesktopProgram::Closed);
+        InstallDeviceDialogs(DeviceDialogHost{
+            QPointer<QWidget>(window_.data()), [&engine] { return engine.IsAdvancedMode(); },
+            [this] {
+                std::vector<std::string> names;
+                const CDeviceRegistry& registry = assembly_->Registry();
+                for (std::size_t i = 0; i < registry.GetCount(); ++i) {
+                    if (const auto device = registry.GetDevice(i)) {
+                        names.push_back(device->GetName());
+                    }
+                }
+                return names;
+            },
+            // "DLG_GO_MODAL" / "DLG_GO_UNMODAL": the device list takes no input meanwhile.
+            [this](bool modal) {
+                if (window_) {
+                    window_->SetDeviceListEnabled(!modal);
+                }
+            }});
         return true;
     };
     assembly_->SetFrontEnd(std::move(frontEnd));
