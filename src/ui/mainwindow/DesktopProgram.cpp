@@ -21,6 +21,7 @@
 #include "base/Printf.h"
 #include "base/Version.h"
 #include "device/TavDevice.h"
+#include "device/zor/ZorDevice.h"
 #include "ui/alarms/AlarmWnd.h"  // QtUiPort.h hands out pointers to it
 #include "ui/bridge/QtDispatcher.h"
 #include "ui/common/Accessibility.h"
@@ -261,6 +262,9 @@ CDesktopProgram::CDesktopProgram(AssemblyOptions options)
                 assembly_->Web().ForgetDevice(name);
             };
             context.logFolder = [] { return GetLogFolder(); };
+            // The device and link dialogs installed below open through the device itself.
+            context.deviceDialog = [](CZorDevice& device) { return device.EditDeviceDialog(); };
+            context.linkDialog = [](CZorDevice& device) { return device.EditSettings(); };
             devsView_ = new CZorDevsView(std::move(context), parent);
             return devsView_;
         };

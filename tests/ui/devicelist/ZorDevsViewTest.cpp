@@ -257,8 +257,12 @@ TEST_F(DevsViewTest, ThreeDevicesShowTheirRowsColoursStatusesAndIcons) {
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
             view->UpdateList();
-            return RowsAgree() && view->Model().Row(0).status != kDevMonitoringOff &&
-                   view->Model().Row(1).status != kDevMonitoringOff;
+            // Past "Connecting...": the running ones have sent their first emulated data.
+            const auto polled = [&](int row) {
+                const int status = view->Model().Row(row).status;
+                return status == kDevEmulation || status == kDevAlarm;
+            };
+            return RowsAgree() && polled(0) && polled(1);
         },
         10000));
     EXPECT_TRUE(view->List()->isVisible());
