@@ -10,6 +10,7 @@
 #include "base/AppLogs.h"
 #include "base/DateTimeText.h"
 #include "base/Folders.h"
+#include "base/Log.h"
 #include "base/MlsPrgMsg.h"
 #include "base/Printf.h"
 #include "base/TextFile.h"
@@ -83,8 +84,8 @@ bool AlarmActions::TestStateChange(const DeviceSnapshot& device) {
     if (!advanced_ && level.level < 2) {
         return false;
     }
-    DeviceLog().AddColored(level.Color(), "<li><dt> %s: %s</li>", device.sName.c_str(),
-                           device.sStatusText.c_str());
+    DeviceLog().AddColored(level.Color(), "<li><dt> %s: %s</li>", HtmlEscaped(device.sName).c_str(),
+                           HtmlEscaped(device.sStatusText).c_str());
     last = device.sStatusText;
     return true;
 }

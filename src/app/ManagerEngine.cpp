@@ -12,6 +12,7 @@
 #include "base/AppLogs.h"
 #include "base/DateTimeText.h"
 #include "base/Ini.h"
+#include "base/Log.h"
 #include "base/MlsPrgMsg.h"
 #include "base/Ping.h"
 #include "base/Printf.h"
@@ -180,8 +181,9 @@ bool CManagerEngine::ReloadDeviceList() {
     // every device would stop monitoring.
     FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
+        const std::string reason = std::strerror(errno);
         RunLog().AddError("<li><dt> Device list not reloaded: cannot read %s (%s)</li>",
-                          path.c_str(), std::strerror(errno));
+                          HtmlEscaped(path).c_str(), reason.c_str());
         return false;
     }
     std::fclose(file);
@@ -191,7 +193,7 @@ bool CManagerEngine::ReloadDeviceList() {
     settingsFile_.GetSectionNames(sections);
     if (sections.empty()) {
         RunLog().AddError("<li><dt> Device list not reloaded: %s holds no sections</li>",
-                          path.c_str());
+                          HtmlEscaped(path).c_str());
         return false;
     }
     const bool viewerWasOn = settings_.bHttpServ && settings_.bMapView;
@@ -211,8 +213,8 @@ bool CManagerEngine::ReloadDeviceList() {
     RunLog().AddSuccess(
         "<li><dt> Device list reloaded from %s: %d device(s), %d unchanged, %d changed, %d "
         "added, %d removed</li>",
-        path.c_str(), static_cast<int>(registry_.GetCount()), result.kept, result.replaced,
-        result.added, result.removed);
+        HtmlEscaped(path).c_str(), static_cast<int>(registry_.GetCount()), result.kept,
+        result.replaced, result.added, result.removed);
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <ctime>
 
+#include "base/Log.h"
 #include "base/Printf.h"
 #include "device/TavDeviceSignals.h"
 #include "device/TavTexts.h"
@@ -179,7 +180,7 @@ void CTavDevice::Emulate() {
 }
 
 void CTavDevice::ApplyCfg() {
-    LogText(StrPrintf("<li><dt> %s: ApplyCfg()", GetName().c_str()));
+    LogText(StrPrintf("<li><dt> %s: ApplyCfg()", HtmlEscaped(GetName()).c_str()));
     {
         std::lock_guard lock(m_LinkLock);
         switch (LinkKindFromName(GetLinkType())) {
