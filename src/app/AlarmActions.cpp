@@ -62,7 +62,7 @@ DeviceSnapshot SnapshotOf(CTavDevice& device) {
     DeviceSnapshot d;
     d.id = &device;
     d.sName = device.GetName();
-    d.nStatus = device.GetStatus(&d.sStatusText);
+    d.nStatus = device.GetStatusWithText(d.sStatusText);
     d.sInfoParameters = device.GetInfoText("Parameters");
     d.sInfoPosition = device.GetInfoText("Position");
     d.sInfoCurValue = device.GetInfoText("CurValue");

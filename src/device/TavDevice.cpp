@@ -105,7 +105,7 @@ std::string CTavDevice::GetInfoText(const std::string& sItem) {
     using namespace tavtext;
     if (sItem == TavText(kDevStatus) || sItem == TavText(kStatus)) {
         std::string text;
-        GetStatus(&text, true);
+        GetStatusWithText(text, true);
         return text;
     }
     if (sItem == TavText(kDatStatus)) {
@@ -360,11 +360,9 @@ void CTavDevice::UpdateStatePane(CDevicePane* pPane) {
     DevicePaneTexts texts;
     texts.part = DevicePaneTexts::Part::State;
     GetLinkError(&texts.sLinkError);
-    // Monitoring OFF leaves GetStatus's text alone; the pane then shows the plain text.
-    const std::int32_t code = GetStatus();
+    // One reading for icon and text, so that they never tell two different states.
+    const std::int32_t code = GetStatusWithText(texts.sStatus, true);
     texts.nStatusIcon = StatusIconIndex(code);
-    texts.sStatus = DeviceStatusText(code);
-    GetStatus(&texts.sStatus, true);
     DelayedLog(texts.sStatus);
     pPane->ShowDeviceTexts(*this, texts);
 }
@@ -481,6 +479,23 @@ std::int32_t CTavDevice::GetStatus(std::string* pText, bool bWithLink) const {
         } else {
             *pText = std::move(text);
         }
+    }
+    return code;
+}
+
+std::int32_t CTavDevice::GetStatusWithText(std::string& text, bool bWithLink) const {
+    std::int32_t code;
+    {
+        std::lock_guard lock(m_StatusLock);
+        code = m_nDevStatus;
+        text = m_sStatusText;
+    }
+    if (code == kDevMonitoringOff && text.empty()) {
+        text = DeviceStatusText(code);
+    }
+    if (bWithLink) {
+        text =
+            StrPrintf("%s on '%s' : %s.", m_sFamily.c_str(), GetLinkText().c_str(), text.c_str());
     }
     return code;
 }

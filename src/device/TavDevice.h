@@ -114,6 +114,10 @@ class CTavDevice : public std::enable_shared_from_this<CTavDevice> {
     // Status (status lock). The text is left untouched for code 2; with the link flag it
     // reads "<family> on '<link>' : <status text>.".
     std::int32_t GetStatus(std::string* pText = nullptr, bool bWithLink = false) const;
+    // GetStatus, except that device status 2 ("Monitoring OFF") gets a text as well, where
+    // GetStatus leaves the caller's text as it was: for the pane, the logs and the
+    // datagrams, which must never show a stale or an empty status.
+    std::int32_t GetStatusWithText(std::string& text, bool bWithLink = false) const;
     void SetStatus(std::int32_t nCode, const std::string* pText = nullptr);
     void SetStatus(std::int32_t nCode, const std::string& sText) { SetStatus(nCode, &sText); }
     bool TakeStateReportRequest();
