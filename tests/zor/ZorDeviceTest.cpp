@@ -127,6 +127,23 @@ TEST_F(ZorDeviceTest, EveryExchangeWaitsItsPauseFirst) {
     EXPECT_GE(took, std::chrono::milliseconds(100) * exchanges);
 }
 
+// A new data status starts afresh: no value, and no batch of the status before that a
+// data log or an alarm check could still take for current data.
+TEST_F(ZorDeviceTest, SetDataStatusEmptiesTheBatch) {
+    auto sim = StartSim({"--sensor", "addr=7,value=800,type=5.2.0.1,devnum=ZOR-4711"});
+    auto dev = MakeDevice(*sim, 7);
+    dev->Poll();
+    ASSERT_FALSE(dev->GetLatestBatch().empty()) << dev->GetTrackText();
+    ASSERT_GT(dev->GetValue(), 0.0);
+    const std::uint64_t before = dev->GetStatusTime();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    dev->SetDataStatus(kDataNoResponse);
+    EXPECT_TRUE(dev->GetLatestBatch().empty());
+    EXPECT_EQ(dev->GetValue(), 0.0);
+    EXPECT_EQ(dev->GetDataStatus(), kDataNoResponse);
+    EXPECT_GT(dev->GetStatusTime(), before);
+}
+
 // ---------------------------------------------------------------------------------------
 // Reading modes
 
