@@ -9,23 +9,13 @@
 #include <memory>
 #include <string>
 
-#include "app/AlarmActions.h"
-#include "app/DemoBus.h"
-#include "app/DemoConfig.h"
 #include "app/HeadlessDispatcher.h"
 #include "app/HeadlessUiPort.h"
-#include "app/MailSender.h"
 #include "app/MailTest.h"
-#include "app/ManagerWeb.h"
-#include "app/ZorDeviceKind.h"
+#include "app/ManagerAssembly.h"
 #include "app/ZorManagerApp.h"
-#include "base/AppLogs.h"
 #include "base/Folders.h"
 #include "base/Ini.h"
-#include "base/Log.h"
-#include "base/MessageSink.h"
-#include "base/MlsPrgMsg.h"
-#include "base/Printf.h"
 #include "base/Version.h"
 
 namespace {
@@ -98,39 +88,6 @@ int RunMailTest(const std::string& address) {
     }
     std::fflush(stdout);
     return result.bSucceeded ? 0 : 1;
-}
-
-// The demo's bus, started before the devices first connect. A bus that does not start
-// leaves the server running: its two devices then show no connection.
-void StartDemoBus(zm::CDemoBus& bus, const std::string& zorSim, const std::string& busFile) {
-    const std::string log = zm::GetLogFolder() + "DemoBus.log";
-    const int port = zm::ReadDemoBusPort(busFile);
-    std::string error;
-    if (zorSim.empty()) {
-        error = "zor-sim is not beside zormanagerd";
-    } else if (bus.Start(zorSim, busFile, log, &error)) {
-        const std::string running =
-            zm::StrPrintf("zor-sim (process %d) simulates %s and %s on %s, control port %s",
-                          static_cast<int>(bus.Pid()), zm::kDemoBusSteady, zm::kDemoBusDrifting,
-                          bus.Endpoint().c_str(), bus.ControlEndpoint().c_str());
-        std::printf("Demo bus: %s;\n          its log: %s\n", running.c_str(), log.c_str());
-        std::fflush(stdout);
-        zm::RunLog().AddSuccess("<li><dt> Demo bus: %s.</li>", zm::HtmlEscaped(running).c_str());
-        return;
-    }
-    if (error.find("Address already in use") != std::string::npos) {
-        error += zm::StrPrintf(
-            ". Port %d of the demo bus is taken by another program; once it is free, start "
-            "the demo again",
-            port);
-    }
-    std::printf(
-        "Demo bus not started: %s.\n          %s and %s show \"No connection\"; the "
-        "bus log: %s\n",
-        error.c_str(), zm::kDemoBusSteady, zm::kDemoBusDrifting, log.c_str());
-    std::fflush(stdout);
-    zm::RunLog().AddError("<li><dt> Demo bus not started: %s.</li>",
-                          zm::HtmlEscaped(error).c_str());
 }
 
 // A port number 1..65535, or 0 when the text is not one.
@@ -226,30 +183,15 @@ int main(int argc, char** argv) {
     if (foldersOnly) {
         return 0;
     }
-    // A home that has settings keeps them: the demo only fills an empty one. Only a home
-    // that the demo wrote with a bus has the bus file, so no other home starts zor-sim.
-    const std::string busFile = zm::GetConfigFolder() + zm::kDemoBusFile;
-    const std::string zorSim = zm::FindZorSim();
-    if (demo && ::access(zm::GetSettingsFilePath().c_str(), F_OK) != 0) {
-        if (!zm::WriteDemoSettings(zm::GetSettingsFilePath(),
-                                   zm::GetConfigFolder() + zm::CZorManagerApp::kDeviceDefaultsFile,
-                                   busFile, !zorSim.empty(), &error)) {
-            std::fprintf(stderr, "zormanagerd: no demo configuration: %s\n", error.c_str());
-            return 1;
-        }
-        std::printf("Demo configuration written to %s\n", zm::GetSettingsFilePath().c_str());
-        std::fflush(stdout);
+    zm::AssemblyOptions options;
+    options.httpPort = httpPort;
+    options.httpBind = httpBind;
+    options.noInternetCheck = noInternetCheck;
+    options.noShare = noShare;
+    if (!zm::PrepareDemo(demo, &options.demo, &error)) {
+        std::fprintf(stderr, "zormanagerd: no demo configuration: %s\n", error.c_str());
+        return 1;
     }
-    const bool demoBus = demo && ::access(busFile.c_str(), F_OK) == 0;
-    if (!demo && ::access(busFile.c_str(), F_OK) == 0) {
-        std::printf("This home has the demo's simulated bus (%s); start with --demo to run it.\n",
-                    busFile.c_str());
-    } else if (demo && !demoBus && !zorSim.empty()) {
-        std::printf(
-            "--demo: this home has a settings file without the demo's bus; it is kept as it "
-            "is\n(a home without a settings file gets the whole demo).\n");
-    }
-    std::fflush(stdout);
 
     // Blocked before any thread starts, so that every thread inherits the mask and the
     // signals wait for sigwait below.
@@ -261,118 +203,34 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     zm::HeadlessUiPort ui;
-    zm::SetMessageSink(
-        [&ui](const std::string& text, zm::MessageBoxType type, const std::string& caption) {
-            (void)caption;
-            return ui.Ask(text, type, zm::SafeAnswer(type.buttons));
-        });
-    zm::CMlsPrgMsg::SetDefaultFolder(zm::GetTranslationsFolder());
-    zm::CMlsPrgMsg translations;
-
-    zm::CDemoBus bus;
-    bus.SetOnUnexpectedEnd([](const std::string& why) {
-        const std::string ended = zm::StrPrintf(
-            "Demo bus: zor-sim ended unexpectedly (%s); %s and %s lose their connection.",
-            why.c_str(), zm::kDemoBusSteady, zm::kDemoBusDrifting);
-        std::printf("%s\n", ended.c_str());
-        std::fflush(stdout);
-        zm::RunLog().AddError("<li><dt> %s</li>", zm::HtmlEscaped(ended).c_str());
-    });
     zm::HeadlessDispatcher dispatcher;
     dispatcher.Start();
     int exitCode = 1;
-    {
-        zm::ZorDeviceFactory factory;
-        zm::ZorDeviceKindOps ops;
-        zm::CMailSender mail;
-        std::unique_ptr<zm::AlarmActions> actions;
-        zm::CZorManagerApp app(dispatcher, ui, &factory, &ops);
-        zm::CManagerWeb web(app.Registry());
-        web.SetPort(static_cast<std::uint16_t>(httpPort));
-        web.SetBindAddress(httpBind);
-        web.SetShareAllowed(!noShare);
-        app.Registry().SetForgetHook([&web, &actions](const std::string& name) {
-            web.ForgetDevice(name);
-            if (actions) {
-                actions->ForgetDeviceNamed(name);
+    auto assembly = std::make_unique<zm::CManagerAssembly>(dispatcher, ui, options);
+    auto result = zm::CZorManagerApp::StartResult::kMainWindowFailed;
+    dispatcher.Call([&] { result = assembly->Start(false); });
+    if (result != zm::CZorManagerApp::StartResult::kStarted) {
+        std::fprintf(stderr, "zormanagerd: start-up refused\n");
+    } else {
+        bool closed = false;
+        while (!closed) {
+            int signal = 0;
+            if (sigwait(&stopSignals, &signal) != 0) {
+                continue;
             }
-        });
-        app.SetEngineSetup([&](zm::CManagerEngine& engine) {
-            if (noInternetCheck) {
-                engine.SetInternetCheck([] { return true; });
+            if (signal == SIGHUP) {
+                dispatcher.Call([&] {
+                    if (zm::CManagerEngine* engine = assembly->Engine()) {
+                        engine->ReloadDeviceList();
+                    }
+                });
+                continue;
             }
-            actions = std::make_unique<zm::AlarmActions>(ui, engine.Udp(), mail, [&engine] {
-                return zm::ActionSettingsFrom(engine.Settings());
-            });
-            actions->SetSnapshotFiller(zm::FillZorSnapshot);
-            zm::EngineHooks hooks;
-            hooks.updateDevFeed = [&app, &actions, &engine](zm::CTavDevice* device) {
-                actions->SetAdvancedMode(engine.IsAdvancedMode());
-                actions->UpdateDeviceFeed(device, app.Registry());
-            };
-            hooks.updateKmlView = [&web](zm::CTavDevice* device, int param) {
-                web.UpdateKmlView(device, param);
-            };
-            hooks.startWebServer = [&web] { return web.StartWebServer(); };
-            hooks.stopWebServer = [&web] { web.StopWebServer(); };
-            hooks.previewAddress = [&web] { return web.PreviewAddress(); };
-            engine.SetHooks(std::move(hooks));
-        });
-        zm::CZorManagerApp::Hooks appHooks;
-        appHooks.prepareKmlReport = [&web] { web.PrepareKmlReport(); };
-        // The headless server has no window; its part of step 11 is the demo's bus, which
-        // has to listen before the devices first connect. It is started on the dispatcher
-        // thread, which lives until the bus has stopped.
-        appHooks.createMainWindow = [&](zm::CManagerEngine&) {
-            if (demoBus) {
-                StartDemoBus(bus, zorSim, busFile);
-            }
-            return true;
-        };
-        // The bus stops after the devices, while the run log is still open.
-        appHooks.stopWebServer = [&web, &bus] {
-            web.StopWebServer();
-            if (bus.Pid() > 0) {
-                bus.Stop();
-                zm::RunLog().AddText("<li><dt> Demo bus: zor-sim stopped.</li>");
-            }
-        };
-        // The actions hold the engine's UDP sender, which is gone by now.
-        appHooks.stopMailSender = [&mail, &actions] {
-            actions.reset();
-            mail.Stop();
-        };
-        app.SetHooks(std::move(appHooks));
-        auto result = zm::CZorManagerApp::StartResult::kMainWindowFailed;
-        dispatcher.Call([&] { result = app.InitInstance(false); });
-        if (result != zm::CZorManagerApp::StartResult::kStarted) {
-            std::fprintf(stderr, "zormanagerd: start-up refused\n");
-        } else {
-            bool closed = false;
-            while (!closed) {
-                int signal = 0;
-                if (sigwait(&stopSignals, &signal) != 0) {
-                    continue;
-                }
-                if (signal == SIGHUP) {
-                    dispatcher.Call([&] {
-                        if (zm::CManagerEngine* engine = app.Engine()) {
-                            engine->ReloadDeviceList();
-                        }
-                    });
-                    continue;
-                }
-                dispatcher.Call([&] { closed = app.CloseMainWindow(); });
-            }
-            dispatcher.Call([&] { exitCode = app.ExitInstance(); });
+            dispatcher.Call([&] { closed = assembly->Close(); });
         }
-        dispatcher.Call([&] {
-            app.Registry().SetForgetHook({});
-            actions.reset();
-        });
+        dispatcher.Call([&] { exitCode = assembly->Exit(); });
     }
-    bus.Stop();  // on every way out, before the thread that started it ends
+    dispatcher.Call([&] { assembly.reset(); });
     dispatcher.Stop();
-    zm::SetMessageSink({});
     return exitCode;
 }

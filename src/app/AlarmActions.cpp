@@ -81,7 +81,7 @@ bool AlarmActions::TestStateChange(const DeviceSnapshot& device) {
         return false;
     }
     const StatusLevel level = GetStatusLevel(device.nStatus);
-    if (!advanced_ && level.level < 2) {
+    if (!IsAdvancedMode() && level.level < 2) {
         return false;
     }
     DeviceLog().AddColored(level.Color(), "<li><dt> %s: %s</li>", HtmlEscaped(device.sName).c_str(),

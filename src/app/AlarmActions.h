@@ -85,8 +85,10 @@ class AlarmActions {
     AlarmActions(UiPort& ui, CUdpFun& udp, CMailSender& mail, SettingsSource settings);
 
     void SetSnapshotFiller(SnapshotFiller filler) { filler_ = std::move(filler); }
-    void SetAdvancedMode(bool on) { advanced_ = on; }
-    bool IsAdvancedMode() const { return advanced_; }
+    // Advanced mode belongs to the engine (the main window); the actions ask it at each
+    // state-change test. No source: off.
+    void SetAdvancedModeSource(std::function<bool()> source) { advanced_ = std::move(source); }
+    bool IsAdvancedMode() const { return advanced_ && advanced_(); }
 
     // The device feed update: the state-change test, then the actions in their fixed
     // order: device log entry, state datagram, alarm popup, sound, connection popup,
@@ -128,7 +130,7 @@ class AlarmActions {
     CMailSender& mail_;
     SettingsSource settings_;
     SnapshotFiller filler_;
-    bool advanced_ = false;
+    std::function<bool()> advanced_;
     struct Reported {
         std::string sName;
         std::string sText;

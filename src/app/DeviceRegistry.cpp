@@ -34,9 +34,8 @@ void CDeviceRegistry::SetStopPump(Pump pump) {
     pump_ = std::move(pump);
 }
 
-void CDeviceRegistry::SetForgetHook(ForgetHook hook) {
-    std::lock_guard lock(lock_);
-    forget_ = std::move(hook);
+ListenerToken CDeviceRegistry::AddRemovedListener(RemovedListener listener) {
+    return removedListeners_.Add(std::move(listener));
 }
 
 std::uint32_t CDeviceRegistry::DeviceColor(int index) {
@@ -229,9 +228,7 @@ bool CDeviceRegistry::RemoveDevice(const CTavDevice* device) {
     removed->NewStateEvent.Unsubscribe(this, &CDeviceRegistry::OnNewState);
     removed->NewDataEvent.Unsubscribe(this, &CDeviceRegistry::OnNewData);
     removed->NewTrackEvent.Unsubscribe(this, &CDeviceRegistry::OnNewTrack);
-    if (forget_) {
-        forget_(removed->GetName());
-    }
+    removedListeners_.Notify(*removed);
     removed->StopThreads(pump_);
     removed.reset();
     return true;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/DeviceGate.h"
+#include "app/ListenerList.h"
 
 namespace zm {
 
@@ -46,7 +47,9 @@ class CDeviceRegistry {
   public:
     using DevicePtr = std::shared_ptr<CTavDevice>;
     using Pump = std::function<void()>;
-    using ForgetHook = std::function<void(const std::string& deviceName)>;
+    // Hears a device leave the list, on the thread that removes it (the dispatcher), with
+    // the registry lock held and before the device's threads stop.
+    using RemovedListener = std::function<void(const CTavDevice& device)>;
 
     CDeviceRegistry(CDeviceGate& gate, DeviceFactory& factory);
     ~CDeviceRegistry();  // RemoveAllDevices
@@ -57,8 +60,9 @@ class CDeviceRegistry {
     void SetContext(std::string ownCfgPath, CLog* runLog, CLog* deviceLog);
     // Called while a removed device's threads are stopping (keeps the dispatcher alive).
     void SetStopPump(Pump pump);
-    // Called with a removed device's name, so that the KML report forgets it.
-    void SetForgetHook(ForgetHook hook);
+    // Everyone who keeps something per device (the KML file, the alarm memory, a plot
+    // series) registers here; the registration ends with the token.
+    [[nodiscard]] ListenerToken AddRemovedListener(RemovedListener listener);
 
     DevicePtr AddDevice(bool applyDefaults);
     // Replaces the list with the devices of sections Zor-01, Zor-02 ... up to the first
@@ -120,7 +124,7 @@ class CDeviceRegistry {
     CLog* runLog_ = nullptr;
     CLog* deviceLog_ = nullptr;
     Pump pump_;
-    ForgetHook forget_;
+    ListenerList<const CTavDevice&> removedListeners_;
 };
 
 }  // namespace zm

@@ -16,6 +16,7 @@
 #include "base/MlsPrgMsg.h"
 #include "base/Ping.h"
 #include "base/Printf.h"
+#include "base/texts/WindowTexts.h"
 #include "device/TavDevice.h"
 #include "platform/ProcessInfo.h"
 
@@ -84,7 +85,7 @@ void CManagerEngine::Create() {
     // The headless server has no window whose moving would write the file at the end; a
     // first start writes it anyway, so that the operator finds every key to edit.
     firstStart_ = !settingsFile_.IsSectionExist(ManagerSettings::kSection);
-    settings_.Load(settingsFile_);
+    settings_.Load(settingsFile_, ManagerSettings::kSection, screen_);
     snapshot_ = settings_;
     if (hooks_.loadViewSettings) {
         hooks_.loadViewSettings(settingsFile_);
@@ -93,9 +94,8 @@ void CManagerEngine::Create() {
 }
 
 void CManagerEngine::Apply() {
-    if (CMlsPrgMsg* mls = CMlsPrgMsg::Instance()) {
-        mls->SwitchLanguage(settings_.sCurrentLang);
-    }
+    // Even when it is the current one, so that every window shows its texts.
+    ApplyLanguage(settings_.sCurrentLang, false);
     if (hooks_.applyWindow) {
         hooks_.applyWindow(settings_);
     }
@@ -109,14 +109,8 @@ void CManagerEngine::Apply() {
         StopWebServer();
         settings_.bMapView = false;
     }
-    UdpSettings udp;
-    udp.bEnabled = settings_.udp_enabled != 0;
-    udp.bSendState = settings_.udp_send_state != 0;
-    udp.bSendData = settings_.udp_send_data != 0;
-    udp.nPort = settings_.udp_port;
-    udp.bBroadcastMac = settings_.udp_broadcast_mac != 0;
-    udp.sIpAddress = settings_.udp_ip_address;
-    udp_.SetSettings(udp);
+    udp_.SetSettings(GetUdpSettings());
+    advancedListeners_.Notify(advancedMode_);
     RefreshViews();
     settings_.bMapView = mapView;
     registry_.ApplyAllDevices();
@@ -154,46 +148,88 @@ bool CManagerEngine::Close() {
     return true;
 }
 
-void CManagerEngine::SaveDeviceList(const std::string& path) {
+bool CManagerEngine::SaveDeviceList(const std::string& path, std::string* error) {
+    configChanged_ = true;
+    // The file is tried first: a folder without write access would otherwise lose the
+    // list without a word.
+    FILE* file = std::fopen(path.c_str(), "ab");
+    if (file == nullptr) {
+        const std::string reason =
+            StrPrintf("cannot write %s (%s)", path.c_str(), std::strerror(errno));
+        RunLog().AddError("<li><dt> Device list not saved: %s</li>", reason.c_str());
+        if (error != nullptr) {
+            *error = reason;
+        }
+        return false;
+    }
+    std::fclose(file);
     CIni ini(path);
     registry_.SaveDevices(ini);
-    configChanged_ = true;
+    return true;
 }
 
-void CManagerEngine::LoadDeviceList(const std::string& path) {
+bool CManagerEngine::LoadDeviceList(const std::string& path, std::string* error) {
     configChanged_ = true;
+    CIni ini(path);
+    std::string reason;
+    if (!CheckDeviceListFile(path, ini, &reason)) {
+        RunLog().AddError("<li><dt> Device list not loaded: %s</li>", HtmlEscaped(reason).c_str());
+        if (error != nullptr) {
+            *error = reason;
+        }
+        return false;
+    }
     const bool viewerWasOn = settings_.bHttpServ && settings_.bMapView;
     if (viewerWasOn) {
         SetMapViewer(false);
     }
-    CIni ini(path);
     registry_.LoadDevices(ini);
     if (viewerWasOn) {
         SetMapViewer(true);
     }
     registry_.ApplyAllDevices();
     RefreshViews();
+    return true;
+}
+
+bool CManagerEngine::CheckDeviceListFile(const std::string& path, CIni& ini,
+                                         std::string* error) const {
+    // A missing or unreadable file is not an empty list: every device would stop
+    // monitoring.
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        *error = StrPrintf("cannot read %s (%s)", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    std::fclose(file);
+    // Nor is a file without any section (emptied, or not an INI file at all).
+    std::vector<std::string> sections;
+    ini.GetSectionNames(sections);
+    if (sections.empty()) {
+        *error = StrPrintf("%s holds no sections", path.c_str());
+        return false;
+    }
+    return true;
+}
+
+std::string CManagerEngine::ProposedDeviceListName(bool saving, std::time_t now) {
+    if (!saving) {
+        return "Zor-Device";
+    }
+    std::tm local{};
+    localtime_r(&now, &local);
+    char date[16];
+    std::strftime(date, sizeof date, "%Y-%m-%d", &local);
+    return std::string("Zor-Device") + "s-" + date;
 }
 
 bool CManagerEngine::ReloadDeviceList() {
     const std::string path = settingsFile_.GetPathName();
-    // A missing or unreadable file is an editor's half-done save, not an empty list:
-    // every device would stop monitoring.
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        const std::string reason = std::strerror(errno);
-        RunLog().AddError("<li><dt> Device list not reloaded: cannot read %s (%s)</li>",
-                          HtmlEscaped(path).c_str(), reason.c_str());
-        return false;
-    }
-    std::fclose(file);
-    // Nor is a file without any section (emptied, or not an INI file at all); a list
-    // without devices still has the settings section beside it.
-    std::vector<std::string> sections;
-    settingsFile_.GetSectionNames(sections);
-    if (sections.empty()) {
-        RunLog().AddError("<li><dt> Device list not reloaded: %s holds no sections</li>",
-                          HtmlEscaped(path).c_str());
+    // An unreadable or emptied file is an editor's half-done save, not an empty list.
+    std::string reason;
+    if (!CheckDeviceListFile(path, settingsFile_, &reason)) {
+        RunLog().AddError("<li><dt> Device list not reloaded: %s</li>",
+                          HtmlEscaped(reason).c_str());
         return false;
     }
     const bool viewerWasOn = settings_.bHttpServ && settings_.bMapView;
@@ -240,6 +276,119 @@ void CManagerEngine::SetMapViewer(bool on) {
     if (on) {
         mapViewerStart_ = std::chrono::system_clock::now();
     }
+}
+
+CManagerEngine::GeoPreviewMenu CManagerEngine::GetGeoPreviewMenu() const {
+    GeoPreviewMenu menu;
+    menu.serverEnabled = internet_;
+    menu.serverChecked = settings_.bHttpServ;
+    menu.viewerEnabled = internet_ && settings_.bHttpServ;
+    menu.viewerChecked = settings_.bHttpServ && settings_.bMapView;
+    menu.previewEnabled = menu.viewerEnabled;
+    return menu;
+}
+
+bool CManagerEngine::ToggleAdvancedMode() {
+    if (!advancedMode_) {
+        const MsgResult answer = ui_.Ask(Translate(texts::tpZorManagerWnd_Advanced_mode_allows),
+                                         {MsgButtons::kYesNo, MsgIcon::kWarning}, MsgResult::kNo);
+        if (answer != MsgResult::kYes) {
+            return false;
+        }
+    }
+    return SetAdvancedMode(!advancedMode_, true);
+}
+
+bool CManagerEngine::SetAdvancedMode(bool on, bool withMessage) {
+    if (on == advancedMode_) {
+        return false;
+    }
+    advancedMode_ = on;
+    advancedListeners_.Notify(on);
+    RefreshViews();
+    if (withMessage) {
+        const std::string text =
+            Translate(texts::tpZorManagerWnd_Advanced_mode_now) + " " +
+            Translate(on ? texts::tpZorManagerWnd_ON : texts::tpZorManagerWnd_OFF);
+        ui_.Ask(text, {MsgButtons::kOk, MsgIcon::kInformation}, MsgResult::kOk);
+    }
+    return true;
+}
+
+bool CManagerEngine::IsViewAvailable(int index) const {
+    if (index < 0 || index >= kViewCount) {
+        return false;
+    }
+    return index != kRunLogView || advancedMode_;
+}
+
+std::vector<std::string> CManagerEngine::LanguageMenu() const {
+    std::vector<std::string> names;
+    if (const CMlsPrgMsg* mls = CMlsPrgMsg::Instance()) {
+        names = mls->GetLanguages();
+    }
+    if (names.size() < 2) {
+        return {};
+    }
+    if (names.size() > static_cast<std::size_t>(kMaxLanguageItems)) {
+        names.resize(kMaxLanguageItems);
+    }
+    return names;
+}
+
+std::string CManagerEngine::CurrentLanguage() const {
+    const CMlsPrgMsg* mls = CMlsPrgMsg::Instance();
+    return mls ? mls->GetCurrentLanguage() : std::string(CMlsPrgMsg::kEnglish);
+}
+
+bool CManagerEngine::SelectLanguageCommand(int command, bool ctrlHeld) {
+    const std::vector<std::string> names = LanguageMenu();
+    const int index = command - kFirstLanguageCommand;
+    if (index < 0 || index >= static_cast<int>(names.size())) {
+        return false;
+    }
+    return SwitchLanguage(names[static_cast<std::size_t>(index)], ctrlHeld);
+}
+
+bool CManagerEngine::SwitchLanguage(const std::string& name, bool ctrlHeld) {
+    const std::string before = CurrentLanguage();
+    if (name == before) {
+        return false;
+    }
+    ApplyLanguage(name, ctrlHeld);
+    // A file that could not be used may have left the language as it was.
+    return CurrentLanguage() != before;
+}
+
+void CManagerEngine::ApplyLanguage(const std::string& name, bool ctrlHeld) {
+    if (CMlsPrgMsg* mls = CMlsPrgMsg::Instance()) {
+        mls->SwitchLanguage(name, ctrlHeld);
+        // A file that could not be used left English current: that is what is kept, so
+        // that the next start does not stumble over the same file.
+        settings_.sCurrentLang = mls->GetCurrentLanguage();
+    }
+    retranslateListeners_.Notify();
+}
+
+UdpSettings CManagerEngine::GetUdpSettings() const {
+    UdpSettings udp;
+    udp.bEnabled = settings_.udp_enabled != 0;
+    udp.bSendState = settings_.udp_send_state != 0;
+    udp.bSendData = settings_.udp_send_data != 0;
+    udp.nPort = settings_.udp_port;
+    udp.bBroadcastMac = settings_.udp_broadcast_mac != 0;
+    udp.sIpAddress = settings_.udp_ip_address;
+    return udp;
+}
+
+void CManagerEngine::SetUdpSettings(const UdpSettings& udp) {
+    settings_.udp_enabled = udp.bEnabled ? 1 : 0;
+    settings_.udp_send_state = udp.bSendState ? 1 : 0;
+    settings_.udp_send_data = udp.bSendData ? 1 : 0;
+    settings_.udp_port = udp.nPort;
+    settings_.udp_broadcast_mac = udp.bBroadcastMac ? 1 : 0;
+    settings_.udp_ip_address = udp.sIpAddress;
+    udp_.SetSettings(udp);
 }
 
 void CManagerEngine::OnDeviceNewState(CTavDevice* device) {

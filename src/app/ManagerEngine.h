@@ -3,13 +3,16 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/DeviceGate.h"
+#include "app/ListenerList.h"
 #include "app/ManagerSettings.h"
 #include "notify/UdpFun.h"
 
@@ -69,6 +72,16 @@ class CManagerEngine final : public DeviceEventSink {
     static constexpr int kOutageChecks = 11;  // a period longer after more than this
     static constexpr int kHeartbeatSeconds = 3600;
     static constexpr int kMapViewerSeconds = 43200;
+    // The views of the main window; the run-log view only in advanced mode.
+    static constexpr int kViewCount = 5;
+    static constexpr int kRunLogView = 4;
+    // The Language menu: commands 1390 + index, at most five languages.
+    static constexpr int kFirstLanguageCommand = 1390;
+    static constexpr int kMaxLanguageItems = 5;
+    // Proposed names of the device-list file dialogs (1125, 1126).
+    static constexpr const char* kDeviceListFilter = "Ini Format (.ini)";
+    static constexpr const char* kDeviceListPattern = "*.ini";
+    static constexpr const char* kDeviceListExtension = ".ini";
 
     using InternetCheck = std::function<bool()>;
 
@@ -92,25 +105,83 @@ class CManagerEngine final : public DeviceEventSink {
     // The closing sequence; false when the operator kept the window open.
     bool Close();
 
-    // Commands 1125 and 1126 on a chosen file.
-    void SaveDeviceList(const std::string& path);
-    void LoadDeviceList(const std::string& path);
+    // The screen the default placement is centred on (a placement that the settings file
+    // lacks). Before Create.
+    void SetScreen(const ScreenRect& screen) { screen_ = screen; }
+    const ScreenRect& Screen() const { return screen_; }
+    WindowPlacement DefaultPlacement() const { return WindowPlacement::Default(screen_); }
+
+    // Commands 1125 and 1126 on a chosen file; both mark the configuration changed. Save
+    // keeps the file's other sections. Load replaces the device list and applies every
+    // device; a file that cannot be read, or holds no section at all, leaves the devices
+    // alone and gives false with the reason (also a run-log entry).
+    bool SaveDeviceList(const std::string& path, std::string* error = nullptr);
+    bool LoadDeviceList(const std::string& path, std::string* error = nullptr);
+    // The name the file dialog proposes: "Zor-Device" to load, "Zor-Devices-YYYY-MM-DD"
+    // (local date of `now`) to save; the dialogs start in the documents folder.
+    static std::string ProposedDeviceListName(bool saving, std::time_t now);
     // The headless server's reload (SIGHUP): the device list of the settings file itself,
     // edited by the operator. The list then equals the file, so nothing is marked for
     // saving, and unchanged devices keep running. False, with the devices left alone,
     // when the file cannot be read.
     bool ReloadDeviceList();
 
-    // Switches of the menu, for the front ends.
+    // Switches of the menu, for the front ends: 1120 (embedded server) and 1121 (embedded
+    // viewer) toggle them.
     void SetHttpServer(bool on);
     void SetMapViewer(bool on);
+    void ToggleHttpServer() { SetHttpServer(!settings_.bHttpServ); }
+    void ToggleMapViewer() { SetMapViewer(!settings_.bMapView); }
+    // Checks and enabling of the GeoPreview menu (1120, 1121, 1123).
+    struct GeoPreviewMenu {
+        bool serverEnabled = false;   // 1120: Internet available
+        bool serverChecked = false;   // 1120: "bHttpServ"
+        bool viewerEnabled = false;   // 1121: Internet available and "bHttpServ"
+        bool viewerChecked = false;   // 1121: "bHttpServ" and "bMapView"
+        bool previewEnabled = false;  // 1123: as 1121's enabling
+    };
+    GeoPreviewMenu GetGeoPreviewMenu() const;
+
+    // Advanced mode (1137), off at every start and never stored. Toggle switches it off
+    // without asking, or asks (Yes/No) before switching it on; either switch tells the
+    // listeners and then the operator ("Advanced mode is now ON"). Set applies a state
+    // directly, with or without that message. True when the state changed.
+    bool ToggleAdvancedMode();
+    bool SetAdvancedMode(bool on, bool withMessage);
+    bool IsAdvancedMode() const { return advancedMode_; }
+    [[nodiscard]] ListenerToken AddAdvancedModeListener(std::function<void(bool on)> listener) {
+        return advancedListeners_.Add(std::move(listener));
+    }
+    // Views 0-3 always, view 4 (the run log) only in advanced mode.
+    bool IsViewAvailable(int index) const;
+
+    // The Language menu: the names of the languages, in list order, when there are at
+    // least two (else empty: no menu), at most five; item i is command 1390 + i.
+    std::vector<std::string> LanguageMenu() const;
+    std::string CurrentLanguage() const;
+    // Commands 1390-1394 and their names: unless the language is the current one, loads
+    // it, keeps its name as "Current Lang" and has every window retranslate itself. A file
+    // that cannot be used leaves English current (and kept). With ctrlHeld while the
+    // template is current, the language's file is refreshed from the template. False when
+    // nothing changed.
+    bool SelectLanguageCommand(int command, bool ctrlHeld = false);
+    bool SwitchLanguage(const std::string& name, bool ctrlHeld = false);
+    // Windows register their RetranslateUi here; called on the dispatcher thread after
+    // every switch and once when the settings are applied.
+    [[nodiscard]] ListenerToken AddRetranslateListener(std::function<void()> listener) {
+        return retranslateListeners_.Add(std::move(listener));
+    }
+
+    // The UDP dialog (1139): the six UDP values of the record, and their change. The
+    // sender reads them when it sends, so the next datagram obeys the new values. The UDP
+    // fields of the record change only through SetUdpSettings.
+    UdpSettings GetUdpSettings() const;
+    void SetUdpSettings(const UdpSettings& udp);
 
     ManagerSettings& Settings() { return settings_; }
     const ManagerSettings& Snapshot() const { return snapshot_; }
     void SetConfigChanged() { configChanged_ = true; }
     bool IsConfigChanged() const { return configChanged_; }
-    bool IsAdvancedMode() const { return advancedMode_; }
-    void SetAdvancedMode(bool on) { advancedMode_ = on; }
     bool IsInternetAvailable() const { return internet_; }
     bool IsWebServerRunning() const { return webServerRunning_; }
     int InternetPeriodMs() const { return period_; }
@@ -130,6 +201,9 @@ class CManagerEngine final : public DeviceEventSink {
     void StopWebServer();
     void RefreshViews();
     void ScheduleInternetCheck(int delayMs);
+    void ApplyLanguage(const std::string& name, bool ctrlHeld);
+    // Checks that a device-list file can be read and holds sections.
+    bool CheckDeviceListFile(const std::string& path, CIni& ini, std::string* error) const;
     void StopInternetWorker();
 
     // Tasks posted to the dispatcher hold this weakly: once the engine is gone they do
@@ -155,6 +229,9 @@ class CManagerEngine final : public DeviceEventSink {
     bool closed_ = false;
     bool webServerRunning_ = false;
     std::chrono::system_clock::time_point mapViewerStart_;
+    ScreenRect screen_;
+    ListenerList<bool> advancedListeners_;
+    ListenerList<> retranslateListeners_;
     std::string lastClock_;
 
     // Internet watch.

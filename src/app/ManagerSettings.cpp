@@ -98,12 +98,14 @@ WindowPlacement WindowPlacement::FromBytes(const std::uint8_t* bytes) {
     return wp;
 }
 
-WindowPlacement WindowPlacement::Default(int screenWidth, int screenHeight) {
-    const int width = std::min(1200, std::max(screenWidth, 0));
-    const int height = std::min(700, std::max(screenHeight, 0));
+WindowPlacement WindowPlacement::Default(const ScreenRect& screen) {
+    const int screenWidth = std::max(screen.width, 0);
+    const int screenHeight = std::max(screen.height, 0);
+    const int width = std::min(1200, screenWidth);
+    const int height = std::min(700, screenHeight);
     WindowPlacement wp;
-    wp.left = (screenWidth - width) / 2;
-    wp.top = (screenHeight - height) / 2;
+    wp.left = screen.left + (screenWidth - width) / 2;
+    wp.top = screen.top + (screenHeight - height) / 2;
     wp.right = wp.left + width;
     wp.bottom = wp.top + height;
     return wp;
@@ -120,14 +122,13 @@ const std::vector<std::string>& ManagerSettings::KeyNames() {
     return names;
 }
 
-void ManagerSettings::Load(const CIni& ini, const std::string& section, int screenWidth,
-                           int screenHeight) {
+void ManagerSettings::Load(const CIni& ini, const std::string& section, const ScreenRect& screen) {
     const ManagerSettings defaults;
     CIniBatch batch(ini.GetPathName());  // one parse for all keys
     std::uint8_t block[WindowPlacement::kSize] = {};
     const int count = ini.GetDataBlock(section, "wp", block, WindowPlacement::kSize, 0);
     wp = count == WindowPlacement::kSize ? WindowPlacement::FromBytes(block)
-                                         : WindowPlacement::Default(screenWidth, screenHeight);
+                                         : WindowPlacement::Default(screen);
     wp.length = WindowPlacement::kSize;
     for (const Key& key : Keys()) {
         std::visit(

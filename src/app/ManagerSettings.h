@@ -11,6 +11,16 @@ namespace zm {
 
 class CIni;
 
+// The usable area of the screen the main window opens on (the front end's available
+// geometry: a panel or a second monitor moves its corner away from 0, 0).
+struct ScreenRect {
+    int left = 0;
+    int top = 0;
+    int width = 1920;
+    int height = 1080;
+    bool operator==(const ScreenRect&) const = default;
+};
+
 // The main window's placement as the settings file keeps it ("wp"): eleven little-endian
 // 32-bit fields, 44 bytes.
 struct WindowPlacement {
@@ -30,7 +40,10 @@ struct WindowPlacement {
     static WindowPlacement FromBytes(const std::uint8_t* bytes);
 
     // A normal window of 1200 x 700 (each cut to the screen) centred on the screen.
-    static WindowPlacement Default(int screenWidth, int screenHeight);
+    static WindowPlacement Default(const ScreenRect& screen);
+    static WindowPlacement Default(int screenWidth, int screenHeight) {
+        return Default(ScreenRect{0, 0, screenWidth, screenHeight});
+    }
 
     bool operator==(const WindowPlacement&) const = default;
 };
@@ -87,8 +100,11 @@ struct ManagerSettings {
 
     // Reads the section; missing keys give their defaults and a placement of any other
     // length than 44 bytes the default placement on the given screen.
+    void Load(const CIni& ini, const std::string& section, const ScreenRect& screen);
     void Load(const CIni& ini, const std::string& section = kSection,
-              int screenWidth = kAssumedScreenWidth, int screenHeight = kAssumedScreenHeight);
+              int screenWidth = kAssumedScreenWidth, int screenHeight = kAssumedScreenHeight) {
+        Load(ini, section, ScreenRect{0, 0, screenWidth, screenHeight});
+    }
     // Writes "wp" and then every other key in table order.
     void Save(CIni& ini, const std::string& section = kSection) const;
 

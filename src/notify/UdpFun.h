@@ -18,6 +18,7 @@ struct UdpSettings {
     std::string sIpAddress = "255.255.255.255";  // "udp_ip_address"
     int nPort = 8181;                            // "udp_port"
     bool bBroadcastMac = true;  // "udp_broadcast_mac": carried along, no effect on sending
+    bool operator==(const UdpSettings&) const = default;
 };
 
 // What a state datagram tells about a device.

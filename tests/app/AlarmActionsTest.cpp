@@ -186,12 +186,14 @@ TEST_F(AlarmActionsTest, LowStatusesCountOnlyInAdvancedMode) {
          "Data is absent",
          {"devlog", "udp:| ZOR-000123 | Pier-2 | Status = 'Data is absent'\r\n", "StopSound"}},
     };
+    bool advanced = false;
+    actions_.SetAdvancedModeSource([&advanced] { return advanced; });
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         actions_.ForgetDevice(&device1);
-        actions_.SetAdvancedMode(false);
+        advanced = false;
         StartOnline();
-        actions_.SetAdvancedMode(c.advanced);
+        advanced = c.advanced;
         actions_.UpdateDeviceFeed(Pier(c.status, c.text));
         EXPECT_EQ(trail_.ActionEvents(), c.events);
         EXPECT_EQ(actions_.LastReportedText(&device1), c.advanced ? c.text : "Online and Ok");

@@ -17,7 +17,8 @@ class DeviceReloadTest : public ::testing::Test {
   protected:
     DeviceReloadTest() : registry(gate, factory), ini(dir.file("settings.ini")) {
         registry.SetContext(dir.file("Zor-Device.ini"), nullptr, nullptr);
-        registry.SetForgetHook([this](const std::string& name) { forgotten.push_back(name); });
+        forgetToken = registry.AddRemovedListener(
+            [this](const CTavDevice& device) { forgotten.push_back(device.GetName()); });
     }
     ~DeviceReloadTest() override { registry.RemoveAllDevices(); }
 
@@ -39,6 +40,7 @@ class DeviceReloadTest : public ::testing::Test {
     CDeviceRegistry registry;
     CIni ini;
     std::vector<std::string> forgotten;
+    ListenerToken forgetToken;
 };
 
 TEST_F(DeviceReloadTest, UnchangedSectionsKeepTheirRunningDevices) {

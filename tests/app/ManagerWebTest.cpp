@@ -34,7 +34,8 @@ class ManagerWebTest : public ::testing::Test {
     ManagerWebTest() : registry(gate, factory), web(registry) {
         SetHomeRoot(home.folder());
         registry.SetContext(home.file("Zor-Device.ini"), nullptr, nullptr);
-        registry.SetForgetHook([this](const std::string& name) { web.ForgetDevice(name); });
+        forgetToken = registry.AddRemovedListener(
+            [this](const CTavDevice& device) { web.ForgetDevice(device.GetName()); });
         web.SetPort(static_cast<std::uint16_t>(zm::test::FreeTcpPort()));
         web.SetBindAddress("127.0.0.1");
         web.SetShareAllowed(false);
@@ -60,6 +61,7 @@ class ManagerWebTest : public ::testing::Test {
     ZorDeviceFactory factory;
     CDeviceRegistry registry;
     CManagerWeb web;
+    ListenerToken forgetToken;
 };
 
 TEST_F(ManagerWebTest, KmlFilesAndRoutesFollowTheRegistry) {

@@ -1,0 +1,196 @@
+#include "app/ManagerAssembly.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "app/DemoConfig.h"
+#include "app/Dispatcher.h"
+#include "app/UiPort.h"
+#include "base/AppLogs.h"
+#include "base/Folders.h"
+#include "base/Log.h"
+#include "base/MessageSink.h"
+#include "base/Printf.h"
+#include "device/TavDevice.h"
+
+namespace zm {
+
+bool PrepareDemo(bool demo, DemoPlan* plan, std::string* error) {
+    // A home that has settings keeps them: the demo only fills an empty one. Only a home
+    // that the demo wrote with a bus has the bus file, so no other home starts zor-sim.
+    plan->busFile = GetConfigFolder() + kDemoBusFile;
+    plan->zorSim = FindZorSim();
+    if (demo && ::access(GetSettingsFilePath().c_str(), F_OK) != 0) {
+        if (!WriteDemoSettings(GetSettingsFilePath(),
+                               GetConfigFolder() + CZorManagerApp::kDeviceDefaultsFile,
+                               plan->busFile, !plan->zorSim.empty(), error)) {
+            return false;
+        }
+        std::printf("Demo configuration written to %s\n", GetSettingsFilePath().c_str());
+        std::fflush(stdout);
+    }
+    const bool busFileExists = ::access(plan->busFile.c_str(), F_OK) == 0;
+    plan->runBus = demo && busFileExists;
+    if (!demo && busFileExists) {
+        std::printf("This home has the demo's simulated bus (%s); start with --demo to run it.\n",
+                    plan->busFile.c_str());
+    } else if (demo && !plan->runBus && !plan->zorSim.empty()) {
+        std::printf(
+            "--demo: this home has a settings file without the demo's bus; it is kept as it "
+            "is\n(a home without a settings file gets the whole demo).\n");
+    }
+    std::fflush(stdout);
+    return true;
+}
+
+CManagerAssembly::Preamble::Preamble(UiPort& ui) {
+    SetMessageSink([&ui](const std::string& text, MessageBoxType type, const std::string&) {
+        return ui.Ask(text, type, SafeAnswer(type.buttons));
+    });
+    CMlsPrgMsg::SetDefaultFolder(GetTranslationsFolder());
+}
+
+CManagerAssembly::Preamble::~Preamble() {
+    SetMessageSink({});
+}
+
+CManagerAssembly::CManagerAssembly(Dispatcher& dispatcher, UiPort& ui, AssemblyOptions options)
+    : dispatcher_(dispatcher), ui_(ui), options_(std::move(options)), preamble_(ui) {
+    bus_.SetOnUnexpectedEnd([](const std::string& why) {
+        const std::string ended =
+            StrPrintf("Demo bus: zor-sim ended unexpectedly (%s); %s and %s lose their connection.",
+                      why.c_str(), kDemoBusSteady, kDemoBusDrifting);
+        std::printf("%s\n", ended.c_str());
+        std::fflush(stdout);
+        RunLog().AddError("<li><dt> %s</li>", HtmlEscaped(ended).c_str());
+    });
+    app_ = std::make_unique<CZorManagerApp>(dispatcher_, ui_, &factory_, &ops_);
+    web_ = std::make_unique<CManagerWeb>(app_->Registry());
+    web_->SetPort(static_cast<std::uint16_t>(options_.httpPort));
+    web_->SetBindAddress(options_.httpBind);
+    web_->SetShareAllowed(!options_.noShare);
+    forgetToken_ = app_->Registry().AddRemovedListener([this](const CTavDevice& device) {
+        const std::string name = device.GetName();
+        web_->ForgetDevice(name);
+        if (actions_) {
+            actions_->ForgetDeviceNamed(name);
+        }
+    });
+    app_->SetEngineSetup([this](CManagerEngine& engine) { SetUpEngine(engine); });
+    CZorManagerApp::Hooks hooks;
+    hooks.prepareKmlReport = [this] { web_->PrepareKmlReport(); };
+    hooks.createMainWindow = [this](CManagerEngine& engine) { return CreateMainWindow(engine); };
+    hooks.stopWebServer = [this] { StopWebServerAndBus(); };
+    // The actions hold the engine's UDP sender, which is gone by now.
+    hooks.stopMailSender = [this] {
+        actions_.reset();
+        mail_.Stop();
+    };
+    app_->SetHooks(std::move(hooks));
+}
+
+CManagerAssembly::~CManagerAssembly() {
+    forgetToken_.Reset();
+    actions_.reset();
+    // The web server reads the registry that the application owns: it stops first.
+    web_.reset();
+    app_.reset();
+    bus_.Stop();  // on every way out, before the thread that started it ends
+}
+
+void CManagerAssembly::SetFrontEnd(FrontEnd frontEnd) {
+    frontEnd_ = std::move(frontEnd);
+}
+
+CZorManagerApp::StartResult CManagerAssembly::Start(bool overwriteLogs) {
+    return app_->InitInstance(overwriteLogs);
+}
+
+bool CManagerAssembly::Close() {
+    return app_->CloseMainWindow();
+}
+
+int CManagerAssembly::Exit() {
+    return app_->ExitInstance();
+}
+
+void CManagerAssembly::SetUpEngine(CManagerEngine& engine) {
+    if (options_.noInternetCheck) {
+        engine.SetInternetCheck([] { return true; });
+    }
+    actions_ = std::make_unique<AlarmActions>(
+        ui_, engine.Udp(), mail_, [&engine] { return ActionSettingsFrom(engine.Settings()); });
+    actions_->SetSnapshotFiller(FillZorSnapshot);
+    actions_->SetAdvancedModeSource([&engine] { return engine.IsAdvancedMode(); });
+    EngineHooks hooks;
+    hooks.updateDevFeed = [this](CTavDevice* device) {
+        if (actions_) {
+            actions_->UpdateDeviceFeed(device, app_->Registry());
+        }
+    };
+    hooks.updateKmlView = [this](CTavDevice* device, int param) {
+        web_->UpdateKmlView(device, param);
+    };
+    hooks.startWebServer = [this] { return web_->StartWebServer(); };
+    hooks.stopWebServer = [this] { web_->StopWebServer(); };
+    hooks.previewAddress = [this] { return web_->PreviewAddress(); };
+    if (frontEnd_.addEngineHooks) {
+        frontEnd_.addEngineHooks(hooks);
+    }
+    engine.SetHooks(std::move(hooks));
+    if (frontEnd_.setupEngine) {
+        frontEnd_.setupEngine(engine);
+    }
+}
+
+bool CManagerAssembly::CreateMainWindow(CManagerEngine& engine) {
+    // The demo's bus has to listen before the devices first connect. It is started on the
+    // dispatcher thread, which lives until the bus has stopped.
+    if (options_.demo.runBus) {
+        StartDemoBus();
+    }
+    return !frontEnd_.createMainWindow || frontEnd_.createMainWindow(engine);
+}
+
+void CManagerAssembly::StartDemoBus() {
+    const DemoPlan& demo = options_.demo;
+    const std::string log = GetLogFolder() + "DemoBus.log";
+    const int port = ReadDemoBusPort(demo.busFile);
+    std::string error;
+    if (demo.zorSim.empty()) {
+        error = "zor-sim is not beside " + demo.programName;
+    } else if (bus_.Start(demo.zorSim, demo.busFile, log, &error)) {
+        const std::string running =
+            StrPrintf("zor-sim (process %d) simulates %s and %s on %s, control port %s",
+                      static_cast<int>(bus_.Pid()), kDemoBusSteady, kDemoBusDrifting,
+                      bus_.Endpoint().c_str(), bus_.ControlEndpoint().c_str());
+        std::printf("Demo bus: %s;\n          its log: %s\n", running.c_str(), log.c_str());
+        std::fflush(stdout);
+        RunLog().AddSuccess("<li><dt> Demo bus: %s.</li>", HtmlEscaped(running).c_str());
+        return;
+    }
+    if (error.find("Address already in use") != std::string::npos) {
+        error += StrPrintf(
+            ". Port %d of the demo bus is taken by another program; once it is free, start "
+            "the demo again",
+            port);
+    }
+    std::printf(
+        "Demo bus not started: %s.\n          %s and %s show \"No connection\"; the "
+        "bus log: %s\n",
+        error.c_str(), kDemoBusSteady, kDemoBusDrifting, log.c_str());
+    std::fflush(stdout);
+    RunLog().AddError("<li><dt> Demo bus not started: %s.</li>", HtmlEscaped(error).c_str());
+}
+
+// The bus stops after the devices, while the run log is still open.
+void CManagerAssembly::StopWebServerAndBus() {
+    web_->StopWebServer();
+    if (bus_.Pid() > 0) {
+        bus_.Stop();
+        RunLog().AddText("<li><dt> Demo bus: zor-sim stopped.</li>");
+    }
+}
+
+}  // namespace zm
