@@ -71,10 +71,11 @@ CManagerAssembly::CManagerAssembly(Dispatcher& dispatcher, UiPort& ui, AssemblyO
     web_->SetBindAddress(options_.httpBind);
     web_->SetShareAllowed(!options_.noShare);
     forgetToken_ = app_->Registry().AddRemovedListener([this](const CTavDevice& device) {
-        const std::string name = device.GetName();
-        web_->ForgetDevice(name);
+        web_->ForgetDevice(device.GetName());
+        // By the device's own identity: another device of the same name keeps what it
+        // reported, and a new device never inherits a removed one's memory.
         if (actions_) {
-            actions_->ForgetDeviceNamed(name);
+            actions_->ForgetDevice(device.GetInstanceId());
         }
     });
     app_->SetEngineSetup([this](CManagerEngine& engine) { SetUpEngine(engine); });

@@ -156,7 +156,7 @@ bool CManagerEngine::SaveDeviceList(const std::string& path, std::string* error)
     if (file == nullptr) {
         const std::string reason =
             StrPrintf("cannot write %s (%s)", path.c_str(), std::strerror(errno));
-        RunLog().AddError("<li><dt> Device list not saved: %s</li>", reason.c_str());
+        RunLog().AddError("<li><dt> Device list not saved: %s</li>", HtmlEscaped(reason).c_str());
         if (error != nullptr) {
             *error = reason;
         }

@@ -1,5 +1,6 @@
 #include "device/TavDevice.h"
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -40,12 +41,22 @@ std::uint64_t CTavDevice::FileTimeNow() {
     return kEpochDelta + static_cast<std::uint64_t>(since1970.count() / 100);
 }
 
+namespace {
+
+std::uint64_t NextInstanceId() {
+    static std::atomic<std::uint64_t> last{0};
+    return ++last;
+}
+
+}  // namespace
+
 CTavDevice::CTavDevice(std::string ownCfgPath, CLog* runLog, std::string initialName,
                        std::string familyCode)
     : m_sOwnCfgPath(std::move(ownCfgPath)),
       m_pRunLog(runLog),
       m_sInitialName(initialName.empty() ? std::string("Tav-Device") : std::move(initialName)),
       m_sFamily(familyCode.empty() ? std::string("TAV") : std::move(familyCode)),
+      m_nInstanceId(NextInstanceId()),
       m_pSignals(std::make_shared<Signals>(runLog)) {
     const std::int64_t now = Now();
     m_Cfg.sName = m_sInitialName;

@@ -96,6 +96,9 @@ class CTavDevice : public std::enable_shared_from_this<CTavDevice> {
     // Identity.
     const std::string& GetInitialName() const { return m_sInitialName; }
     const std::string& GetFamilyCode() const { return m_sFamily; }
+    // Tells this device from every other device of the run, those removed before it
+    // included: never 0 and never given twice (an address or a name may be).
+    std::uint64_t GetInstanceId() const { return m_nInstanceId; }
     const std::string& GetOwnCfgPath() const { return m_sOwnCfgPath; }
     CLog* GetRunLog() const { return m_pRunLog; }
 
@@ -196,6 +199,7 @@ class CTavDevice : public std::enable_shared_from_this<CTavDevice> {
     CLog* const m_pRunLog;
     const std::string m_sInitialName;
     const std::string m_sFamily;
+    const std::uint64_t m_nInstanceId;
 
     // Settings lock.
     mutable Lock m_SettingsLock;
