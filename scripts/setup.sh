@@ -16,6 +16,10 @@ ZM_PACKAGES=(
     libpugixml-dev       # XML document class under the KML writer
     libmodbus-dev        # tests: an independent Modbus RTU peer for the range finder
     libjs-leaflet        # the map on the preview page, served by our own HTTP server
+    libmosquitto-dev     # MQTT client library: publishing to a control room's broker
+    nlohmann-json3-dev   # JSON for the MQTT messages and the web server's /api routes
+    mosquitto            # tests and benchmarks: a real MQTT broker on loopback
+    mosquitto-clients    # tests: mosquitto_sub as the control room's independent subscriber
     python3              # tests: independent readers and helper peers
     python3-aiosmtpd     # tests: a real SMTP server on loopback
     openssl              # tests: self-signed certificates for the TLS mail tests
@@ -40,6 +44,12 @@ ZM_PACKAGES=(
     python3-pyatspi      # tests: reads titles, table cells and menu checks over AT-SPI
     xdotool              # tests: key presses and clicks into the real program
     imagemagick          # tests: screenshots of the real program (import)
+    dpkg-dev             # packages: dpkg-shlibdeps computes their dependencies
+    help2man             # packages: man pages of zormanagerd, zor-sim and zor-probe
+    lintian              # tests: Debian's checks of the packages
+    systemd              # tests: systemd-analyze checks the server's service unit
+    man-db               # tests: the packages' man pages render without warnings
+    desktop-file-utils   # tests: desktop-file-validate checks the desktop program's menu entry
 )
 
 # Only for bench/web/wrk_vs_nginx.sh, which installs them itself; the tests never need them.

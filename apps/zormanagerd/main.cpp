@@ -16,7 +16,9 @@
 #include "app/ZorManagerApp.h"
 #include "base/Folders.h"
 #include "base/Ini.h"
+#include "base/Printf.h"
 #include "base/Version.h"
+#include "platform/ServiceNotify.h"
 
 namespace {
 
@@ -68,7 +70,8 @@ void PrintUsage() {
         "SIGHUP reloads the device list from the settings file (see --folders): devices\n"
         "whose section did not change keep running, changed ones restart, new ones start\n"
         "and those whose section is gone stop. The run log records the outcome. A reload\n"
-        "does not by itself make the server save the settings file at shutdown.\n");
+        "does not by itself make the server save the settings file at shutdown. It also\n"
+        "applies the MQTT keys (mqtt_enabled, mqtt_host, ...; see docs/integration.md).\n");
 }
 
 // Only the settings file is read: the test must not disturb a server running on the
@@ -98,6 +101,17 @@ int ParsePort(const char* text) {
         return 0;
     }
     return static_cast<int>(value);
+}
+
+// The one-line state a service manager shows beside the unit.
+std::string ServiceStatus(zm::CManagerAssembly& assembly, int httpPort) {
+    const std::string devices =
+        zm::StrPrintf("%d device(s)", static_cast<int>(assembly.Registry().GetCount()));
+    const zm::CManagerEngine* engine = assembly.Engine();
+    if (engine == nullptr || !engine->IsWebServerRunning()) {
+        return devices + "; web server not running";
+    }
+    return devices + zm::StrPrintf("; web server on port %d", httpPort);
 }
 
 }  // namespace
@@ -212,6 +226,9 @@ int main(int argc, char** argv) {
     if (result != zm::CZorManagerApp::StartResult::kStarted) {
         std::fprintf(stderr, "zormanagerd: start-up refused\n");
     } else {
+        // Devices and web server run now: a service manager's start returns here.
+        dispatcher.Call(
+            [&] { zm::platform::NotifyServiceReady(ServiceStatus(*assembly, httpPort)); });
         bool closed = false;
         while (!closed) {
             int signal = 0;
@@ -219,15 +236,21 @@ int main(int argc, char** argv) {
                 continue;
             }
             if (signal == SIGHUP) {
+                zm::platform::NotifyServiceReloading();
                 dispatcher.Call([&] {
                     if (zm::CManagerEngine* engine = assembly->Engine()) {
-                        engine->ReloadDeviceList();
+                        // A file the reload refused keeps the broker's keys as they are too.
+                        if (engine->ReloadDeviceList()) {
+                            engine->ReloadIntegrationSettings();
+                        }
                     }
+                    zm::platform::NotifyServiceReady(ServiceStatus(*assembly, httpPort));
                 });
                 continue;
             }
             dispatcher.Call([&] { closed = assembly->Close(); });
         }
+        zm::platform::NotifyServiceStopping();
         dispatcher.Call([&] { exitCode = assembly->Exit(); });
     }
     dispatcher.Call([&] { assembly.reset(); });

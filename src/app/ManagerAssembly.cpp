@@ -66,12 +66,21 @@ CManagerAssembly::CManagerAssembly(Dispatcher& dispatcher, UiPort& ui, AssemblyO
         RunLog().AddError("<li><dt> %s</li>", HtmlEscaped(ended).c_str());
     });
     app_ = std::make_unique<CZorManagerApp>(dispatcher_, ui_, &factory_, &ops_);
+    integration_ = std::make_unique<CManagerIntegration>(app_->Registry(), &RunLog());
+    // Alarm events come from the processor's own opening and closing, whatever the
+    // alarm actions are switched to.
+    ops_.SetAlarmObserver([this](CTavDevice& device, bool opened, const std::string& report) {
+        integration_->OnAlarm(device, opened, report);
+    });
     web_ = std::make_unique<CManagerWeb>(app_->Registry());
+    web_->SetRouteInstaller([this](CHttpServer& server) { integration_->InstallRoutes(server); });
     web_->SetPort(static_cast<std::uint16_t>(options_.httpPort));
     web_->SetBindAddress(options_.httpBind);
     web_->SetShareAllowed(!options_.noShare);
     forgetToken_ = app_->Registry().AddRemovedListener([this](const CTavDevice& device) {
-        web_->ForgetDevice(device.GetName());
+        const std::string name = device.GetName();
+        web_->ForgetDevice(name);
+        integration_->ForgetDevice(name);
         // By the device's own identity: another device of the same name keeps what it
         // reported, and a new device never inherits a removed one's memory.
         if (actions_) {
@@ -96,7 +105,9 @@ CManagerAssembly::~CManagerAssembly() {
     actions_.reset();
     // The web server reads the registry that the application owns: it stops first.
     web_.reset();
+    // Devices that still run until the application goes tell the publisher their events.
     app_.reset();
+    integration_.reset();
     bus_.Stop();  // on every way out, before the thread that started it ends
 }
 
@@ -136,6 +147,11 @@ void CManagerAssembly::SetUpEngine(CManagerEngine& engine) {
     hooks.startWebServer = [this] { return web_->StartWebServer(); };
     hooks.stopWebServer = [this] { web_->StopWebServer(); };
     hooks.previewAddress = [this] { return web_->PreviewAddress(); };
+    hooks.applyIntegration = [this](const ManagerSettings& settings) {
+        integration_->Apply(settings);
+    };
+    hooks.deviceStateSeen = [this](CTavDevice& device) { integration_->OnDeviceState(device); };
+    hooks.deviceDataSeen = [this](CTavDevice& device) { integration_->OnDeviceData(device); };
     if (frontEnd_.addEngineHooks) {
         frontEnd_.addEngineHooks(hooks);
     }
@@ -185,9 +201,11 @@ void CManagerAssembly::StartDemoBus() {
     RunLog().AddError("<li><dt> Demo bus not started: %s.</li>", HtmlEscaped(error).c_str());
 }
 
-// The bus stops after the devices, while the run log is still open.
+// The bus stops after the devices, while the run log is still open; the broker hears
+// "offline" after the devices told their last events.
 void CManagerAssembly::StopWebServerAndBus() {
     web_->StopWebServer();
+    integration_->Stop();
     if (bus_.Pid() > 0) {
         bus_.Stop();
         RunLog().AddText("<li><dt> Demo bus: zor-sim stopped.</li>");

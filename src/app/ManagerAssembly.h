@@ -9,6 +9,7 @@
 #include "app/ListenerList.h"
 #include "app/MailSender.h"
 #include "app/ManagerEngine.h"
+#include "app/ManagerIntegration.h"
 #include "app/ManagerWeb.h"
 #include "app/ZorDeviceKind.h"
 #include "app/ZorManagerApp.h"
@@ -43,9 +44,9 @@ struct AssemblyOptions {
 
 // The engine wired together once for both programs: the application object with the
 // device registry and the ZOR devices, the web server with the KML report, the mail
-// sender, the alarm actions, the translation service, the message boxes through the
-// UiPort, the demo's bus, and the order in which all of it starts and stops. A front end
-// adds only its Dispatcher, its UiPort and its windows.
+// sender, the alarm actions, the publishing for control rooms (MQTT and the JSON view), the
+// translation service, the message boxes through the UiPort, the demo's bus, and the order in which
+// all of it starts and stops. A front end adds only its Dispatcher, its UiPort and its windows.
 //
 // Threads: construct it anywhere, but Start, Close, Exit and the destructor run on the
 // dispatcher thread (the destructor may also run after the dispatcher stopped).
@@ -83,6 +84,7 @@ class CManagerAssembly {
     CDeviceRegistry& Registry() { return app_->Registry(); }
     CManagerEngine* Engine() { return app_->Engine(); }  // null before Start and after Exit
     CManagerWeb& Web() { return *web_; }
+    CManagerIntegration& Integration() { return *integration_; }
     CMailSender& Mail() { return mail_; }
     AlarmActions* Actions() { return actions_.get(); }  // null outside Start ... Exit
     CDemoBus& DemoBus() { return bus_; }
@@ -113,6 +115,8 @@ class CManagerAssembly {
     CMailSender mail_;
     std::unique_ptr<AlarmActions> actions_;
     std::unique_ptr<CZorManagerApp> app_;
+    // Reads the registry; the web server's routes read it until the server stops.
+    std::unique_ptr<CManagerIntegration> integration_;
     std::unique_ptr<CManagerWeb> web_;
     ListenerToken forgetToken_;
 };

@@ -111,6 +111,9 @@ void CManagerEngine::Apply() {
     }
     udp_.SetSettings(GetUdpSettings());
     advancedListeners_.Notify(advancedMode_);
+    if (hooks_.applyIntegration) {
+        hooks_.applyIntegration(settings_);
+    }
     RefreshViews();
     settings_.bMapView = mapView;
     registry_.ApplyAllDevices();
@@ -254,6 +257,37 @@ bool CManagerEngine::ReloadDeviceList() {
     return true;
 }
 
+void CManagerEngine::ReloadIntegrationSettings() {
+    ManagerSettings file;
+    {
+        CIniBatch batch(settingsFile_.GetPathName());
+        // Without the section every key would read as its default: publishing would stop
+        // because of an editor's half-done save.
+        if (!settingsFile_.IsSectionExist(ManagerSettings::kSection)) {
+            RunLog().AddError("<li><dt> MQTT settings not reloaded: %s has no section %s</li>",
+                              HtmlEscaped(settingsFile_.GetPathName()).c_str(),
+                              ManagerSettings::kSection);
+            return;
+        }
+        file.Load(settingsFile_);
+    }
+    // Both the record and its snapshot take the file's values: they came from the file,
+    // so they are no change of the operator's to save at exit.
+    for (ManagerSettings* s : {&settings_, &snapshot_}) {
+        s->mqtt_enabled = file.mqtt_enabled;
+        s->mqtt_host = file.mqtt_host;
+        s->mqtt_port = file.mqtt_port;
+        s->mqtt_tls = file.mqtt_tls;
+        s->mqtt_user = file.mqtt_user;
+        s->mqtt_pass = file.mqtt_pass;
+        s->mqtt_station = file.mqtt_station;
+        s->mqtt_prefix = file.mqtt_prefix;
+    }
+    if (hooks_.applyIntegration) {
+        hooks_.applyIntegration(settings_);
+    }
+}
+
 void CManagerEngine::SetHttpServer(bool on) {
     if (settings_.bHttpServ == on) {
         return;
@@ -392,6 +426,9 @@ void CManagerEngine::SetUdpSettings(const UdpSettings& udp) {
 }
 
 void CManagerEngine::OnDeviceNewState(CTavDevice* device) {
+    if (hooks_.deviceStateSeen) {
+        hooks_.deviceStateSeen(*device);
+    }
     // A posted update may run after the device was removed: it holds the device only
     // weakly and is skipped then.
     std::weak_ptr<CTavDevice> weak = device->weak_from_this();
@@ -417,6 +454,9 @@ void CManagerEngine::OnDeviceNewState(CTavDevice* device) {
 }
 
 void CManagerEngine::OnDeviceNewData(CTavDevice* device) {
+    if (hooks_.deviceDataSeen) {
+        hooks_.deviceDataSeen(*device);
+    }
     std::weak_ptr<CTavDevice> weak = device->weak_from_this();
     dispatcher_.Post([this, alive = Alive(), weak] {
         if (auto d = weak.lock(); d && !alive.expired() && hooks_.updateDevList) {

@@ -56,6 +56,12 @@ struct EngineHooks {
     std::function<void(CIni& ini)> saveViewSettings;
     std::function<WindowPlacement()> currentPlacement;  // the window's placement at close
     std::function<void(const ManagerSettings& settings)> applyWindow;  // placement and view
+    // Publishing for control rooms: at Apply and whenever a reload brings new broker keys.
+    std::function<void(const ManagerSettings& settings)> applyIntegration;
+    // Run on the device's event thread for every new-state and new-data event, before
+    // the alarm processor; they must only hand the news on, never wait.
+    std::function<void(CTavDevice& device)> deviceStateSeen;
+    std::function<void(CTavDevice& device)> deviceDataSeen;
 };
 
 // The main window without its widgets: the operator's settings and their snapshot, the
@@ -125,6 +131,9 @@ class CManagerEngine final : public DeviceEventSink {
     // saving, and unchanged devices keep running. False, with the devices left alone,
     // when the file cannot be read.
     bool ReloadDeviceList();
+    // The same reload's share of the settings section: the broker's keys ("mqtt_"), which
+    // the desktop menu does not offer and the operator sets in the file.
+    void ReloadIntegrationSettings();
 
     // Switches of the menu, for the front ends: 1120 (embedded server) and 1121 (embedded
     // viewer) toggle them.

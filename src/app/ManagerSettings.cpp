@@ -4,6 +4,7 @@
 #include <variant>
 
 #include "base/Ini.h"
+#include "platform/SystemInfo.h"
 
 namespace zm {
 
@@ -58,6 +59,14 @@ const std::vector<Key>& Keys() {
         {"udp_broadcast_mac", &S::udp_broadcast_mac},
         {"udp_ip_address", &S::udp_ip_address},
         {"Current Lang", &S::sCurrentLang},
+        {"mqtt_enabled", &S::mqtt_enabled},
+        {"mqtt_host", &S::mqtt_host},
+        {"mqtt_port", &S::mqtt_port},
+        {"mqtt_tls", &S::mqtt_tls},
+        {"mqtt_user", &S::mqtt_user},
+        {"mqtt_pass", &S::mqtt_pass},
+        {"mqtt_station", &S::mqtt_station},
+        {"mqtt_prefix", &S::mqtt_prefix},
     };
     return keys;
 }
@@ -109,6 +118,11 @@ WindowPlacement WindowPlacement::Default(const ScreenRect& screen) {
     wp.right = wp.left + width;
     wp.bottom = wp.top + height;
     return wp;
+}
+
+std::string ManagerSettings::DefaultMqttStation() {
+    const std::string host = platform::HostName();
+    return host.empty() ? std::string("zormanager") : host;
 }
 
 const std::vector<std::string>& ManagerSettings::KeyNames() {

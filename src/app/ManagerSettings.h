@@ -93,6 +93,19 @@ struct ManagerSettings {
     int udp_broadcast_mac = 1;
     std::string udp_ip_address = "255.255.255.255";
     std::string sCurrentLang = "English";  // key "Current Lang"
+    // Publishing to an MQTT broker for control rooms; set in the file, applied at start
+    // and by the headless server's reload.
+    int mqtt_enabled = 0;
+    std::string mqtt_host = "127.0.0.1";
+    int mqtt_port = 1883;
+    int mqtt_tls = 0;  // TLS, the broker's certificate checked against the system's CAs
+    std::string mqtt_user;
+    std::string mqtt_pass;  // stored as plain text, like the other passwords
+    std::string mqtt_station = DefaultMqttStation();
+    std::string mqtt_prefix = "zormanager";
+
+    // The computer's host name, or "zormanager" when it has none.
+    static std::string DefaultMqttStation();
 
     // The screen the default placement is centred on, when the front end cannot tell.
     static constexpr int kAssumedScreenWidth = 1920;

@@ -74,6 +74,9 @@ bool CManagerWeb::StartWebServer() {
         server_->SetBindAddress(bindAddress_);
     }
     RegisterWebRoutes(*server_, source_);
+    if (routeInstaller_) {
+        routeInstaller_(*server_);
+    }
     running_ = server_->Start(report_.GetReportFolder(), kDefaultPage, port_, kClientTimeoutMs);
     if (!running_) {
         server_->Shutdown();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -47,6 +48,10 @@ class CManagerWeb {
     // Before the first start.
     void SetPort(std::uint16_t port) { port_ = port; }
     void SetBindAddress(const std::string& address) { bindAddress_ = address; }
+    // More routes, registered at every start beside the preview's own.
+    void SetRouteInstaller(std::function<void(CHttpServer& server)> installer) {
+        routeInstaller_ = std::move(installer);
+    }
     // The network share of the KML root (on by default).
     void SetShareAllowed(bool allowed) { report_.SetShareAllowed(allowed); }
 
@@ -74,6 +79,7 @@ class CManagerWeb {
     std::unique_ptr<CHttpServer> server_;
     std::uint16_t port_ = PreviewRecord::kPort;
     std::string bindAddress_;
+    std::function<void(CHttpServer& server)> routeInstaller_;
     bool running_ = false;
 };
 

@@ -25,7 +25,13 @@ void ZorDeviceKindOps::WriteDataLog(CTavDevice& device) {
 
 void ZorDeviceKindOps::ProcessAlarm(CTavDevice& device) {
     if (CZorDevice* zor = AsZorDevice(device)) {
+        // Only this thread runs the processor, so the two readings frame exactly its run.
+        const bool before = zor->AlarmProcessor().InAlarm();
         zor->ProcessAlarm();
+        const bool after = zor->AlarmProcessor().InAlarm();
+        if (before != after && observer_) {
+            observer_(device, after, zor->AlarmProcessor().ReportPath().GetPath());
+        }
     }
 }
 

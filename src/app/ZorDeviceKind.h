@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "app/DeviceRegistry.h"
 #include "app/ManagerEngine.h"
@@ -24,9 +25,18 @@ class ZorDeviceFactory final : public DeviceFactory {
 // another kind is left alone.
 class ZorDeviceKindOps final : public DeviceKindOps {
   public:
+    // Told on the device's event thread when a run of the alarm processor opened (true)
+    // or closed an alarm, with the alarm report's path. Set before the devices start.
+    using AlarmObserver =
+        std::function<void(CTavDevice& device, bool opened, const std::string& reportPath)>;
+    void SetAlarmObserver(AlarmObserver observer) { observer_ = std::move(observer); }
+
     void WriteDataLog(CTavDevice& device) override;
     void ProcessAlarm(CTavDevice& device) override;
     bool GetDataDatagram(CTavDevice& device, UdpDeviceData* data) override;
+
+  private:
+    AlarmObserver observer_;
 };
 
 // Adds what the ZOR device knows to the alarm actions' snapshot: the identification text,

@@ -33,9 +33,14 @@ std::string DocumentsFolder(const std::string& productId);
 // The folder of the running program file (empty when the system cannot tell).
 std::string ProgramFolder();
 
-// "Translations/" beside the program when that exists; otherwise the installed data
-// folder (<prefix>/share/zormanager/Translations/ for a program in <prefix>/bin/) when that
-// exists; otherwise "Translations/" beside the program, which start-up creates.
+// The installed data folder, <prefix>/share/zormanager/ for a program in <prefix>/bin/,
+// when that exists: where the packages put the language files, the alarm sound and the
+// other read-only files the programs need. Empty for a program run from the build tree.
+std::string InstalledDataFolder();
+
+// "Translations/" beside the program when that exists; otherwise "Translations/" in the
+// installed data folder when that exists; otherwise "Translations/" beside the program,
+// which start-up creates.
 std::string TranslationsFolder();
 
 // Folder for lock files: $XDG_RUNTIME_DIR/zormanager/, else /tmp/zormanager-<uid>/;

@@ -159,6 +159,11 @@ void CHttpServer::AddRoute(const std::string& path, RouteFunction function) {
     m_routes[path] = std::move(function);
 }
 
+void CHttpServer::AddReplyRoute(const std::string& path, ReplyFunction function, bool prefix) {
+    std::unique_lock<std::shared_mutex> lock(m_routeLock);
+    m_replyRoutes[path] = ReplyRoute{std::move(function), prefix};
+}
+
 void CHttpServer::SetFileLock(std::recursive_mutex* lock) {
     m_fileLock = lock;
 }
@@ -319,11 +324,37 @@ bool CHttpServer::HandleRequest(const std::string& request, std::string& respons
     const std::string date = HttpDate(std::time(nullptr));
 
     RouteFunction route;
+    ReplyFunction replyRoute;
+    std::string rest;
     {
         std::shared_lock<std::shared_mutex> lock(m_routeLock);
         auto it = m_routes.find(path);
-        if (it != m_routes.end())
+        if (it != m_routes.end()) {
             route = it->second;
+        } else if (method == "GET") {
+            const std::string bare = path.substr(0, path.find('?'));
+            size_t longest = 0;
+            for (const auto& [routePath, reply] : m_replyRoutes) {
+                const bool exact = bare == routePath;
+                const bool under =
+                    reply.prefix && bare.compare(0, routePath.size(), routePath) == 0;
+                if ((exact || under) && (!replyRoute || routePath.size() > longest)) {
+                    replyRoute = reply.function;
+                    rest = bare.substr(routePath.size());
+                    longest = routePath.size();
+                }
+            }
+        }
+    }
+    if (replyRoute) {
+        const RouteReply reply = replyRoute(rest);
+        if (reply.status.rfind("200", 0) != 0)
+            keepAlive = false;
+        response = StrPrintf(kResponseHeader, reply.status.c_str(), date.c_str(), kServerName,
+                             reply.body.size(), keepAlive ? "Keep-Alive" : "close",
+                             reply.contentType.c_str());
+        response += reply.body;
+        return true;
     }
     std::string body;
     bool found = true;

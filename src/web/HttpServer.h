@@ -19,12 +19,24 @@ class CHttpServer : public CGenericServer {
   public:
     using RouteFunction = std::function<std::string()>;
 
+    // What a reply route answers: its own status line and content type.
+    struct RouteReply {
+        std::string status = "200 OK";
+        std::string contentType = "text/html";
+        std::string body;
+    };
+    // Gets the part of the decoded path after the route's own path, without a query.
+    using ReplyFunction = std::function<RouteReply(const std::string& rest)>;
+
     static constexpr const char* kServerName = "ZorManagerWebServer/1.0";
 
     explicit CHttpServer(CLog* log = nullptr);
     ~CHttpServer() override;
 
     void AddRoute(const std::string& path, RouteFunction function);
+    // A route that sets status and content type. With `prefix` it answers every path that
+    // begins with `path` (the longest such route wins); plain routes come first.
+    void AddReplyRoute(const std::string& path, ReplyFunction function, bool prefix = false);
     // The lock of the files in the web folder; none by default. Must outlive the server.
     void SetFileLock(std::recursive_mutex* lock);
 
@@ -58,6 +70,11 @@ class CHttpServer : public CGenericServer {
     std::map<std::string, std::string> m_mime;
     mutable std::shared_mutex m_routeLock;  // every request reads, only set-up writes
     std::map<std::string, RouteFunction> m_routes;
+    struct ReplyRoute {
+        ReplyFunction function;
+        bool prefix = false;
+    };
+    std::map<std::string, ReplyRoute> m_replyRoutes;
     std::atomic<std::recursive_mutex*> m_fileLock{nullptr};
 };
 

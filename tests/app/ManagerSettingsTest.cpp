@@ -78,6 +78,14 @@ ManagerSettings Changed() {
     s.udp_broadcast_mac = 0;
     s.udp_ip_address = "127.0.0.1";
     s.sCurrentLang = "Русский";
+    s.mqtt_enabled = 1;
+    s.mqtt_host = "broker.example.org";
+    s.mqtt_port = 8883;
+    s.mqtt_tls = 1;
+    s.mqtt_user = "station";
+    s.mqtt_pass = "mq;tt=pass";
+    s.mqtt_station = "Pier/7";
+    s.mqtt_prefix = "coast/guard";
     return s;
 }
 
@@ -97,6 +105,14 @@ TEST(ManagerSettings, MissingFileGivesTheDefaults) {
     EXPECT_EQ(s.smtp_sec, 2);
     EXPECT_EQ(s.smtp_tls_verify, 1);
     EXPECT_EQ(s.smtp_sender_name, "ZorManager");
+    // Publishing is off until the operator sets the broker's keys.
+    EXPECT_EQ(s.mqtt_enabled, 0);
+    EXPECT_EQ(s.mqtt_host, "127.0.0.1");
+    EXPECT_EQ(s.mqtt_port, 1883);
+    EXPECT_EQ(s.mqtt_tls, 0);
+    EXPECT_EQ(s.mqtt_prefix, "zormanager");
+    EXPECT_FALSE(s.mqtt_station.empty());
+    EXPECT_EQ(s.mqtt_station, ManagerSettings::DefaultMqttStation());
     // 1200 x 700 centred on the assumed screen.
     EXPECT_EQ(s.wp, WindowPlacement::Default(1920, 1080));
     EXPECT_EQ(s.wp.left, 360);
@@ -126,9 +142,13 @@ TEST(ManagerSettings, RoundTripThroughTheFileKeepsEveryKeyInOrder) {
 
     const std::vector<std::string> keys = KeysInFile(path, ManagerSettings::kSection);
     EXPECT_EQ(keys, ManagerSettings::KeyNames());
-    ASSERT_EQ(keys.size(), 37u);
+    ASSERT_EQ(keys.size(), 45u);
     EXPECT_EQ(keys.front(), "wp");
-    EXPECT_EQ(keys.back(), "Current Lang");
+    // The broker's keys follow the description's last key.
+    const auto lang = std::find(keys.begin(), keys.end(), "Current Lang");
+    ASSERT_EQ(keys.end() - lang, 9);
+    EXPECT_EQ(*(lang + 1), "mqtt_enabled");
+    EXPECT_EQ(keys.back(), "mqtt_prefix");
     const auto sec = std::find(keys.begin(), keys.end(), "smtp_sec");
     ASSERT_NE(sec, keys.end());
     ASSERT_NE(sec + 1, keys.end());
@@ -344,7 +364,7 @@ TEST(ManagerSettings, EveryKeyTakesPartInTheComparison) {
         EXPECT_FALSE(loaded.SameExceptPlacement(base)) << key;
         ++differing;
     }
-    EXPECT_EQ(differing, 36);
+    EXPECT_EQ(differing, 44);
 }
 
 }  // namespace

@@ -102,6 +102,9 @@ TEST_F(FoldersTest, ProgramAndTranslationsFolders) {
     EXPECT_TRUE(std::filesystem::exists(program + "test_platform"));
     // No Translations folder beside the test program: the folder start-up would create.
     EXPECT_EQ(zp::TranslationsFolder(), program + "Translations/");
+    // A program outside a <prefix>/bin/ folder has no installed data folder (the packages'
+    // layout is tested on the packages themselves).
+    EXPECT_EQ(zp::InstalledDataFolder(), "");
 }
 
 TEST_F(FoldersTest, PrivateFolderIsCreatedClosedAndChecked) {

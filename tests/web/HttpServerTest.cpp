@@ -297,6 +297,32 @@ TEST_F(HttpServerTest, StaticFileWithExactHeader) {
     EXPECT_TRUE(closed);
 }
 
+TEST_F(HttpServerTest, ReplyRoutesSetStatusAndTypeAndTheLongestPrefixWins) {
+    auto reply = [](std::string status, std::string body) {
+        return [status, body](const std::string& rest) {
+            return CHttpServer::RouteReply{status, "application/json; charset=utf-8",
+                                           body + "[" + rest + "]"};
+        };
+    };
+    server.AddReplyRoute("/api/items", reply("200 OK", "all"));
+    server.AddReplyRoute("/api/items/", reply("200 OK", "one"), true);
+    server.AddReplyRoute("/api/items/special/", reply("404 Resource not found", "special"), true);
+    Start();
+    Response all = Parse(Curl("-i " + Url("/api/items?fields=name")));
+    EXPECT_EQ(all.status, "HTTP/1.0 200 OK");
+    EXPECT_EQ(all.headers["Content-Type"], "application/json; charset=utf-8");
+    EXPECT_EQ(all.body, "all[]");
+    // The rest of the path arrives decoded: a name may hold "/" and "#".
+    EXPECT_EQ(Curl(Url("/api/items/Pier%2FNorth%231")), "one[Pier/North#1]");
+    Response special = Parse(Curl("-i -H 'Connection: Keep-Alive' " + Url("/api/items/special/x")));
+    EXPECT_EQ(special.status, "HTTP/1.0 404 Resource not found");
+    EXPECT_EQ(special.headers["Connection"], "close");
+    EXPECT_EQ(special.body, "special[x]");
+    // Plain routes and files are untouched; "/api/itemsX" is neither route.
+    EXPECT_EQ(Curl(Url("/device-list")), "A;B;");
+    EXPECT_EQ(Parse(Curl("-i " + Url("/api/itemsX"))).status, "HTTP/1.0 404 Resource not found");
+}
+
 TEST_F(HttpServerTest, CurlGetsFilesRoutesAndTypes) {
     Start();
     Response png = Parse(Curl("-i " + Url("/images/Good.PNG")));

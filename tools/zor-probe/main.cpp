@@ -11,6 +11,7 @@
 
 #include "base/Folders.h"
 #include "base/Printf.h"
+#include "base/Version.h"
 #include "device/zor/ZorDevice.h"
 #include "device/zor/ZorParams.h"
 #include "device/zor/ZorRecords.h"
@@ -26,6 +27,7 @@ constexpr int kExitUsage = 2;
 constexpr const char* kUsage =
     "Usage: zor-probe (--tcp HOST:PORT | --serial PATH [--baud N]) [--addr A]\n"
     "                 [--timeout MS] [--hex] COMMAND\n"
+    "       zor-probe --help | --version\n"
     "\n"
     "Asks one ZOR sensor a question and prints the exchange and the decoded answer.\n"
     "\n"
@@ -127,6 +129,9 @@ int main(int argc, char** argv) {
         std::string v;
         if (a == "--help" || a == "-h") {
             std::fputs(kUsage, stdout);
+            return kExitOk;
+        } else if (a == "--version") {
+            std::printf("zor-probe %s\n", zm::kProductVersion);
             return kExitOk;
         } else if (a == "--tcp") {
             if (!value(tcp)) {

@@ -60,6 +60,7 @@ Control and logging:
   --config FILE      read options from FILE: one per line, "option value" without the
                      leading dashes, '#' starts a comment
   --help             this text
+  --version          the version, then exit
 
 Standard output: the pty path (with --pty), then "tcp ADDR:PORT", "control
 127.0.0.1:PORT", and "ready" once everything listens; answers to control lines read
@@ -161,6 +162,8 @@ bool ParseOptions(std::vector<std::string> args, SimOptions& o, int depth, std::
         int n = 0;
         if (arg == "--help" || arg == "-h") {
             o.help = true;
+        } else if (arg == "--version") {
+            o.version = true;
         } else if (arg == "--tcp-port") {
             if (!value(v) || !ParseInt(v, 0, 65535, n)) {
                 error = error.empty() ? "--tcp-port needs 0 to 65535" : error;

@@ -19,6 +19,7 @@ struct SimOptions {
     int baud = 0;
     std::string logPath;
     bool help = false;
+    bool version = false;
 };
 
 // Options in order; "--config FILE" reads one option per line from FILE at its place.

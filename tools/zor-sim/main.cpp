@@ -9,6 +9,7 @@
 #include "SimBus.h"
 #include "SimOptions.h"
 #include "SimServer.h"
+#include "base/Version.h"
 
 using namespace zm::sim;
 
@@ -32,6 +33,10 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         std::fputs(SimHelpText(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("zor-sim %s\n", zm::kProductVersion);
         return 0;
     }
     if (!options.tcp && !options.pty) {

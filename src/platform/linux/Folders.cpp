@@ -156,20 +156,24 @@ std::string ProgramFolder() {
     return slash == std::string::npos ? std::string() : exe.substr(0, slash + 1);
 }
 
+std::string InstalledDataFolder() {
+    std::filesystem::path bin(ProgramFolder());
+    bin = bin.parent_path();  // drop the empty name after the final "/"
+    if (bin.filename() != "bin") {
+        return {};
+    }
+    std::string data = WithSlash(bin.parent_path().string()) + "share/zormanager/";
+    return IsFolder(data) ? data : std::string();
+}
+
 std::string TranslationsFolder() {
-    std::string program = ProgramFolder();
-    std::string beside = program + "Translations/";
+    std::string beside = ProgramFolder() + "Translations/";
     if (IsFolder(beside)) {
         return beside;
     }
-    std::filesystem::path bin(program);
-    bin = bin.parent_path();  // drop the empty name after the final "/"
-    if (bin.filename() == "bin") {
-        std::string installed =
-            WithSlash(bin.parent_path().string()) + "share/zormanager/Translations/";
-        if (IsFolder(installed)) {
-            return installed;
-        }
+    std::string data = InstalledDataFolder();
+    if (!data.empty() && IsFolder(data + "Translations/")) {
+        return data + "Translations/";
     }
     return beside;
 }
