@@ -170,7 +170,7 @@ TEST(ManagerSettings, RoundTripThroughTheFileKeepsEveryKeyInOrder) {
 // given by its kind only (an address of the mail domain or of the SMS gateway) is checked
 // by its form.
 TEST(ManagerSettings, KeysAndDefaultsAreThoseOfTheDocumentation) {
-    enum Form { kExact, kMailAddress, kWebAddress };
+    enum Form { kExact, kMailAddress, kWebAddress, kHostName };
     struct Key {
         const char* name;
         const char* value;
@@ -213,8 +213,9 @@ TEST(ManagerSettings, KeysAndDefaultsAreThoseOfTheDocumentation) {
         {"udp_ip_address", "255.255.255.255"},
         {"Current Lang", "English"},
     };
-    // The one key this program adds: whether the mail server's certificate is checked
-    // (on by default), written right after the security mode it belongs to.
+    // Keys this program adds: whether the mail server's certificate is checked (on by
+    // default), right after the security mode it belongs to; and the control room's
+    // broker at the end of the section, as its operator documentation lists them.
     std::vector<Key> expected = {{"wp", nullptr}};
     for (const Key& key : documented) {
         expected.push_back(key);
@@ -222,6 +223,17 @@ TEST(ManagerSettings, KeysAndDefaultsAreThoseOfTheDocumentation) {
             expected.push_back({"smtp_tls_verify", "1"});
         }
     }
+    const Key broker[] = {
+        {"mqtt_enabled", "0"},
+        {"mqtt_host", "127.0.0.1"},
+        {"mqtt_port", "1883"},
+        {"mqtt_tls", "0"},
+        {"mqtt_user", ""},
+        {"mqtt_pass", ""},
+        {"mqtt_station", "", kHostName},
+        {"mqtt_prefix", "zormanager"},
+    };
+    expected.insert(expected.end(), std::begin(broker), std::end(broker));
 
     test::TempDir dir;
     const std::string path = dir.file("settings.ini");
@@ -248,6 +260,10 @@ TEST(ManagerSettings, KeysAndDefaultsAreThoseOfTheDocumentation) {
             case kWebAddress:
                 EXPECT_TRUE(value.rfind("http://", 0) == 0 || value.rfind("https://", 0) == 0)
                     << expected[i].name << ": " << value;
+                break;
+            case kHostName:  // this machine's name, or the product's when it has none
+                EXPECT_FALSE(value.empty()) << expected[i].name;
+                EXPECT_EQ(value.find_first_of(" /+#"), std::string::npos) << value;
                 break;
         }
     }
