@@ -12,6 +12,16 @@ if(ZM_SANITIZE)
         -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     target_link_options(zm_options INTERFACE -fsanitize=address,undefined)
 endif()
+if(ZM_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+        message(FATAL_ERROR "ZM_FUZZ needs clang (libFuzzer): use the preset \"fuzz\"")
+    endif()
+    # Coverage for libFuzzer in every library; the fuzz targets add the fuzzer's own main.
+    target_compile_options(zm_options INTERFACE
+        -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+        -fno-sanitize-recover=undefined)
+    target_link_options(zm_options INTERFACE -fsanitize=address,undefined)
+endif()
 
 # zm_add_library(name SOURCES ... [DEPS ...]): one library per source folder; the include
 # root is src/, so headers are included as "base/Ini.h".

@@ -58,6 +58,13 @@ ZM_BENCH_PACKAGES=(
     nginx                # bench: the reference static file server beside ours
 )
 
+# Only for bench/fuzz/run.sh, which installs them itself; the suite replays the fuzz corpora
+# with the normal compiler.
+ZM_FUZZ_PACKAGES=(
+    clang-14             # bench/fuzz: the libFuzzer targets build with clang (preset "fuzz")
+    libclang-rt-14-dev   # bench/fuzz: libFuzzer and clang's sanitizer run-times
+)
+
 zm_missing_packages() {
     local pkg missing=()
     for pkg in "${ZM_PACKAGES[@]}"; do
@@ -93,13 +100,23 @@ zm_build() {
 
 # zm_setup_bench: installs what the web benchmark needs beside the build packages.
 zm_setup_bench() {
+    zm_install_missing "${ZM_BENCH_PACKAGES[@]}"
+}
+
+# zm_setup_fuzz: installs the compiler the fuzz targets need beside the build packages.
+zm_setup_fuzz() {
+    zm_install_missing "${ZM_FUZZ_PACKAGES[@]}"
+}
+
+# zm_install_missing PACKAGE...: installs those of the packages that are missing.
+zm_install_missing() {
     local pkg missing=()
-    for pkg in "${ZM_BENCH_PACKAGES[@]}"; do
+    for pkg in "$@"; do
         dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" ||
             missing+=("$pkg")
     done
     [ "${#missing[@]}" -eq 0 ] && return 0
-    echo "Installing missing benchmark packages: ${missing[*]}"
+    echo "Installing missing packages: ${missing[*]}"
     local sudo=""
     if [ "$(id -u)" -ne 0 ]; then
         command -v sudo >/dev/null 2>&1 || { echo "Need root or sudo to install: ${missing[*]}" >&2; return 1; }

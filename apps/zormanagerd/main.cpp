@@ -3,11 +3,13 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "app/HeadlessDispatcher.h"
 #include "app/HeadlessUiPort.h"
@@ -102,6 +104,10 @@ int ParsePort(const char* text) {
     }
     return static_cast<int>(value);
 }
+
+// How long readiness waits for the first Internet check, in 10 ms steps: longer than the
+// check itself takes without an answer.
+constexpr int kFirstCheckPolls = 500;
 
 // The one-line state a service manager shows beside the unit.
 std::string ServiceStatus(zm::CManagerAssembly& assembly, int httpPort) {
@@ -226,6 +232,19 @@ int main(int argc, char** argv) {
     if (result != zm::CZorManagerApp::StartResult::kStarted) {
         std::fprintf(stderr, "zormanagerd: start-up refused\n");
     } else {
+        // The web server starts once the first Internet check answered (at most a few
+        // seconds without access; at once with --no-internet-check).
+        for (int i = 0; i < kFirstCheckPolls; ++i) {
+            bool checked = false;
+            dispatcher.Call([&] {
+                const zm::CManagerEngine* engine = assembly->Engine();
+                checked = engine == nullptr || engine->IsFirstInternetCheckDone();
+            });
+            if (checked) {
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
         // Devices and web server run now: a service manager's start returns here.
         dispatcher.Call(
             [&] { zm::platform::NotifyServiceReady(ServiceStatus(*assembly, httpPort)); });

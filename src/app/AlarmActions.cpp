@@ -30,9 +30,12 @@ constexpr int kStatusNoConnection = 0;
 constexpr int kStatusOnline = 1;
 constexpr int kStatusAlarm = 5;
 constexpr const char* kTextSection = "ZorDevsView";
-constexpr const char* kExtraTextFile = "MailExtraText.txt";
 
 }  // namespace
+
+std::string MailExtraTextPath() {
+    return GetAppDataFolder() + "MailExtraText.txt";
+}
 
 AlarmActionSettings ActionSettingsFrom(const ManagerSettings& s) {
     AlarmActionSettings a;
@@ -181,7 +184,7 @@ bool AlarmActions::SendAlertMessage(const std::string& subject, const std::strin
     } else {
         mail.recipients = MailRecipients(list);
         std::string extra;
-        if (ReadTextFile(GetAppDataFolder() + kExtraTextFile, extra) && !extra.empty()) {
+        if (ReadTextFile(MailExtraTextPath(), extra) && !extra.empty()) {
             mail.sBody += StrPrintf("\r\n%s\r\n", extra.c_str());
         }
     }

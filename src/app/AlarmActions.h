@@ -59,6 +59,9 @@ struct AlarmActionSettings {
     std::string sClickatellApiId;
 };
 
+// "MailExtraText.txt" in the application-data folder: text added to every alert mail.
+std::string MailExtraTextPath();
+
 // The actions' part of the operator's settings.
 AlarmActionSettings ActionSettingsFrom(const ManagerSettings& settings);
 

@@ -1,5 +1,6 @@
 #include "app/ManagerEngine.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -13,10 +14,8 @@
 #include "base/DateTimeText.h"
 #include "base/Ini.h"
 #include "base/Log.h"
-#include "base/MlsPrgMsg.h"
 #include "base/Ping.h"
 #include "base/Printf.h"
-#include "base/texts/WindowTexts.h"
 #include "device/TavDevice.h"
 #include "platform/ProcessInfo.h"
 
@@ -27,6 +26,7 @@ struct CManagerEngine::Worker {
     std::mutex mutex;
     std::condition_variable wake;
     bool requested = false;
+    std::uint64_t generation = 0;  // of the request
     bool quit = false;
     std::thread thread;
 };
@@ -72,13 +72,17 @@ void CManagerEngine::Create() {
     created_ = true;
     gate_.SetSink(this);
     mapViewerStart_ = std::chrono::system_clock::now();
-    internet_ = check_ ? check_() : false;
-    previousInternet_ = internet_;
+    // The first check runs on the worker like every other (it can take 2.5 s without
+    // access): until it answers, the Internet counts as missing, and an answer with
+    // access starts the web server then.
+    internet_ = false;
+    previousInternet_ = false;
+    firstCheck_ = true;
 
     FastTimerWork();
     dispatcher_.StartTimer(kFastTimerId, kFastTimerMs, Dispatcher::TimerMode::kRepeat,
                            [this] { FastTimerWork(); });
-    ScheduleInternetCheck(period_);
+    ScheduleInternetCheck(0);
 
     // One parse of the settings file for the whole load.
     CIniBatch batch(settingsFile_.GetPathName());
@@ -116,6 +120,7 @@ void CManagerEngine::Apply() {
     }
     RefreshViews();
     settings_.bMapView = mapView;
+    applied_ = true;
     registry_.ApplyAllDevices();
 }
 
@@ -149,81 +154,6 @@ bool CManagerEngine::Close() {
         registry_.SaveDevices(settingsFile_);
     }
     return true;
-}
-
-bool CManagerEngine::SaveDeviceList(const std::string& path, std::string* error) {
-    configChanged_ = true;
-    // The file is tried first: a folder without write access would otherwise lose the
-    // list without a word.
-    FILE* file = std::fopen(path.c_str(), "ab");
-    if (file == nullptr) {
-        const std::string reason =
-            StrPrintf("cannot write %s (%s)", path.c_str(), std::strerror(errno));
-        RunLog().AddError("<li><dt> Device list not saved: %s</li>", HtmlEscaped(reason).c_str());
-        if (error != nullptr) {
-            *error = reason;
-        }
-        return false;
-    }
-    std::fclose(file);
-    CIni ini(path);
-    registry_.SaveDevices(ini);
-    return true;
-}
-
-bool CManagerEngine::LoadDeviceList(const std::string& path, std::string* error) {
-    configChanged_ = true;
-    CIni ini(path);
-    std::string reason;
-    if (!CheckDeviceListFile(path, ini, &reason)) {
-        RunLog().AddError("<li><dt> Device list not loaded: %s</li>", HtmlEscaped(reason).c_str());
-        if (error != nullptr) {
-            *error = reason;
-        }
-        return false;
-    }
-    const bool viewerWasOn = settings_.bHttpServ && settings_.bMapView;
-    if (viewerWasOn) {
-        SetMapViewer(false);
-    }
-    registry_.LoadDevices(ini);
-    if (viewerWasOn) {
-        SetMapViewer(true);
-    }
-    registry_.ApplyAllDevices();
-    RefreshViews();
-    return true;
-}
-
-bool CManagerEngine::CheckDeviceListFile(const std::string& path, CIni& ini,
-                                         std::string* error) const {
-    // A missing or unreadable file is not an empty list: every device would stop
-    // monitoring.
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        *error = StrPrintf("cannot read %s (%s)", path.c_str(), std::strerror(errno));
-        return false;
-    }
-    std::fclose(file);
-    // Nor is a file without any section (emptied, or not an INI file at all).
-    std::vector<std::string> sections;
-    ini.GetSectionNames(sections);
-    if (sections.empty()) {
-        *error = StrPrintf("%s holds no sections", path.c_str());
-        return false;
-    }
-    return true;
-}
-
-std::string CManagerEngine::ProposedDeviceListName(bool saving, std::time_t now) {
-    if (!saving) {
-        return "Zor-Device";
-    }
-    std::tm local{};
-    localtime_r(&now, &local);
-    char date[16];
-    std::strftime(date, sizeof date, "%Y-%m-%d", &local);
-    return std::string("Zor-Device") + "s-" + date;
 }
 
 bool CManagerEngine::ReloadDeviceList() {
@@ -312,119 +242,6 @@ void CManagerEngine::SetMapViewer(bool on) {
     }
 }
 
-CManagerEngine::GeoPreviewMenu CManagerEngine::GetGeoPreviewMenu() const {
-    GeoPreviewMenu menu;
-    menu.serverEnabled = internet_;
-    menu.serverChecked = settings_.bHttpServ;
-    menu.viewerEnabled = internet_ && settings_.bHttpServ;
-    menu.viewerChecked = settings_.bHttpServ && settings_.bMapView;
-    menu.previewEnabled = menu.viewerEnabled;
-    return menu;
-}
-
-bool CManagerEngine::ToggleAdvancedMode() {
-    if (!advancedMode_) {
-        const MsgResult answer = ui_.Ask(Translate(texts::tpZorManagerWnd_Advanced_mode_allows),
-                                         {MsgButtons::kYesNo, MsgIcon::kWarning}, MsgResult::kNo);
-        if (answer != MsgResult::kYes) {
-            return false;
-        }
-    }
-    return SetAdvancedMode(!advancedMode_, true);
-}
-
-bool CManagerEngine::SetAdvancedMode(bool on, bool withMessage) {
-    if (on == advancedMode_) {
-        return false;
-    }
-    advancedMode_ = on;
-    advancedListeners_.Notify(on);
-    RefreshViews();
-    if (withMessage) {
-        const std::string text =
-            Translate(texts::tpZorManagerWnd_Advanced_mode_now) + " " +
-            Translate(on ? texts::tpZorManagerWnd_ON : texts::tpZorManagerWnd_OFF);
-        ui_.Ask(text, {MsgButtons::kOk, MsgIcon::kInformation}, MsgResult::kOk);
-    }
-    return true;
-}
-
-bool CManagerEngine::IsViewAvailable(int index) const {
-    if (index < 0 || index >= kViewCount) {
-        return false;
-    }
-    return index != kRunLogView || advancedMode_;
-}
-
-std::vector<std::string> CManagerEngine::LanguageMenu() const {
-    std::vector<std::string> names;
-    if (const CMlsPrgMsg* mls = CMlsPrgMsg::Instance()) {
-        names = mls->GetLanguages();
-    }
-    if (names.size() < 2) {
-        return {};
-    }
-    if (names.size() > static_cast<std::size_t>(kMaxLanguageItems)) {
-        names.resize(kMaxLanguageItems);
-    }
-    return names;
-}
-
-std::string CManagerEngine::CurrentLanguage() const {
-    const CMlsPrgMsg* mls = CMlsPrgMsg::Instance();
-    return mls ? mls->GetCurrentLanguage() : std::string(CMlsPrgMsg::kEnglish);
-}
-
-bool CManagerEngine::SelectLanguageCommand(int command, bool ctrlHeld) {
-    const std::vector<std::string> names = LanguageMenu();
-    const int index = command - kFirstLanguageCommand;
-    if (index < 0 || index >= static_cast<int>(names.size())) {
-        return false;
-    }
-    return SwitchLanguage(names[static_cast<std::size_t>(index)], ctrlHeld);
-}
-
-bool CManagerEngine::SwitchLanguage(const std::string& name, bool ctrlHeld) {
-    const std::string before = CurrentLanguage();
-    if (name == before) {
-        return false;
-    }
-    ApplyLanguage(name, ctrlHeld);
-    // A file that could not be used may have left the language as it was.
-    return CurrentLanguage() != before;
-}
-
-void CManagerEngine::ApplyLanguage(const std::string& name, bool ctrlHeld) {
-    if (CMlsPrgMsg* mls = CMlsPrgMsg::Instance()) {
-        mls->SwitchLanguage(name, ctrlHeld);
-        // A file that could not be used left English current: that is what is kept, so
-        // that the next start does not stumble over the same file.
-        settings_.sCurrentLang = mls->GetCurrentLanguage();
-    }
-    retranslateListeners_.Notify();
-}
-
-UdpSettings CManagerEngine::GetUdpSettings() const {
-    UdpSettings udp;
-    udp.bEnabled = settings_.udp_enabled != 0;
-    udp.bSendState = settings_.udp_send_state != 0;
-    udp.bSendData = settings_.udp_send_data != 0;
-    udp.nPort = settings_.udp_port;
-    udp.bBroadcastMac = settings_.udp_broadcast_mac != 0;
-    udp.sIpAddress = settings_.udp_ip_address;
-    return udp;
-}
-
-void CManagerEngine::SetUdpSettings(const UdpSettings& udp) {
-    settings_.udp_enabled = udp.bEnabled ? 1 : 0;
-    settings_.udp_send_state = udp.bSendState ? 1 : 0;
-    settings_.udp_send_data = udp.bSendData ? 1 : 0;
-    settings_.udp_port = udp.nPort;
-    settings_.udp_broadcast_mac = udp.bBroadcastMac ? 1 : 0;
-    settings_.udp_ip_address = udp.sIpAddress;
-    udp_.SetSettings(udp);
-}
-
 void CManagerEngine::OnDeviceNewState(CTavDevice* device) {
     if (hooks_.deviceStateSeen) {
         hooks_.deviceStateSeen(*device);
@@ -501,6 +318,34 @@ void CManagerEngine::FastTimerWork() {
 }
 
 void CManagerEngine::InternetResult(bool available) {
+    // A result handed in directly outdates the checks asked for before it.
+    ++checkGeneration_;
+    firstCheck_ = false;
+    InternetCheckDone(available);
+}
+
+void CManagerEngine::OnCheckResult(bool available, std::uint64_t generation) {
+    if (closed_ || generation != checkGeneration_) {
+        return;
+    }
+    if (!firstCheck_) {
+        InternetCheckDone(available);
+        return;
+    }
+    // The first answer sets the state the watch compares with; the web server that the
+    // start left stopped for want of it starts now.
+    firstCheck_ = false;
+    internet_ = available;
+    previousInternet_ = available;
+    if (available && applied_ && stoppedForLackOfInternet_ && settings_.bHttpServ) {
+        StartWebServer();
+        stoppedForLackOfInternet_ = false;
+    }
+    RefreshViews();
+    ScheduleInternetCheck(period_);
+}
+
+void CManagerEngine::InternetCheckDone(bool available) {
     if (closed_) {
         return;
     }
@@ -582,6 +427,7 @@ void CManagerEngine::ScheduleInternetCheck(int delayMs) {
                     return;
                 }
                 worker->requested = false;
+                const std::uint64_t generation = worker->generation;
                 lock.unlock();
                 const bool available = check ? check() : false;
                 lock.lock();
@@ -589,18 +435,19 @@ void CManagerEngine::ScheduleInternetCheck(int delayMs) {
                     return;
                 }
                 // A result that arrives after the engine closed or went away is dropped.
-                dispatcher->Post([this, alive, available] {
+                dispatcher->Post([this, alive, available, generation] {
                     if (!alive.expired()) {
-                        InternetResult(available);
+                        OnCheckResult(available, generation);
                     }
                 });
             }
         });
     }
     auto worker = worker_;
-    dispatcher_.StartTimer(kSlowTimerId, delayMs, Dispatcher::TimerMode::kOnce, [worker] {
+    dispatcher_.StartTimer(kSlowTimerId, delayMs, Dispatcher::TimerMode::kOnce, [this, worker] {
         std::lock_guard lock(worker->mutex);
         worker->requested = true;
+        worker->generation = checkGeneration_;
         worker->wake.notify_one();
     });
 }

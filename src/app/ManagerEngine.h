@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <memory>
@@ -88,6 +89,10 @@ class CManagerEngine final : public DeviceEventSink {
     static constexpr const char* kDeviceListFilter = "Ini Format (.ini)";
     static constexpr const char* kDeviceListPattern = "*.ini";
     static constexpr const char* kDeviceListExtension = ".ini";
+    // The device-log submenu: dates as commands 1140 + position, "Update this list" 1170.
+    static constexpr int kFirstDeviceLogCommand = 1140;
+    static constexpr int kMaxDeviceLogDates = 29;
+    static constexpr int kUpdateDeviceLogsCommand = 1170;
 
     using InternetCheck = std::function<bool()>;
 
@@ -103,8 +108,8 @@ class CManagerEngine final : public DeviceEventSink {
     // The slow timer's first period and the outage period (tests shorten them).
     void SetInternetPeriods(int periodMs, int outagePeriodMs);
 
-    // Creation: opens the gate for this engine, runs the Internet check once, the fast
-    // timer's work once, starts the slow timer, and loads the settings and the device list.
+    // Creation: opens the gate for this engine, asks the worker for the first Internet
+    // check, runs the fast timer's work once, and loads the settings and the device list.
     void Create();
     // Brings the loaded settings into effect and applies every device.
     void Apply();
@@ -123,6 +128,14 @@ class CManagerEngine final : public DeviceEventSink {
     // alone and gives false with the reason (also a run-log entry).
     bool SaveDeviceList(const std::string& path, std::string* error = nullptr);
     bool LoadDeviceList(const std::string& path, std::string* error = nullptr);
+    // The dates of the device logs in the log folder and its subfolders ("DevLog_" and ten
+    // characters, ".html"), oldest first, at most the newest 29.
+    static std::vector<std::string> DeviceLogDates(const std::string& logFolder);
+    static std::string DeviceLogPath(const std::string& logFolder, const std::string& date);
+    // Extra mail text (1138): the file to open, created empty when it is missing; empty
+    // when it cannot be created.
+    static std::string PrepareExtraTextFile();
+
     // The name the file dialog proposes: "Zor-Device" to load, "Zor-Devices-YYYY-MM-DD"
     // (local date of `now`) to save; the dialogs start in the documents folder.
     static std::string ProposedDeviceListName(bool saving, std::time_t now);
@@ -192,6 +205,9 @@ class CManagerEngine final : public DeviceEventSink {
     void SetConfigChanged() { configChanged_ = true; }
     bool IsConfigChanged() const { return configChanged_; }
     bool IsInternetAvailable() const { return internet_; }
+    // Whether the first Internet check (asked for by Create) has answered; until then the
+    // web server waits for it.
+    bool IsFirstInternetCheckDone() const { return !firstCheck_; }
     bool IsWebServerRunning() const { return webServerRunning_; }
     int InternetPeriodMs() const { return period_; }
     int InternetFailures() const { return failures_; }
@@ -203,6 +219,8 @@ class CManagerEngine final : public DeviceEventSink {
 
     // Timer work, callable directly by tests on the dispatcher thread.
     void FastTimerWork();
+    // A check's result as the watch takes it (tests hand results in directly; checks asked
+    // for before are then dropped).
     void InternetResult(bool available);
 
   private:
@@ -210,6 +228,8 @@ class CManagerEngine final : public DeviceEventSink {
     void StopWebServer();
     void RefreshViews();
     void ScheduleInternetCheck(int delayMs);
+    void OnCheckResult(bool available, std::uint64_t generation);
+    void InternetCheckDone(bool available);
     void ApplyLanguage(const std::string& name, bool ctrlHeld);
     // Checks that a device-list file can be read and holds sections.
     bool CheckDeviceListFile(const std::string& path, CIni& ini, std::string* error) const;
@@ -247,6 +267,8 @@ class CManagerEngine final : public DeviceEventSink {
     bool internet_ = false;
     bool previousInternet_ = false;
     bool firstCheck_ = true;
+    bool applied_ = false;
+    std::uint64_t checkGeneration_ = 0;
     int failures_ = 0;
     int period_ = kInternetPeriodMs;
     int outagePeriod_ = kOutagePeriodMs;

@@ -105,4 +105,8 @@ void CManagerWeb::ForgetDevice(const std::string& name) {
     report_.DeleteDeviceFile(name);
 }
 
+std::string CManagerWeb::BrowserAddress() const {
+    return StrPrintf("http://localhost:%d%s", static_cast<int>(port_), PreviewRecord::kPagePath);
+}
+
 }  // namespace zm

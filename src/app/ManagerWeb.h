@@ -62,6 +62,8 @@ class CManagerWeb {
     bool StartWebServer();
     void StopWebServer();
     std::string PreviewAddress() const { return PreviewEmbeddedAddress(port_); }
+    // What "Preview in Default Browser" (1123) opens: the preview page on this machine.
+    std::string BrowserAddress() const;
     bool IsRunning() const { return running_; }
 
     // "UM_UPDATE_KML_VIEW": one device, or (null) every device at most once every 5 s.

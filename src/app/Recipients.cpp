@@ -49,4 +49,40 @@ std::vector<std::string> MailRecipients(const std::string& list) {
     return recipients;
 }
 
+std::string RecipientsForEditing(const std::string& list) {
+    std::string text;
+    for (char c : list) {
+        if (c == ',') {
+            text += "\r\n";
+        } else if (c != ' ' && c != '\t') {
+            text += c;
+        }
+    }
+    return text;
+}
+
+std::string RecipientsFromEditing(const std::string& text) {
+    std::string joined;
+    for (char c : text) {
+        joined += (c == '\r' || c == '\n') ? ',' : c;
+    }
+    std::string list;
+    for (const std::string& entry : SplitRecipients(joined)) {
+        if (!list.empty()) {
+            list += ',';
+        }
+        list += entry;
+    }
+    return list;
+}
+
+std::string RecipientsListMessage(const std::string& list) {
+    std::string message = "Current list of recipients:\r\n";
+    int number = 0;
+    for (const std::string& entry : SplitRecipients(list)) {
+        message += std::to_string(++number) + ") " + entry + "\r\n";
+    }
+    return message + "<end of list>";
+}
+
 }  // namespace zm

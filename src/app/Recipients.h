@@ -18,4 +18,15 @@ bool IsPhoneRecipient(const std::string& entry);
 // The entries a mail goes to: the list without its phone numbers.
 std::vector<std::string> MailRecipients(const std::string& list);
 
+// The list as the recipients dialog shows it: one entry per line (CR LF), blanks removed.
+std::string RecipientsForEditing(const std::string& list);
+
+// The dialog's text stored again: line ends become ",", every entry trimmed, empty ones
+// dropped, joined with "," without blanks.
+std::string RecipientsFromEditing(const std::string& text);
+
+// The message that shows the list after the dialog: a heading, one numbered line per entry
+// and "<end of list>".
+std::string RecipientsListMessage(const std::string& list);
+
 }  // namespace zm

@@ -276,6 +276,10 @@ std::string CIni::GetString(std::string_view section, std::string_view key,
         std::string value;
         if (!doc.GetValue(section, key, value))
             value.assign(defaultValue);
+        // A value ends at a NUL, as the profile functions always read it: nothing after
+        // one could be written back (writes refuse it), so a save would drop the key.
+        else if (size_t nul = value.find('\0'); nul != std::string::npos)
+            value.resize(nul);
         return value;
     });
 }
@@ -376,15 +380,18 @@ void CIni::GetKeyNames(std::string_view section, std::vector<std::string>& names
         return;
     std::vector<std::string> lines =
         WithDocument(canon_, [&](const CIniDocument& doc) { return doc.SectionLines(section); });
+    // Blanks, tabs, CR and LF only: a name listed here must be one GetString finds, and
+    // the lookup keeps any other control character as part of the name.
+    auto trimmed = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
     for (const std::string& raw : lines) {
         std::string_view line = raw;
-        while (!line.empty() && IsBlank(line.front()))
+        while (!line.empty() && trimmed(line.front()))
             line.remove_prefix(1);
         size_t eq = line.find('=');
         if (eq == std::string_view::npos || eq == 0)
             continue;
         std::string_view name = line.substr(0, eq);
-        while (!name.empty() && IsBlank(name.back()))
+        while (!name.empty() && trimmed(name.back()))
             name.remove_suffix(1);
         names.emplace_back(name);
     }

@@ -103,8 +103,12 @@ CIniDocument CIniDocument::Parse(std::string_view bytes) {
     auto unitAt = [&](size_t i) -> unsigned {
         if (!wide)
             return static_cast<unsigned char>(bytes[i]);
-        if (i + 1 >= bytes.size())
-            return 0xFFFF;  // a lone trailing byte is part of the last line
+        if (i + 1 >= bytes.size()) {
+            // A lone trailing byte counts as the unit it makes with a zero byte, as the line
+            // reader and Serialize take it (so a lone CR ends the last line).
+            unsigned lone = static_cast<unsigned char>(bytes[i]);
+            return doc.encoding_ == TextUtf16Le ? lone : (lone << 8);
+        }
         unsigned lo = static_cast<unsigned char>(bytes[doc.encoding_ == TextUtf16Le ? i : i + 1]);
         unsigned hi = static_cast<unsigned char>(bytes[doc.encoding_ == TextUtf16Le ? i + 1 : i]);
         return lo | (hi << 8);
@@ -138,7 +142,10 @@ void CIniDocument::AppendLine(std::string_view bytes) {
             units.reserve(bytes.size() / 2 + 1);
             for (size_t i = 0; i < bytes.size(); i += 2) {
                 if (i + 1 >= bytes.size()) {
-                    units += u'\xFFFD';
+                    // A lone last byte reads as the unit it makes with the zero byte that
+                    // Serialize puts after it, so the text stays the same from save to save.
+                    const unsigned a = static_cast<unsigned char>(bytes[i]);
+                    units += static_cast<char16_t>(encoding_ == TextUtf16Le ? a : (a << 8));
                     lossy = true;
                     break;
                 }
@@ -189,11 +196,17 @@ std::string CIniDocument::Serialize() const {
                 break;
         }
     };
+    const bool wide = encoding_ == TextUtf16Le || encoding_ == TextUtf16Be;
     auto put = [&](const Line& line) {
-        if (line.keepRaw)
+        if (line.keepRaw) {
             out += line.raw;
-        else
+            // A damaged UTF-16 file may end in a lone byte; without a byte to complete its
+            // unit every line end written after it would be read one byte off.
+            if (wide && line.raw.size() % 2 != 0)
+                out += '\0';
+        } else {
             encode(line.text);
+        }
         encode("\r\n");
     };
     for (const Line& line : preamble_)

@@ -237,10 +237,31 @@ void PathLock::Release() {
     held_ = false;
 }
 
+namespace {
+
+// Removes the copies that writers killed before their rename left beside the file. Every
+// writer holds the file's lock while its copy exists, so under the lock any copy is dead.
+void RemoveDeadCopies(const std::filesystem::path& target) {
+    const std::string prefix = "." + target.filename().string() + ".";
+    std::error_code ec;
+    for (auto it = std::filesystem::directory_iterator(target.parent_path(), ec);
+         !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        // mkstemp's six characters; the lock file's ".lock" is shorter.
+        if (name.size() == prefix.size() + 6 && name.starts_with(prefix)) {
+            std::error_code ignored;
+            std::filesystem::remove(it->path(), ignored);
+        }
+    }
+}
+
+}  // namespace
+
 bool PathLock::WriteBytes(const std::string& bytes) {
     if (!held_)
         return false;
     std::filesystem::path target(canon_);
+    RemoveDeadCopies(target);
     // Settings hold passwords: a new file is private; an existing one keeps its mode.
     mode_t mode = 0600;
     struct stat old {};

@@ -192,28 +192,67 @@ void CTavDevice::Emulate() {
 
 void CTavDevice::ApplyCfg() {
     LogText(StrPrintf("<li><dt> %s: ApplyCfg()", HtmlEscaped(GetName()).c_str()));
+    m_bLinkSelectionPending.store(true);
     {
-        std::lock_guard lock(m_LinkLock);
-        switch (LinkKindFromName(GetLinkType())) {
-            case LinkKind::Emul:
-                m_pCurrentLink = &m_EmulationLink;
-                break;
-            case LinkKind::Ext:
-                m_pCurrentLink = &m_ExtDataLink;
-                break;
-            case LinkKind::Com:
-                m_pCurrentLink = &m_ComPortLink;
-                break;
-            case LinkKind::TcpIp:
-                m_pCurrentLink = &m_TcpIpLink;
-                break;
-            case LinkKind::None:
-                m_pCurrentLink = nullptr;
-                break;
+        // A link busy in an exchange is switched by the thread that holds it, at its next
+        // use of the link: the caller (the operator's side) does not wait for the sensor.
+        std::unique_lock lock(m_LinkLock, std::try_to_lock);
+        if (lock.owns_lock()) {
+            SelectPendingLinkLocked();
         }
     }
     StartThreads();
     m_bReconnectPending.store(true);
+}
+
+void CTavDevice::SelectPendingLinkLocked() {
+    if (!m_bLinkSelectionPending.exchange(false)) {
+        return;
+    }
+    CDeviceLink* selected = nullptr;
+    switch (LinkKindFromName(GetLinkType())) {
+        case LinkKind::Emul:
+            selected = &m_EmulationLink;
+            break;
+        case LinkKind::Ext:
+            selected = &m_ExtDataLink;
+            break;
+        case LinkKind::Com:
+            selected = &m_ComPortLink;
+            break;
+        case LinkKind::TcpIp:
+            selected = &m_TcpIpLink;
+            break;
+        case LinkKind::None:
+            break;
+    }
+    if (m_pCurrentLink != nullptr && m_pCurrentLink != selected && m_pCurrentLink->IsOpen()) {
+        m_pCurrentLink->Close();
+    }
+    m_pCurrentLink = selected;
+    // A closed link carries the configured channel, so that its name is the one the
+    // operator set (an open one adopts it when it is opened again).
+    {
+        std::lock_guard slock(m_SettingsLock);
+        if (!m_ComPortLink.IsOpen()) {
+            m_ComPortLink.SetSettings(m_Cfg.comPort);
+        }
+        if (!m_TcpIpLink.IsOpen()) {
+            m_TcpIpLink.SetSettings(m_Cfg.xSocket);
+        }
+    }
+    NoteLinkStateLocked();
+}
+
+void CTavDevice::NoteLinkStateLocked() {
+    LinkSnapshot snapshot;
+    if (m_pCurrentLink != nullptr) {
+        snapshot.hasLink = true;
+        snapshot.name = m_pCurrentLink->GetName(false);
+        snapshot.ok = m_pCurrentLink->GetError(&snapshot.errorText, nullptr);
+    }
+    std::lock_guard lock(m_LinkSnapshotLock);
+    m_LinkSnapshot = std::move(snapshot);
 }
 
 bool CTavDevice::EditSettings() {
@@ -263,6 +302,7 @@ bool CTavDevice::IsComPortLink() const {
 
 bool CTavDevice::OpenLink() {
     std::lock_guard lock(m_LinkLock);
+    SelectPendingLinkLocked();
     if (m_pCurrentLink == nullptr) {
         return false;
     }
@@ -275,16 +315,16 @@ bool CTavDevice::OpenLink() {
             settings = m_Cfg.xSocket;
         }
     }
-    return m_pCurrentLink->Open(settings);
+    const bool opened = m_pCurrentLink->Open(settings);
+    NoteLinkStateLocked();
+    return opened;
 }
 
 std::string CTavDevice::GetLinkText() const {
     std::string name;
     {
-        std::lock_guard lock(m_LinkLock);
-        if (m_pCurrentLink != nullptr) {
-            name = m_pCurrentLink->GetName(false);
-        }
+        std::lock_guard lock(m_LinkSnapshotLock);
+        name = m_LinkSnapshot.name;
     }
     return name.empty() ? GetLinkType() : name;
 }
@@ -295,11 +335,14 @@ std::string CTavDevice::GetLinkType() const {
 }
 
 bool CTavDevice::GetLinkError(std::string* pText) const {
-    std::lock_guard lock(m_LinkLock);
-    if (m_pCurrentLink == nullptr) {
+    std::lock_guard lock(m_LinkSnapshotLock);
+    if (!m_LinkSnapshot.hasLink) {
         return false;
     }
-    return m_pCurrentLink->GetError(pText, nullptr);
+    if (pText != nullptr) {
+        *pText = m_LinkSnapshot.errorText;
+    }
+    return m_LinkSnapshot.ok;
 }
 
 void CTavDevice::CloseLink() {
@@ -307,6 +350,8 @@ void CTavDevice::CloseLink() {
     if (m_pCurrentLink != nullptr) {
         m_pCurrentLink->Close();
     }
+    SelectPendingLinkLocked();
+    NoteLinkStateLocked();
 }
 
 void CTavDevice::FireNewData() {

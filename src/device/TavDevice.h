@@ -217,13 +217,21 @@ class CTavDevice : public std::enable_shared_from_this<CTavDevice> {
     bool m_bStateReportRequest = false;
 
     // Link lock: the links, the selection and (for subclasses) whatever a transaction
-    // holds. Every link call happens under it.
+    // holds. Every link call happens under it. A transaction may hold it for seconds, so
+    // nothing the operator's side calls takes it: the configuration lives in the settings,
+    // ApplyCfg leaves a busy link's selection to the thread that holds it, and the link's
+    // name and last error are read from a snapshot that the link's users renew.
     mutable Lock m_LinkLock;
     CComPortLink m_ComPortLink;
     CTcpIpLink m_TcpIpLink;
     CExtDataLink m_ExtDataLink;
     CEmulationLink m_EmulationLink;
     CDeviceLink* m_pCurrentLink = nullptr;
+
+    // Link lock held: takes up the selection ApplyCfg left pending (closing the link it
+    // replaces), and renews the snapshot.
+    void SelectPendingLinkLocked();
+    void NoteLinkStateLocked();
 
     // Times lock.
     mutable Lock m_TimesLock;
@@ -263,6 +271,17 @@ class CTavDevice : public std::enable_shared_from_this<CTavDevice> {
     std::shared_ptr<Signals> m_pSignals;
     std::atomic<bool> m_bReconnectPending{false};
     std::atomic<bool> m_bStopRequested{false};
+    std::atomic<bool> m_bLinkSelectionPending{false};
+
+    // What GetLinkText and GetLinkError read, renewed under the link lock.
+    struct LinkSnapshot {
+        bool hasLink = false;
+        std::string name;
+        bool ok = true;
+        std::string errorText;
+    };
+    mutable std::mutex m_LinkSnapshotLock;
+    LinkSnapshot m_LinkSnapshot;
 
     // Guards the live and event thread objects. Each thread also has its own quit flag:
     // a thread abandoned by one stop must not pick up signals meant for its successor.

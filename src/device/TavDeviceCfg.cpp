@@ -61,8 +61,8 @@ bool CTavDevice::ImportCfg(const std::string& sSection, CIni* pIni) {
     const std::string section = sSection.empty() ? m_sInitialName : sSection;
     std::string name;
     {
-        // Link before settings: the order a transaction takes them in.
-        std::lock_guard linkLock(m_LinkLock);
+        // Only the settings: the links adopt them when they are next opened, so a device
+        // busy in an exchange does not hold up the caller.
         std::lock_guard lock(m_SettingsLock);
         m_Cfg.sName = ini->GetString(section, "sName", m_sInitialName);
         std::uint8_t color[4] = {static_cast<std::uint8_t>(m_Cfg.crColor),
@@ -80,10 +80,15 @@ bool CTavDevice::ImportCfg(const std::string& sSection, CIni* pIni) {
         if (m_Cfg.sUpdFreq.empty()) {
             m_Cfg.sUpdFreq = "60";
         }
-        m_ComPortLink.LoadCfg(section + "::ComPort", ini);
-        m_Cfg.comPort = m_ComPortLink.GetSettings();
-        m_TcpIpLink.LoadCfg(section + "::XSocket", ini);
-        m_Cfg.xSocket = m_TcpIpLink.GetSettings();
+        // The links' own readers, on links of their own: the live ones may be in use.
+        CComPortLink com;
+        com.SetSettings(m_Cfg.comPort);
+        com.LoadCfg(section + "::ComPort", ini);
+        m_Cfg.comPort = com.GetSettings();
+        CTcpIpLink tcp;
+        tcp.SetSettings(m_Cfg.xSocket);
+        tcp.LoadCfg(section + "::XSocket", ini);
+        m_Cfg.xSocket = tcp.GetSettings();
         name = m_Cfg.sName;
     }
     LogText(StrPrintf("<li><dt> %s: ImportCfg [%s] done.", HtmlEscaped(name).c_str(),
@@ -97,7 +102,6 @@ void CTavDevice::ExportCfg(const std::string& sSection, CIni* pIni) {
     const std::string section = sSection.empty() ? m_sInitialName : sSection;
     std::string name;
     {
-        std::lock_guard linkLock(m_LinkLock);
         std::lock_guard lock(m_SettingsLock);
         ini->WriteString(section, "sName", m_Cfg.sName);
         const std::uint32_t c = m_Cfg.crColor;
@@ -110,10 +114,12 @@ void CTavDevice::ExportCfg(const std::string& sSection, CIni* pIni) {
         ini->WriteBool(section, "bTxtLogOn", m_Cfg.bTxtLogOn);
         ini->WriteString(section, "sTxtLog", m_Cfg.sTxtLog);
         ini->WriteString(section, "sUpdFreq", m_Cfg.sUpdFreq);
-        m_ComPortLink.SetSettings(m_Cfg.comPort);
-        m_ComPortLink.SaveCfg(section + "::ComPort", ini);
-        m_TcpIpLink.SetSettings(m_Cfg.xSocket);
-        m_TcpIpLink.SaveCfg(section + "::XSocket", ini);
+        CComPortLink com;
+        com.SetSettings(m_Cfg.comPort);
+        com.SaveCfg(section + "::ComPort", ini);
+        CTcpIpLink tcp;
+        tcp.SetSettings(m_Cfg.xSocket);
+        tcp.SaveCfg(section + "::XSocket", ini);
         name = m_Cfg.sName;
     }
     LogText(StrPrintf("<li><dt> %s: ExportCfg [%s] done.", HtmlEscaped(name).c_str(),

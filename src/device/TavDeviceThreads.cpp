@@ -65,6 +65,10 @@ void CTavDevice::LiveStart(LiveState& st) {
 }
 
 milliseconds CTavDevice::LiveStep(LiveState& st) {
+    if (m_bLinkSelectionPending.load()) {
+        std::lock_guard lock(m_LinkLock);
+        SelectPendingLinkLocked();
+    }
     if (!IsScanning()) {
         if (st.first) {
             Disconnect();

@@ -225,8 +225,10 @@ void CSmtpTransport::Connect(const std::string& host, uint16_t port, int timeout
         error = errno;
     }
     if (error != 0) {
+        // The connection was refused or unreachable: a failed connect, however it was
+        // waited for (the wait itself went well).
         Close();
-        throw ECSmtp(ECSmtp::kWaitFailed, ErrnoText("connect", error));
+        throw ECSmtp(ECSmtp::kConnectFailed, ErrnoText("connect", error));
     }
 }
 

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/HeadlessDispatcher.h"
@@ -79,9 +81,15 @@ TEST(Assembly, FrontEndHooksJoinTheEngineAndTheOrderHolds) {
         EXPECT_EQ((std::vector<std::string>(steps.begin(), steps.begin() + 4)),
                   (std::vector<std::string>{"hooks", "setup", "window", "refresh"}));
     }
+    // The web server starts once the first Internet check (here: always yes) answered.
+    bool serving = false;
+    for (int i = 0; i < 300 && !serving; ++i) {
+        dispatcher.Call([&] { serving = assembly->Web().IsRunning(); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(serving);
     dispatcher.Call([&] {
         EXPECT_EQ(assembly->Registry().GetDeviceNames(), "Pier;");
-        EXPECT_TRUE(assembly->Web().IsRunning());
         // One owner of advanced mode: the actions see the engine's state.
         ASSERT_NE(assembly->Actions(), nullptr);
         EXPECT_FALSE(assembly->Actions()->IsAdvancedMode());

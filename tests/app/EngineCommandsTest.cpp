@@ -2,6 +2,7 @@
 // UDP dialog, the GeoPreview switches, device-list files and the default placement.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <deque>
@@ -15,6 +16,7 @@
 #include "app/HeadlessUiPort.h"
 #include "app/ManagerEngine.h"
 #include "base/AppLogs.h"
+#include "base/Folders.h"
 #include "base/Ini.h"
 #include "base/MlsPrgMsg.h"
 #include "device/TavDevice.h"
@@ -404,6 +406,50 @@ TEST(RemovedListeners, EveryListenerHearsARemovedDeviceUntilItsTokenGoes) {
     registry.RemoveAllDevices();
     EXPECT_EQ(kml, std::vector<std::string>{"A"});
     EXPECT_EQ(alarms, (std::vector<std::string>{"A", "B"}));
+}
+
+TEST(DeviceLogMenu, DatesOfTheMonthsDeviceLogsNewestTwentyNine) {
+    test::TempDir dir;
+    auto touch = [&](const std::string& relative) {
+        std::filesystem::create_directories(
+            std::filesystem::path(dir.file(relative)).parent_path());
+        std::FILE* f = std::fopen(dir.file(relative).c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fclose(f);
+    };
+    for (int day = 1; day <= 31; ++day) {
+        char name[64];
+        std::snprintf(name, sizeof name, "%sDevLog_2026-12-%02d.html", day % 2 ? "" : "old/", day);
+        touch(name);
+    }
+    touch("RunLog_2026-12-05.html");
+    touch("DevLog_2026-12-05.txt");
+    touch("DevLog_short.html");
+    const std::vector<std::string> dates = CManagerEngine::DeviceLogDates(dir.folder());
+    ASSERT_EQ(dates.size(), 29u);
+    EXPECT_EQ(dates.front(), "2026-12-03");  // the two oldest dropped
+    EXPECT_EQ(dates.back(), "2026-12-31");
+    EXPECT_TRUE(std::is_sorted(dates.begin(), dates.end()));
+    EXPECT_EQ(CManagerEngine::DeviceLogPath(dir.folder(), "2026-12-31"),
+              dir.folder() + "DevLog_2026-12-31.html");
+    EXPECT_TRUE(CManagerEngine::DeviceLogDates(dir.file("missing") + "/").empty());
+}
+
+TEST(ExtraText, FileIsCreatedEmptyOnceAndKeptAfterwards) {
+    test::TempDir home;
+    SetHomeRoot(home.folder());
+    const std::string path = CManagerEngine::PrepareExtraTextFile();
+    ASSERT_EQ(path, GetAppDataFolder() + "MailExtraText.txt");
+    EXPECT_EQ(std::filesystem::file_size(path), 0u);
+    {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs("Duty officer: +49 40 000000", f);
+        std::fclose(f);
+    }
+    EXPECT_EQ(CManagerEngine::PrepareExtraTextFile(), path);
+    EXPECT_EQ(std::filesystem::file_size(path), 27u);  // the operator's text stays
+    SetHomeRoot("");
 }
 
 }  // namespace

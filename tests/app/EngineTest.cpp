@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -131,6 +132,48 @@ TEST_F(EngineTest, InternetWatchCountsOutagesAndMovesTheServer) {
     EXPECT_NE(DeviceLogText().find("Internet access restored!"), std::string::npos);
 }
 
+// The first check, like every other, runs on its worker: a host that does not answer for
+// seconds holds up neither the start nor the operator's side.
+TEST_F(EngineTest, StartDoesNotWaitForTheFirstInternetCheck) {
+    std::mutex gateMutex;
+    std::condition_variable gateOpened;
+    bool released = false;
+    std::atomic<bool> checking{false};
+    engine->SetInternetCheck([&] {
+        checking = true;
+        std::unique_lock lock(gateMutex);
+        gateOpened.wait_for(lock, 10s, [&] { return released; });
+        return true;
+    });
+    dispatcher.Call([&] {
+        engine->Create();
+        engine->Apply();
+        EXPECT_FALSE(engine->IsInternetAvailable());
+    });
+    const auto asked = std::chrono::steady_clock::now() + 3s;
+    while (!checking && std::chrono::steady_clock::now() < asked) {
+        std::this_thread::sleep_for(5ms);
+    }
+    ASSERT_TRUE(checking);
+    bool busyMeanwhile = false;
+    dispatcher.Call([&] { busyMeanwhile = !engine->IsInternetAvailable(); });  // not stuck
+    EXPECT_TRUE(busyMeanwhile);
+    EXPECT_EQ(serverStarts.load(), 0);
+    {
+        std::lock_guard lock(gateMutex);
+        released = true;
+    }
+    gateOpened.notify_all();
+    const auto started = std::chrono::steady_clock::now() + 3s;
+    while (serverStarts.load() == 0 && std::chrono::steady_clock::now() < started) {
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_EQ(serverStarts.load(), 1);
+    bool available = false;
+    dispatcher.Call([&] { available = engine->IsInternetAvailable(); });
+    EXPECT_TRUE(available);
+}
+
 TEST_F(EngineTest, AServerSwitchedOffStaysOffWhenAccessReturns) {
     dispatcher.Call([&] {
         engine->Create();
@@ -148,6 +191,11 @@ TEST_F(EngineTest, DeviceEventsPostTheUpdatesInOrderAndRunTheDeviceWork) {
         engine->Create();
         engine->Apply();
     });
+    // The first check answers from its worker; with access the server starts then.
+    const auto started = std::chrono::steady_clock::now() + 3s;
+    while (serverStarts.load() == 0 && std::chrono::steady_clock::now() < started) {
+        std::this_thread::sleep_for(5ms);
+    }
     EXPECT_EQ(serverStarts.load(), 1) << "HTTP server on with Internet access";
     std::shared_ptr<CTavDevice> device;
     dispatcher.Call([&] {

@@ -682,3 +682,60 @@ TEST(IniInterop, ConfigParserReadsWhatCIniWrote) {
 
 }  // namespace
 }  // namespace zm
+
+namespace zm {
+namespace {
+
+TEST(Ini, EveryListedKeyNameCanBeRead) {
+    // A control character before a key is part of its name, for the list and the lookup.
+    test::TempDir dir;
+    const std::string path = dir.file("k.ini");
+    WriteBytes(path, Utf16File(u"[S]\r\n\fform=1\r\n\vtab =2\r\n\t plain\t=3\r\n"));
+    CIni ini(path);
+    std::vector<std::string> names;
+    ini.GetKeyNames("S", names);
+    EXPECT_EQ(names, (std::vector<std::string>{"\fform", "\vtab", "plain"}));
+    for (const std::string& name : names)
+        EXPECT_TRUE(ini.IsKeyExist("S", name)) << name;
+}
+
+TEST(Ini, ValueEndsAtANul) {
+    // Nothing after a NUL could be written back, so a save would have dropped the key.
+    test::TempDir dir;
+    const std::string path = dir.file("n.ini");
+    WriteBytes(path, Utf16File(std::u16string(u"[S]\r\nk=ab\0cd\r\n", 14)));
+    CIni ini(path);
+    EXPECT_EQ(ini.GetString("S", "k"), "ab");
+    ASSERT_TRUE(ini.WriteString("S", "k", ini.GetString("S", "k")));
+    EXPECT_EQ(ini.GetString("S", "k"), "ab");
+}
+
+TEST(Ini, DamagedUtf16FileWithALoneLastByteStaysReadable) {
+    // A UTF-16 file cut one byte short: what the program writes after its last line must
+    // be readable, and a second save must not change the file again.
+    struct Case {
+        const char* what;
+        std::string tail;
+    };
+    const Case cases[] = {
+        {"lone letter", std::string("x", 1)},
+        {"lone CR", std::string("\r", 1)},
+        {"lone zero", std::string("\0", 1)},
+    };
+    for (const Case& c : cases) {
+        test::TempDir dir;
+        const std::string path = dir.file("d.ini");
+        WriteBytes(path, Utf16File(u"[S]\r\nk=v") + c.tail);
+        CIni ini(path);
+        ASSERT_TRUE(ini.WriteString("T", "added", "1")) << c.what;
+        EXPECT_EQ(ini.GetString("T", "added"), "1") << c.what;
+        EXPECT_EQ(ini.GetString("S", "k").substr(0, 1), "v") << c.what;
+        const std::string once = ReadBytes(path);
+        ASSERT_TRUE(ini.WriteString("T", "added", "2")) << c.what;
+        ASSERT_TRUE(ini.WriteString("T", "added", "1")) << c.what;
+        EXPECT_EQ(ReadBytes(path), once) << c.what;
+    }
+}
+
+}  // namespace
+}  // namespace zm

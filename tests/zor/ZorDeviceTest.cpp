@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <string>
 #include <thread>
@@ -620,6 +621,59 @@ TEST_F(ZorDeviceTest, EmulatedPositionMovesByAtMostHalfAHundredthOfADegree) {
     EXPECT_LE(std::fabs(lat - lat0), 0.005);
     EXPECT_LE(std::fabs(lon - lon0), 0.005);
     EXPECT_FALSE(lat == lat0 && lon == lon0);
+}
+
+// ---------------------------------------------------------------------------------------
+// The operator's side and a busy link
+
+// A sensor that takes seconds to answer holds the device's link for the whole exchange.
+// What the operator's side asks of the device meanwhile (the status and link texts, the
+// configuration written to and read from the settings file, applying a new configuration)
+// returns while the exchange still runs, and the new link is taken up once it ended.
+TEST_F(ZorDeviceTest, OperatorSideNeverWaitsForABusyLink) {
+    auto sim = StartSim({"--latency", "3000", "--sensor", "addr=5,type=5.2.0.1,value=800"});
+    auto dev = MakeDevice(*sim, 5, [](ZorDeviceCfg& c) { c.xSocket.nTimeOut = 6000; });
+    const std::string tcpName = "127.0.0.1:" + std::to_string(sim->tcpPort);
+
+    dev->SetStatus(kDevDataAbsent, std::string("Data is absent"));
+    std::atomic<bool> pollDone{false};
+    std::thread poller([&] {
+        dev->Poll();
+        pollDone = true;
+    });
+    // Wait (bounded) until the sensor has the request: the exchange now holds the link.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (CountRequests(LogPath()) == 0 && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_GE(CountRequests(LogPath()), 1);
+
+    std::string status, link;
+    auto calls = std::async(std::launch::async, [&] {
+        status = dev->GetInfoText("Status");
+        link = dev->GetInfoText("Link");
+        CIni ini((dir.path() / "settings.ini").string());
+        dev->ExportCfg("Zor-01", &ini);
+        ini.WriteString("Zor-01", "sLinkType", kLinkTypeEmul);
+        dev->ImportCfg("Zor-01", &ini);
+        dev->ApplyCfg();
+    });
+    const bool returned = calls.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    const bool beforeTheSensorAnswered = !pollDone;
+    poller.join();
+    ASSERT_TRUE(returned) << "a call waited for the link";
+    calls.get();
+    EXPECT_TRUE(beforeTheSensorAnswered) << "the calls waited for the exchange";
+    EXPECT_EQ(status, "ZOR on '" + tcpName + "' : Data is absent.");
+    EXPECT_EQ(link, tcpName + " [5]");
+
+    // The link the exchange held is replaced by the emulation once the live thread uses it.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (dev->GetInfoText("Link") != "EMUL [5]" && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(dev->GetInfoText("Link"), "EMUL [5]");
+    EXPECT_TRUE(dev->StopThreads());
 }
 
 }  // namespace

@@ -89,8 +89,13 @@ class CZorDevice::ChannelHost : public IZorChannelHost {
     ~ChannelHost() override { ReleaseNamedLock(); }
 
     void EnterLinkLock() override { m_dev.m_LinkLock.lock(); }
-    void LeaveLinkLock() override { m_dev.m_LinkLock.unlock(); }
+    void LeaveLinkLock() override {
+        // Every exchange ends here: the snapshot then tells how the link fared.
+        m_dev.NoteLinkStateLocked();
+        m_dev.m_LinkLock.unlock();
+    }
     IZorLink* CurrentLink() override {
+        m_dev.SelectPendingLinkLocked();
         if (m_dev.m_pCurrentLink == nullptr) {
             return nullptr;
         }
@@ -224,8 +229,7 @@ bool CZorDevice::ImportCfg(const std::string& sSection, CIni* pIni) {
     std::unique_ptr<CIni> owned;
     CIni* ini = ResolveIni(pIni, owned);
     const std::string section = sSection.empty() ? GetInitialName() : sSection;
-    std::lock_guard linkLock(m_LinkLock);
-    std::lock_guard lock(m_SettingsLock);
+    std::lock_guard lock(m_SettingsLock);  // not the link lock: see CTavDevice::ImportCfg
     CTavDevice::ImportCfg(section, ini);
     ZorDeviceCfg& z = m_Zor;
     z.bKeepLink = ini->GetBool(section, "bKeepLink", false);
@@ -267,7 +271,6 @@ void CZorDevice::ExportCfg(const std::string& sSection, CIni* pIni) {
     std::unique_ptr<CIni> owned;
     CIni* ini = ResolveIni(pIni, owned);
     const std::string section = sSection.empty() ? GetInitialName() : sSection;
-    std::lock_guard linkLock(m_LinkLock);
     std::lock_guard lock(m_SettingsLock);
     CTavDevice::ExportCfg(section, ini);
     const ZorDeviceCfg& z = m_Zor;

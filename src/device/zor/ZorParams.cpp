@@ -307,7 +307,8 @@ void ZorParams::SetDeviceNum(std::string_view text) {
     std::memset(&bytes[kDeviceNumOffset], 0, kDeviceNumSize);
     size_t n = std::min(text.size(), kDeviceNumSize - 1);
     n = std::min(n, text.find('\0'));
-    std::memcpy(&bytes[kDeviceNumOffset], text.data(), n);
+    if (n > 0)  // an empty view may carry no pointer at all
+        std::memcpy(&bytes[kDeviceNumOffset], text.data(), n);
 }
 
 void SetDefaultParams(ZorParams& params, std::optional<std::string_view> deviceNum) {
