@@ -10,11 +10,13 @@
 #include "base/AppLogs.h"
 #include "base/DateTimeText.h"
 #include "base/Folders.h"
+#include "base/Log.h"
 #include "base/MlsPrgMsg.h"
 #include "base/Printf.h"
 #include "base/TextFile.h"
 #include "base/texts/WindowTexts.h"
 #include "device/TavDevice.h"
+#include "device/zor/ZorDataLogFiles.h"
 #include "notify/Clickatell.h"
 #include "notify/UdpFun.h"
 
@@ -62,9 +64,9 @@ AlarmActionSettings ActionSettingsFrom(const ManagerSettings& s) {
 
 DeviceSnapshot SnapshotOf(CTavDevice& device) {
     DeviceSnapshot d;
-    d.id = &device;
+    d.id = device.GetInstanceId();
     d.sName = device.GetName();
-    d.nStatus = device.GetStatus(&d.sStatusText);
+    d.nStatus = device.GetStatusWithText(d.sStatusText);
     d.sInfoParameters = device.GetInfoText("Parameters");
     d.sInfoPosition = device.GetInfoText("Position");
     d.sInfoCurValue = device.GetInfoText("CurValue");
@@ -76,9 +78,7 @@ AlarmActions::AlarmActions(UiPort& ui, CUdpFun& udp, CMailSender& mail, Settings
     : ui_(ui), udp_(udp), mail_(mail), settings_(std::move(settings)) {}
 
 bool AlarmActions::TestStateChange(const DeviceSnapshot& device) {
-    Reported& reported = lastText_[device.id];
-    reported.sName = device.sName;
-    std::string& last = reported.sText;
+    std::string& last = lastText_[device.id];
     if (device.sStatusText == last) {
         return false;
     }
@@ -86,8 +86,8 @@ bool AlarmActions::TestStateChange(const DeviceSnapshot& device) {
     if (!IsAdvancedMode() && level.level < 2) {
         return false;
     }
-    DeviceLog().AddColored(level.Color(), "<li><dt> %s: %s</li>", device.sName.c_str(),
-                           device.sStatusText.c_str());
+    DeviceLog().AddColored(level.Color(), "<li><dt> %s: %s</li>", HtmlEscaped(device.sName).c_str(),
+                           HtmlEscaped(device.sStatusText).c_str());
     last = device.sStatusText;
     return true;
 }
@@ -135,10 +135,9 @@ void AlarmActions::UpdateDeviceFeed(const DeviceSnapshot& device) {
 
 void AlarmActions::ShowAlarm(const DeviceSnapshot& device, bool bringToFront) {
     const std::time_t now = std::time(nullptr);
-    std::string folder = DeviceLog().GetFolder();
-    if (folder.empty()) {
-        folder = GetLogFolder();
-    }
+    // The folder the device's own report writer takes: that of the device log.
+    const std::string devLogPath = DeviceLog().GetPath();
+    const std::string folder = devLogPath.empty() ? GetLogFolder() : ZorLogFolderOf(devLogPath);
     const std::string proposed = BuildAlarmReportPath(folder, device.sName, device.sIdent, now);
     AlarmPopupEntry entry;
     entry.kind = "ALARM";
@@ -204,7 +203,12 @@ void AlarmActions::UpdateDeviceFeed(CTavDevice* device, const CDeviceRegistry& r
         UpdateDeviceFeed(snapshot);
     };
     if (device != nullptr) {
-        run(*device);
+        // A device that has left the list (its threads stopping, with the dispatcher
+        // pumped meanwhile) reports nothing more: nothing of it is remembered after it
+        // was forgotten.
+        if (registry.IndexOf(device) >= 0) {
+            run(*device);
+        }
         return;
     }
     for (const auto& one : registry.GetDevices()) {
@@ -214,17 +218,13 @@ void AlarmActions::UpdateDeviceFeed(CTavDevice* device, const CDeviceRegistry& r
     }
 }
 
-std::string AlarmActions::LastReportedText(const void* id) const {
+std::string AlarmActions::LastReportedText(std::uint64_t id) const {
     auto found = lastText_.find(id);
-    return found == lastText_.end() ? std::string() : found->second.sText;
+    return found == lastText_.end() ? std::string() : found->second;
 }
 
-void AlarmActions::ForgetDevice(const void* id) {
+void AlarmActions::ForgetDevice(std::uint64_t id) {
     lastText_.erase(id);
-}
-
-void AlarmActions::ForgetDeviceNamed(const std::string& name) {
-    std::erase_if(lastText_, [&](const auto& entry) { return entry.second.sName == name; });
 }
 
 AlertText AlarmActions::ComposeAlert(const DeviceSnapshot& device) {
@@ -255,10 +255,9 @@ std::string AlarmActions::PositionText(const DeviceSnapshot& device) {
 std::string AlarmActions::BuildAlarmReportPath(const std::string& logFolder,
                                                const std::string& name, const std::string& ident,
                                                std::time_t when) {
-    const std::string stamp = LocalTimeText("%Y-%m-%d_%H-%M-%S.txt", when);
-    return logFolder + "Alarms/" +
-           StrPrintf("Reports_%s/AlarmReport_%s_%s_%s", name.c_str(), ident.substr(0, 16).c_str(),
-                     name.c_str(), stamp.c_str());
+    // The device's own rule: whichever of the popup and the device's alarm processor
+    // claims the path first, it is the same file, and no name leads it out of the folder.
+    return ZorAlarmReportPath(logFolder, name, ident.substr(0, 16), when);
 }
 
 }  // namespace zm

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <map>
@@ -20,7 +21,9 @@ struct ManagerSettings;
 // What the alarm actions need to know about one device, taken by the engine on the
 // dispatcher thread when the device's feed update runs.
 struct DeviceSnapshot {
-    const void* id = nullptr;  // identity of the device object: keys the last reported text
+    // The device's instance id (never reused, unlike an address or a name): keys the
+    // text reported last.
+    std::uint64_t id = 0;
     std::string sName;
     std::string sIdent;  // identification text (device number), at most 16 characters
     int nStatus = 0;     // device status code
@@ -115,10 +118,10 @@ class AlarmActions {
     bool SendAlertMessage(const std::string& subject, const std::string& body,
                           const std::string& recipients, bool asSms);
 
-    // The device's text reported last (empty at first); a removed device is forgotten.
-    std::string LastReportedText(const void* id) const;
-    void ForgetDevice(const void* id);
-    void ForgetDeviceNamed(const std::string& name);  // the registry's forget hook
+    // The device's text reported last (empty at first); a removed device is forgotten
+    // once its threads have stopped.
+    std::string LastReportedText(std::uint64_t id) const;
+    void ForgetDevice(std::uint64_t id);
 
     static AlertText ComposeAlert(const DeviceSnapshot& device);
     // "%.6lf°, %.6lf°" of latitude and longitude.
@@ -134,11 +137,7 @@ class AlarmActions {
     SettingsSource settings_;
     SnapshotFiller filler_;
     std::function<bool()> advanced_;
-    struct Reported {
-        std::string sName;
-        std::string sText;
-    };
-    std::map<const void*, Reported> lastText_;
+    std::map<std::uint64_t, std::string> lastText_;  // by instance id
 };
 
 }  // namespace zm

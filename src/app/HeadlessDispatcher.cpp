@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "base/AppLogs.h"
+#include "base/Log.h"
 #include "platform/ProcessInfo.h"
 
 namespace zm {
@@ -237,7 +238,8 @@ void HeadlessDispatcher::RunGuarded(const Task& task) {
     try {
         task();
     } catch (const std::exception& e) {
-        RunLog().AddError("<li><dt> Dispatcher task failed: %s</li>", e.what());
+        RunLog().AddError("<li><dt> Dispatcher task failed: %s</li>",
+                          HtmlEscaped(e.what()).c_str());
     } catch (...) {
         RunLog().AddError("<li><dt> Dispatcher task failed.</li>");
     }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "base/AppLogs.h"
+#include "base/Log.h"
 #include "base/Version.h"
 
 namespace zm {
@@ -53,7 +54,7 @@ MsgResult HeadlessUiPort::Ask(const std::string& text, MessageBoxType type, MsgR
     const std::string line = OneLine(text);
     std::fprintf(stderr, "%s%s: %s [%s]\n", kProductId, captionSuffix.c_str(), line.c_str(),
                  MsgResultName(safeAnswer));
-    RunLog().AddWarning("<li><dt> Message: %s [answered: %s]</li>", line.c_str(),
+    RunLog().AddWarning("<li><dt> Message: %s [answered: %s]</li>", HtmlEscaped(line).c_str(),
                         MsgResultName(safeAnswer));
     return safeAnswer;
 }
@@ -62,17 +63,18 @@ void HeadlessUiPort::ShowAlarm(const AlarmPopupEntry& entry, bool bringToFront) 
     alarmShown_ = true;
     RunLog().AddError("<li><dt> Alarm popup%s: %s %s, %s, report %s</li>",
                       bringToFront ? " (in front)" : "", entry.kind.c_str(),
-                      entry.deviceName.c_str(), entry.position.c_str(), entry.reportPath.c_str());
+                      HtmlEscaped(entry.deviceName).c_str(), HtmlEscaped(entry.position).c_str(),
+                      HtmlEscaped(entry.reportPath).c_str());
 }
 
 void HeadlessUiPort::ShowConnectionLost(const AlarmPopupEntry& entry) {
     RunLog().AddWarning("<li><dt> Connection-lost popup: %s %s, %s</li>", entry.kind.c_str(),
-                        entry.deviceName.c_str(), entry.position.c_str());
+                        HtmlEscaped(entry.deviceName).c_str(), HtmlEscaped(entry.position).c_str());
 }
 
 void HeadlessUiPort::ShowConnectionRestored(const std::string& deviceName) {
     RunLog().AddSuccess("<li><dt> Connection-lost popup: %s connected again</li>",
-                        deviceName.c_str());
+                        HtmlEscaped(deviceName).c_str());
 }
 
 void HeadlessUiPort::CloseAlarmPopup() {
@@ -93,7 +95,7 @@ void HeadlessUiPort::StopAlarmSound() {
 }
 
 void HeadlessUiPort::OpenReport(const std::string& path) {
-    RunLog().AddText("<li><dt> Report to open: %s</li>", path.c_str());
+    RunLog().AddText("<li><dt> Report to open: %s</li>", HtmlEscaped(path).c_str());
 }
 
 }  // namespace zm

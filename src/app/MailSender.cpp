@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "base/AppLogs.h"
+#include "base/Log.h"
 #include "base/Printf.h"
 #include "base/Version.h"
 #include "notify/Smtp.h"
@@ -20,8 +21,10 @@ namespace {
 std::atomic<int> liveThreads{0};
 
 void LogNotSent(const std::string& kind, const std::string& reason) {
-    DeviceLog().AddError("<li><dt> %s was not sent: %s.</li>", kind.c_str(), reason.c_str());
-    RunLog().AddError("<li><dt> %s was not sent: %s.</li>", kind.c_str(), reason.c_str());
+    // The reason may carry a server's own words.
+    const std::string shown = HtmlEscaped(reason);
+    DeviceLog().AddError("<li><dt> %s was not sent: %s.</li>", kind.c_str(), shown.c_str());
+    RunLog().AddError("<li><dt> %s was not sent: %s.</li>", kind.c_str(), shown.c_str());
 }
 
 // The body's lines, split at CR LF.
@@ -74,7 +77,7 @@ bool DeliverAlertMail(const AlertMail& mail) {
         LogNotSent(mail.sKind, error.GetErrorText());
         if (!error.GetDetail().empty()) {
             RunLog().AddError("<li><dt> %s: %s</li>", mail.sKind.c_str(),
-                              error.GetDetail().c_str());
+                              HtmlEscaped(error.GetDetail()).c_str());
         }
         return false;
     } catch (const std::exception& error) {

@@ -81,8 +81,10 @@ CManagerAssembly::CManagerAssembly(Dispatcher& dispatcher, UiPort& ui, AssemblyO
         const std::string name = device.GetName();
         web_->ForgetDevice(name);
         integration_->ForgetDevice(name);
+        // By the device's own identity: another device of the same name keeps what it
+        // reported, and a new device never inherits a removed one's memory.
         if (actions_) {
-            actions_->ForgetDeviceNamed(name);
+            actions_->ForgetDevice(device.GetInstanceId());
         }
     });
     app_->SetEngineSetup([this](CManagerEngine& engine) { SetUpEngine(engine); });

@@ -13,6 +13,7 @@
 #include "base/AppLogs.h"
 #include "base/DateTimeText.h"
 #include "base/Ini.h"
+#include "base/Log.h"
 #include "base/Ping.h"
 #include "base/Printf.h"
 #include "device/TavDevice.h"
@@ -160,7 +161,8 @@ bool CManagerEngine::ReloadDeviceList() {
     // An unreadable or emptied file is an editor's half-done save, not an empty list.
     std::string reason;
     if (!CheckDeviceListFile(path, settingsFile_, &reason)) {
-        RunLog().AddError("<li><dt> Device list not reloaded: %s</li>", reason.c_str());
+        RunLog().AddError("<li><dt> Device list not reloaded: %s</li>",
+                          HtmlEscaped(reason).c_str());
         return false;
     }
     const bool viewerWasOn = settings_.bHttpServ && settings_.bMapView;
@@ -180,8 +182,8 @@ bool CManagerEngine::ReloadDeviceList() {
     RunLog().AddSuccess(
         "<li><dt> Device list reloaded from %s: %d device(s), %d unchanged, %d changed, %d "
         "added, %d removed</li>",
-        path.c_str(), static_cast<int>(registry_.GetCount()), result.kept, result.replaced,
-        result.added, result.removed);
+        HtmlEscaped(path).c_str(), static_cast<int>(registry_.GetCount()), result.kept,
+        result.replaced, result.added, result.removed);
     return true;
 }
 

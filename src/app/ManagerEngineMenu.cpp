@@ -15,6 +15,7 @@
 #include "app/ManagerEngine.h"
 #include "base/AppLogs.h"
 #include "base/Ini.h"
+#include "base/Log.h"
 #include "base/MlsPrgMsg.h"
 #include "base/Printf.h"
 #include "base/TextFile.h"
@@ -30,7 +31,7 @@ bool CManagerEngine::SaveDeviceList(const std::string& path, std::string* error)
     if (file == nullptr) {
         const std::string reason =
             StrPrintf("cannot write %s (%s)", path.c_str(), std::strerror(errno));
-        RunLog().AddError("<li><dt> Device list not saved: %s</li>", reason.c_str());
+        RunLog().AddError("<li><dt> Device list not saved: %s</li>", HtmlEscaped(reason).c_str());
         if (error != nullptr) {
             *error = reason;
         }
@@ -47,7 +48,7 @@ bool CManagerEngine::LoadDeviceList(const std::string& path, std::string* error)
     CIni ini(path);
     std::string reason;
     if (!CheckDeviceListFile(path, ini, &reason)) {
-        RunLog().AddError("<li><dt> Device list not loaded: %s</li>", reason.c_str());
+        RunLog().AddError("<li><dt> Device list not loaded: %s</li>", HtmlEscaped(reason).c_str());
         if (error != nullptr) {
             *error = reason;
         }

@@ -69,7 +69,7 @@ void CManagerIntegration::Stop() {
 DeviceStateRecord CManagerIntegration::Describe(CTavDevice& device) {
     DeviceStateRecord s;
     s.name = device.GetName();
-    s.status = device.GetStatus(&s.statusText);
+    s.status = device.GetStatusWithText(s.statusText);
     const StatusLevel level = GetStatusLevel(s.status);
     s.level = level.level;
     s.icon = level.icon;

@@ -25,7 +25,7 @@ WebDevice RegistryWebSource::Describe(CTavDevice& device) {
         zor->GetPosition(d.latitude, d.longitude);
     }
     d.latLonVal = StrPrintf("%lf,%lf,%lf", d.latitude, d.longitude, device.GetValue());
-    d.status = device.GetStatus(&d.statusText);
+    d.status = device.GetStatusWithText(d.statusText);
     return d;
 }
 
@@ -61,6 +61,8 @@ void CManagerWeb::PrepareKmlReport() {
     if (!report_.Init(GetKmlRootFolder(), kReportName, kReportTitle)) {
         return;  // the report logged why
     }
+    // The legend image covers the map in Google Earth; the logo overlay stays.
+    report_.SetLegend(false);
     report_.CreateReportResourceFiles();
     report_.CreatePreviewKML();
     InstallLeaflet(report_.GetReportFolder(), &RunLog());

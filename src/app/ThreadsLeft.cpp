@@ -49,7 +49,7 @@ bool ReportThreadsLeft(CLog& log, std::chrono::milliseconds grace) {
                  std::to_string(thread.tid) + "]";
     }
     log.AddError("<li><dt> Shutdown left %d thread(s) running: %s.</li>",
-                 static_cast<int>(left.size()), names.c_str());
+                 static_cast<int>(left.size()), HtmlEscaped(names).c_str());
     return false;
 }
 

@@ -224,10 +224,11 @@ void CLog::AddResult(const std::string& name, int result, LogColor color) {
 
 void CLog::AddStartupInfo() {
     std::string text = GetVersionText(true, true);
-    text += StrPrintf("\r\nAppPath = \"%s\"", platform::ExecutablePath().c_str());
-    text += StrPrintf("\r\nAppDataDir = \"%s\"", GetAppDataFolder().c_str());
-    text += StrPrintf("\r\nAppUserDocsDir = \"%s\"", GetUserDocsFolder().c_str());
-    text += StrPrintf("<hr/>%s<hr/>", GetSystemDescription(true, true, true, true).c_str());
+    text += StrPrintf("\r\nAppPath = \"%s\"", HtmlEscaped(platform::ExecutablePath()).c_str());
+    text += StrPrintf("\r\nAppDataDir = \"%s\"", HtmlEscaped(GetAppDataFolder()).c_str());
+    text += StrPrintf("\r\nAppUserDocsDir = \"%s\"", HtmlEscaped(GetUserDocsFolder()).c_str());
+    text += StrPrintf("<hr/>%s<hr/>",
+                      HtmlEscaped(GetSystemDescription(true, true, true, true)).c_str());
     text += StrPrintf("<li><dt> Application started (%s).</li>\r\n",
                       IsUserAdmin() ? "as administrator" : "as invoker");
     ReplaceAll(text, "\r\n", "<br/>\r\n");
@@ -285,6 +286,9 @@ std::string HtmlEscaped(std::string_view text) {
                 break;
             case '>':
                 out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
                 break;
             default:
                 out += c;

@@ -48,7 +48,9 @@ int32_t DeviceStatusForData(int32_t dataStatus) {
 }
 
 bool IsDataPresent(int32_t dataStatus) {
-    return dataStatus == kDataOk || dataStatus == kDataEmulation || dataStatus == kDataAlarm;
+    // Outside 0 to 10 a code counts as the nearest end, as everywhere else.
+    const int32_t code = ClampDataStatus(dataStatus);
+    return code == kDataOk || code == kDataEmulation || code == kDataAlarm;
 }
 
 bool IsOnlineStatus(int32_t deviceStatus) {

@@ -1,9 +1,11 @@
 #include "device/TavDevice.h"
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <ctime>
 
+#include "base/Log.h"
 #include "base/Printf.h"
 #include "device/TavDeviceSignals.h"
 #include "device/TavTexts.h"
@@ -39,12 +41,22 @@ std::uint64_t CTavDevice::FileTimeNow() {
     return kEpochDelta + static_cast<std::uint64_t>(since1970.count() / 100);
 }
 
+namespace {
+
+std::uint64_t NextInstanceId() {
+    static std::atomic<std::uint64_t> last{0};
+    return ++last;
+}
+
+}  // namespace
+
 CTavDevice::CTavDevice(std::string ownCfgPath, CLog* runLog, std::string initialName,
                        std::string familyCode)
     : m_sOwnCfgPath(std::move(ownCfgPath)),
       m_pRunLog(runLog),
       m_sInitialName(initialName.empty() ? std::string("Tav-Device") : std::move(initialName)),
       m_sFamily(familyCode.empty() ? std::string("TAV") : std::move(familyCode)),
+      m_nInstanceId(NextInstanceId()),
       m_pSignals(std::make_shared<Signals>(runLog)) {
     const std::int64_t now = Now();
     m_Cfg.sName = m_sInitialName;
@@ -104,7 +116,7 @@ std::string CTavDevice::GetInfoText(const std::string& sItem) {
     using namespace tavtext;
     if (sItem == TavText(kDevStatus) || sItem == TavText(kStatus)) {
         std::string text;
-        GetStatus(&text, true);
+        GetStatusWithText(text, true);
         return text;
     }
     if (sItem == TavText(kDatStatus)) {
@@ -179,7 +191,7 @@ void CTavDevice::Emulate() {
 }
 
 void CTavDevice::ApplyCfg() {
-    LogText(StrPrintf("<li><dt> %s: ApplyCfg()", GetName().c_str()));
+    LogText(StrPrintf("<li><dt> %s: ApplyCfg()", HtmlEscaped(GetName()).c_str()));
     m_bLinkSelectionPending.store(true);
     {
         // A link busy in an exchange is switched by the thread that holds it, at its next
@@ -404,11 +416,9 @@ void CTavDevice::UpdateStatePane(CDevicePane* pPane) {
     DevicePaneTexts texts;
     texts.part = DevicePaneTexts::Part::State;
     GetLinkError(&texts.sLinkError);
-    // Monitoring OFF leaves GetStatus's text alone; the pane then shows the plain text.
-    const std::int32_t code = GetStatus();
+    // One reading for icon and text, so that they never tell two different states.
+    const std::int32_t code = GetStatusWithText(texts.sStatus, true);
     texts.nStatusIcon = StatusIconIndex(code);
-    texts.sStatus = DeviceStatusText(code);
-    GetStatus(&texts.sStatus, true);
     DelayedLog(texts.sStatus);
     pPane->ShowDeviceTexts(*this, texts);
 }
@@ -525,6 +535,23 @@ std::int32_t CTavDevice::GetStatus(std::string* pText, bool bWithLink) const {
         } else {
             *pText = std::move(text);
         }
+    }
+    return code;
+}
+
+std::int32_t CTavDevice::GetStatusWithText(std::string& text, bool bWithLink) const {
+    std::int32_t code;
+    {
+        std::lock_guard lock(m_StatusLock);
+        code = m_nDevStatus;
+        text = m_sStatusText;
+    }
+    if (code == kDevMonitoringOff && text.empty()) {
+        text = DeviceStatusText(code);
+    }
+    if (bWithLink) {
+        text =
+            StrPrintf("%s on '%s' : %s.", m_sFamily.c_str(), GetLinkText().c_str(), text.c_str());
     }
     return code;
 }

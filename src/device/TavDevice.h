@@ -96,6 +96,9 @@ class CTavDevice : public std::enable_shared_from_this<CTavDevice> {
     // Identity.
     const std::string& GetInitialName() const { return m_sInitialName; }
     const std::string& GetFamilyCode() const { return m_sFamily; }
+    // Tells this device from every other device of the run, those removed before it
+    // included: never 0 and never given twice (an address or a name may be).
+    std::uint64_t GetInstanceId() const { return m_nInstanceId; }
     const std::string& GetOwnCfgPath() const { return m_sOwnCfgPath; }
     CLog* GetRunLog() const { return m_pRunLog; }
 
@@ -114,6 +117,10 @@ class CTavDevice : public std::enable_shared_from_this<CTavDevice> {
     // Status (status lock). The text is left untouched for code 2; with the link flag it
     // reads "<family> on '<link>' : <status text>.".
     std::int32_t GetStatus(std::string* pText = nullptr, bool bWithLink = false) const;
+    // GetStatus, except that device status 2 ("Monitoring OFF") gets a text as well, where
+    // GetStatus leaves the caller's text as it was: for the pane, the logs and the
+    // datagrams, which must never show a stale or an empty status.
+    std::int32_t GetStatusWithText(std::string& text, bool bWithLink = false) const;
     void SetStatus(std::int32_t nCode, const std::string* pText = nullptr);
     void SetStatus(std::int32_t nCode, const std::string& sText) { SetStatus(nCode, &sText); }
     bool TakeStateReportRequest();
@@ -194,6 +201,7 @@ class CTavDevice : public std::enable_shared_from_this<CTavDevice> {
     CLog* const m_pRunLog;
     const std::string m_sInitialName;
     const std::string m_sFamily;
+    const std::uint64_t m_nInstanceId;
 
     // Settings lock.
     mutable Lock m_SettingsLock;

@@ -5,6 +5,7 @@
 
 #include "base/Folders.h"
 #include "base/Ini.h"
+#include "base/Log.h"
 #include "base/Printf.h"
 #include "device/TavDevice.h"
 
@@ -90,7 +91,8 @@ bool CTavDevice::ImportCfg(const std::string& sSection, CIni* pIni) {
         m_Cfg.xSocket = tcp.GetSettings();
         name = m_Cfg.sName;
     }
-    LogText(StrPrintf("<li><dt> %s: ImportCfg [%s] done.", name.c_str(), section.c_str()));
+    LogText(StrPrintf("<li><dt> %s: ImportCfg [%s] done.", HtmlEscaped(name).c_str(),
+                      HtmlEscaped(section).c_str()));
     return true;
 }
 
@@ -120,11 +122,12 @@ void CTavDevice::ExportCfg(const std::string& sSection, CIni* pIni) {
         tcp.SaveCfg(section + "::XSocket", ini);
         name = m_Cfg.sName;
     }
-    LogText(StrPrintf("<li><dt> %s: ExportCfg [%s] done.", name.c_str(), section.c_str()));
+    LogText(StrPrintf("<li><dt> %s: ExportCfg [%s] done.", HtmlEscaped(name).c_str(),
+                      HtmlEscaped(section).c_str()));
 }
 
 void CTavDevice::DefaultCfg() {
-    LogText(StrPrintf("<li><dt> %s: DefaultCfg()", GetName().c_str()));
+    LogText(StrPrintf("<li><dt> %s: DefaultCfg()", HtmlEscaped(GetName()).c_str()));
     std::lock_guard lock(m_SettingsLock);
     ResetCfgLocked("Tav-Device");
 }

@@ -147,11 +147,11 @@ bool CTavDevice::StartThread(CDeviceThread& thread, const char* name, std::funct
             platform::NameCurrentThread(name);
             body();
         })) {
-        LogError(StrPrintf("<li><dt> %s: %s start: FAILED.", GetName().c_str(), name));
+        LogError(StrPrintf("<li><dt> %s: %s start: FAILED.", HtmlEscaped(GetName()).c_str(), name));
         return false;
     }
-    LogSuccess(StrPrintf("<li><dt> %s: %s start: OK (ID:%d,H:0x%.04X).", GetName().c_str(), name,
-                         thread.Id(), thread.Handle()));
+    LogSuccess(StrPrintf("<li><dt> %s: %s start: OK (ID:%d,H:0x%.04X).",
+                         HtmlEscaped(GetName()).c_str(), name, thread.Id(), thread.Handle()));
     thread.Resume();
     return true;
 }
@@ -165,7 +165,7 @@ bool CTavDevice::StartThreads() {
     if (weak.expired()) {
         // Threads must be able to keep the device alive while they work in it.
         LogError(StrPrintf("<li><dt> %s: Thread_Event start: FAILED (device not shared).",
-                           GetName().c_str()));
+                           HtmlEscaped(GetName()).c_str()));
         return false;
     }
     std::shared_ptr<Signals> sig = m_pSignals;
@@ -204,11 +204,11 @@ bool CTavDevice::StopThread(CDeviceThread& thread, QuitFlag& quit, const char* n
     const auto result = thread.WaitForEnd(kStopWait, pump);
     if (result == CDeviceThread::StopResult::Abandoned) {
         LogError(StrPrintf("<li><dt> %s: %s terminating: FAILED (0x%.04X).", name,
-                           GetName().c_str(), handle));
+                           HtmlEscaped(GetName()).c_str(), handle));
         return false;
     }
-    LogSuccess(
-        StrPrintf("<li><dt> %s: %s terminating: OK (0x%.04X).", name, GetName().c_str(), handle));
+    LogSuccess(StrPrintf("<li><dt> %s: %s terminating: OK (0x%.04X).", name,
+                         HtmlEscaped(GetName()).c_str(), handle));
     return true;
 }
 
@@ -310,7 +310,8 @@ void CTavDevice::DelayedLogThreadMain(std::shared_ptr<Signals> sig) {
         std::string line;
         {
             std::lock_guard lock(sig->logMutex);
-            line = StrPrintf("<li><dt> %s%s", sig->logMessage.c_str(),
+            // The status text names the link, whose address comes from the settings.
+            line = StrPrintf("<li><dt> %s%s", HtmlEscaped(sig->logMessage).c_str(),
                              sig->logRepeat > 1 ? StrPrintf(" (%d)", sig->logRepeat).c_str() : "");
             sig->logRepeat = 0;
             sig->tLastLogOutput = Now();
@@ -332,7 +333,7 @@ void CTavDevice::StopDelayedLogThread() {
     m_pSignals->logEvents.Set(Signals::kLogStop);
     if (m_DelayedLogThread.WaitForEnd(kStopWait) == CDeviceThread::StopResult::Abandoned) {
         LogError(StrPrintf("<li><dt> %s: %s terminating: FAILED (0x%.04X).", "Thread_DelayedLog",
-                           GetName().c_str(), handle));
+                           HtmlEscaped(GetName()).c_str(), handle));
     }
 }
 

@@ -24,9 +24,8 @@ using links::Clock;
 using links::MsLeft;
 using links::WaitFd;
 
-// Read: the gap allowed between two bytes and the default total time-out.
+// Read: the gap allowed between two bytes.
 constexpr int kReadIntervalMs = 1000;
-constexpr int kDefaultReadTimeOutMs = 1000;
 // Write: constant part of the total time-out (plus 1 ms per byte).
 constexpr int kWriteTimeOutMs = 2000;
 
@@ -229,8 +228,7 @@ bool CComPort::Read(std::uint8_t* pBuffer, std::int32_t nWanted, std::int32_t& n
     }
     std::memset(pBuffer, 0, static_cast<size_t>(nWanted));
 
-    const long long nTotalMs =
-        static_cast<long long>(nTimeOutMs > 0 ? nTimeOutMs : kDefaultReadTimeOutMs) + nWanted;
+    const long long nTotalMs = static_cast<long long>(ReadTimeOut(nTimeOutMs)) + nWanted;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(nTotalMs);
     std::int32_t nGot = 0;
     Clock::time_point lastByte{};

@@ -40,6 +40,11 @@ class CComPort {
     // of more than 1000 ms between two bytes.
     bool Read(std::uint8_t* pBuffer, std::int32_t nWanted, std::int32_t& nReceived,
               std::int32_t nTimeOutMs);
+    static constexpr std::int32_t kDefaultReadTimeOutMs = 1000;
+    // The t of a Read asked with this time-out.
+    static std::int32_t ReadTimeOut(std::int32_t nTimeOutMs) {
+        return nTimeOutMs > 0 ? nTimeOutMs : kDefaultReadTimeOutMs;
+    }
     // Purges, then writes within nCount + 2000 ms; reopens the port after a failure.
     bool Write(const std::uint8_t* pData, std::int32_t nCount);
 

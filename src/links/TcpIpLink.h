@@ -28,6 +28,9 @@ class CTcpIpLink final : public CDeviceLink {
     bool SaveCfg(const std::string& sSection, CIni* pIni) override;
 
     const XSocketSettings& GetSettings() const { return m_socket.GetSettings(); }
+    std::int32_t ReadTimeOut(std::int32_t nTimeOutMs) const {
+        return m_socket.ReadTimeOut(nTimeOutMs);
+    }
     void SetSettings(const XSocketSettings& settings) { m_socket.SetSettings(settings); }
 
   private:

@@ -44,6 +44,9 @@ class CXSocket {
     bool Receive(std::uint8_t* pBuffer, std::int32_t nSize, std::int32_t& nReceived,
                  std::int32_t nTimeOutMs);
 
+    // How long a Receive asked with this time-out waits (0 = the configured one).
+    std::int32_t ReadTimeOut(std::int32_t nTimeOutMs) const { return TimeOut(nTimeOutMs); }
+
     std::int32_t GetLastError() const { return m_nLastError; }
     void SetLastError(std::int32_t nCode) { m_nLastError = nCode; }
     static std::string GetErrorText(std::int32_t nCode);

@@ -24,8 +24,9 @@ std::string ClipUtf8(const std::string& text, size_t limit) {
     return text.substr(0, end);
 }
 
+// Codes outside 0 to 10 count as the nearest end, as for the device's own data status.
 bool IsDataPresent(std::int32_t status) {
-    return status == 0 || status == 9 || status == 10;
+    return status <= 0 || status == 9 || status >= 10;
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace zm::platform {
@@ -37,8 +39,21 @@ struct ResolveResult {
 
 // The first IPv4 address of a dotted address or host name. A lookup that takes longer
 // than nTimeOutMs is left to finish in the background and reported as TryAgain, so that
-// an unreachable name server cannot hold the caller. Thread-safe.
+// an unreachable name server cannot hold the caller. A name whose lookup still runs is
+// not looked up again: the caller waits for the running one. At most kMaxNameLookups
+// names are looked up at once; beyond that the answer is TryAgain at once. Thread-safe.
 ResolveResult ResolveIpv4(const std::string& sHost, int nTimeOutMs);
+
+inline constexpr size_t kMaxNameLookups = 16;
+
+// The lookup ResolveIpv4 runs for a name: the system's (getaddrinfo) unless another is
+// set; an empty function sets the system's again. Tests use it for a name service that
+// hangs, which no test may ask of a real network.
+using NameLookup = std::function<ResolveResult(const std::string& sHost)>;
+void SetNameLookup(NameLookup lookup);
+ResolveResult SystemNameLookup(const std::string& sHost);
+// Names being looked up now.
+int NameLookupsRunning();
 
 // One ICMP echo request to an IPv4 host (dotted address or name) with the given
 // time-to-live and nDataSize data bytes, each 0x45 ("E"); waits at most nTimeOutMs for a

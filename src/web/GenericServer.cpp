@@ -248,9 +248,11 @@ void CGenericServer::AcceptThread(int listenFd, std::shared_ptr<ServiceState> st
         if (fd < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNABORTED)
                 continue;
-            LogMessage("WSAAccept(...) failure", "AcceptThread", errno);
             // Out of descriptors: the pending connection keeps the socket readable, so
-            // pause instead of spinning.
+            // pause instead of spinning, and say so once a minute rather than ten times
+            // a second.
+            if (RateLimitAllows(m_lastAcceptLog))
+                LogMessage("WSAAccept(...) failure", "AcceptThread", errno);
             pollfd w = {wake->fd, POLLIN, 0};
             if (poll(&w, 1, 100) > 0)
                 break;
@@ -272,6 +274,18 @@ void CGenericServer::AddClient(int fd, const std::string& address, int port) {
         close(fd);
         return;
     }
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        size_t& fromThere = m_perAddress[address];
+        if (fromThere >= kMaxPerAddress) {
+            if (RateLimitAllows(m_lastAddressLog))
+                LogWarningMessage("Too many connections from one address, connection closed",
+                                  "AddClient", static_cast<long>(kMaxPerAddress));
+            close(fd);
+            return;
+        }
+        ++fromThere;
+    }
     OnClientConnect(address, port);
     {
         std::lock_guard<std::mutex> lock(m_visitorLock);
@@ -286,36 +300,71 @@ void CGenericServer::AddClient(int fd, const std::string& address, int port) {
     auto state = std::make_shared<ClientState>();
     ++m_liveClients;
     try {
-        std::thread t([this, fd, state, wake = m_wake] { ClientThread(fd, state, wake); });
+        std::thread t(
+            [this, fd, address, state, wake = m_wake] { ClientThread(fd, address, state, wake); });
         m_clients.push_back(Client{std::move(t), state});
     } catch (const std::system_error& e) {
         --m_liveClients;
+        ForgetAddress(address);
         close(fd);
         LogMessage("_beginthreadex(...) failure", "AddClient", e.code().value());
     }
 }
 
-void CGenericServer::ClientThread(int fd, std::shared_ptr<ClientState> state,
+void CGenericServer::ForgetAddress(const std::string& address) {
+    auto it = m_perAddress.find(address);
+    if (it != m_perAddress.end() && --it->second == 0)
+        m_perAddress.erase(it);
+}
+
+void CGenericServer::ClientThread(int fd, std::string address, std::shared_ptr<ClientState> state,
                                   std::shared_ptr<Wake> wake) {
     platform::NameCurrentThread("web-client");
     ServeConnection(fd, *wake);
     close(fd);
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        ForgetAddress(address);
+    }
     --m_liveClients;  // the last use of the server object
     std::lock_guard<std::mutex> lock(state->mutex);
     state->done = true;
     state->cv.notify_all();
 }
 
+void CGenericServer::LogSlowRequest(std::chrono::milliseconds deadline) {
+    if (RateLimitAllows(m_lastSlowLog))
+        LogWarningMessage("Request not complete in time, connection closed", "ClientThread",
+                          static_cast<long>(deadline.count()));
+}
+
 void CGenericServer::ServeConnection(int fd, const Wake& wake) {
     const uint32_t timeoutMs = m_clientTimeoutMs;
-    const int pollTimeout = timeoutMs == 0 ? -1 : static_cast<int>(timeoutMs);
+    const auto headerDeadline =
+        std::chrono::milliseconds(timeoutMs == 0 ? kHeaderDeadlineMs : timeoutMs);
     std::unique_ptr<char[]> buffer(new char[kMaxReceive]);  // not zeroed: every connection pays
     std::string request, response;
     size_t sent = 0;
     bool sending = false;
     bool keepAlive = false;
+    // Every byte restarts the idle time-out; the header's deadline runs from its first byte
+    // and is not restarted, so a client that trickles cannot hold its slot for long.
+    Clock::time_point requestDue{};
 
     for (;;) {
+        int pollTimeout = timeoutMs == 0 ? -1 : static_cast<int>(timeoutMs);
+        bool deadlineBounds = false;
+        if (!sending && !request.empty()) {
+            auto left = std::chrono::ceil<std::chrono::milliseconds>(requestDue - Clock::now());
+            if (left.count() <= 0) {
+                LogSlowRequest(headerDeadline);
+                return;
+            }
+            if (pollTimeout < 0 || left.count() <= pollTimeout) {
+                pollTimeout = static_cast<int>(left.count());
+                deadlineBounds = true;
+            }
+        }
         pollfd fds[2] = {{fd, static_cast<short>(sending ? POLLOUT : POLLIN), 0},
                          {wake.fd, POLLIN, 0}};
         int n = poll(fds, 2, pollTimeout);
@@ -325,13 +374,20 @@ void CGenericServer::ServeConnection(int fd, const Wake& wake) {
             LogMessage("WaitForMultipleObjects(...) failure", "ClientThread", errno);
             return;
         }
-        if (n == 0 || fds[1].revents)
-            return;  // idle past the client time-out, or the server stops
+        if (fds[1].revents)
+            return;  // the server stops
+        if (n == 0) {
+            if (deadlineBounds)
+                LogSlowRequest(headerDeadline);
+            return;  // idle past the client time-out, or the header's deadline passed
+        }
         if (fds[0].revents & (POLLERR | POLLNVAL))
             return;
 
         if (!sending) {
-            ssize_t got = recv(fd, buffer.get(), kMaxReceive, 0);
+            // Never more than the request cap in all, so the cap holds to the byte.
+            const size_t room = std::min(kMaxReceive, kMaxRequest - request.size());
+            ssize_t got = recv(fd, buffer.get(), room, 0);
             if (got == 0)
                 return;  // the client closed
             if (got < 0) {
@@ -340,9 +396,11 @@ void CGenericServer::ServeConnection(int fd, const Wake& wake) {
                 return;
             }
             m_kbReceived.fetch_add(static_cast<double>(got) / 1024.0);
+            if (request.empty())
+                requestDue = Clock::now() + headerDeadline;
             request.append(buffer.get(), static_cast<size_t>(got));
             if (!IsRequestComplete(request)) {
-                if (request.size() > kMaxRequest) {
+                if (request.size() >= kMaxRequest) {
                     if (RateLimitAllows(m_lastOversizeLog))
                         LogWarningMessage("Request too long, connection closed", "ClientThread",
                                           static_cast<long>(request.size()));

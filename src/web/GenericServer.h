@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <list>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -31,7 +32,12 @@ class CGenericServer {
     static constexpr size_t kMaxSend = 200000;        // bytes given to one send
     static constexpr size_t kMaxRequest = 64 * 1024;  // a request without its end is closed
     static constexpr size_t kMaxConnections = 256;    // served at once; more are closed
-    static constexpr size_t kMaxVisitors = 65536;     // distinct addresses remembered
+    // From one client address at once, so that one client cannot take every slot.
+    static constexpr size_t kMaxPerAddress = 32;
+    // A request's header must be complete within the client time-out from its first byte
+    // (within this when there is no time-out), however slowly its bytes keep coming.
+    static constexpr uint32_t kHeaderDeadlineMs = 10000;
+    static constexpr size_t kMaxVisitors = 65536;  // distinct addresses remembered
     static constexpr int kStartTimeoutMs = 30000;
     static constexpr int kThreadStopMs = 1000;
 
@@ -94,11 +100,14 @@ class CGenericServer {
 
     void AcceptThread(int listenFd, std::shared_ptr<ServiceState> state);
     void HelperThread(std::shared_ptr<ServiceState> state);
-    void ClientThread(int fd, std::shared_ptr<ClientState> state, std::shared_ptr<Wake> wake);
+    void ClientThread(int fd, std::string address, std::shared_ptr<ClientState> state,
+                      std::shared_ptr<Wake> wake);
     void ServeConnection(int fd, const Wake& wake);
     void AddClient(int fd, const std::string& address, int port);
+    void ForgetAddress(const std::string& address);  // under m_lock
     void ReapClients(bool stopping);
     bool JoinBounded(std::thread& thread, ServiceState& state, int maxMs, const char* step);
+    void LogSlowRequest(std::chrono::milliseconds deadline);
     bool RateLimitAllows(std::chrono::steady_clock::time_point& last);
 
     CLog* m_pLog;
@@ -115,6 +124,7 @@ class CGenericServer {
     std::condition_variable m_helperCv;
     bool m_helperStop = false;
     std::list<Client> m_clients;
+    std::map<std::string, size_t> m_perAddress;  // live connections by client address
     std::atomic<bool> m_abandoned{false};
 
     std::atomic<long> m_connections{0};
@@ -127,7 +137,8 @@ class CGenericServer {
     std::unordered_set<std::string> m_visitorSet;
 
     std::mutex m_rateLock;
-    std::chrono::steady_clock::time_point m_lastBusyLog{}, m_lastOversizeLog{};
+    std::chrono::steady_clock::time_point m_lastBusyLog{}, m_lastAddressLog{}, m_lastOversizeLog{},
+        m_lastSlowLog{}, m_lastAcceptLog{};
 };
 
 }  // namespace zm

@@ -200,7 +200,8 @@ function walkKml(node, key, found) {
     }
 }
 function loadDeviceKml(name) {
-    var text = httpGet(root + 'files/' + deviceFileName(name) + '.kml');
+    // Escaped, so that "#", "%", "+" or "?" in a name stay part of the file's name.
+    var text = httpGet(root + 'files/' + encodeURIComponent(deviceFileName(name)) + '.kml');
     if (text === null)
         return;
     var doc = parseXml(text);
@@ -227,9 +228,9 @@ function kmlFinishedLoading(key, point) {
     var marker = L.marker([point.lat, point.lng], {
         icon: L.icon({ iconUrl: point.icon, iconSize: [32, 32], iconAnchor: [16, 16],
                        popupAnchor: [0, -16] }),
-        title: decodeString(point.title)
+        title: point.title
     });
-    marker.bindPopup('<b>' + point.title + '</b><br/>' + point.content);
+    marker.bindPopup(popupContent(point.title, point.content));
     marker.zorLat = point.lat;
     marker.zorLng = point.lng;
     marker.zorIcon = point.icon;
@@ -240,6 +241,17 @@ function kmlFinishedLoading(key, point) {
         fitDone = true;
         setTimeout(flyToAllDevices, 1000);
     }
+}
+// The name is the operator's text and goes in as text; the description is the report
+// writer's own markup.
+function popupContent(title, content) {
+    var box = document.createElement('div');
+    var bold = document.createElement('b');
+    bold.textContent = title;
+    box.appendChild(bold);
+    box.appendChild(document.createElement('br'));
+    box.insertAdjacentHTML('beforeend', content);
+    return box;
 }
 function markerCount() {
     var n = 0;
@@ -314,7 +326,7 @@ function resetDevicesComboBoxSelection() {
 function flyToDevices(names) {
     var north = 0, south = 0, east = 0, west = 0, first = true;
     for (var key in markers) {
-        if (!markers.hasOwnProperty(key) || !contains(names, decodeString(key)))
+        if (!markers.hasOwnProperty(key) || !contains(names, key))
             continue;
         var p = markers[key].getLatLng();
         if (first) {

@@ -22,12 +22,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-int device1;  // identities of the devices in these tests
-int device2;
+constexpr std::uint64_t device1 = 1001;  // identities of the devices in these tests
+constexpr std::uint64_t device2 = 1002;
 
 DeviceSnapshot Pier(int status, const std::string& text) {
     DeviceSnapshot d;
-    d.id = &device1;
+    d.id = device1;
     d.sName = "Pier-2";
     d.sIdent = "ZOR-000123";
     d.nStatus = status;
@@ -190,13 +190,13 @@ TEST_F(AlarmActionsTest, LowStatusesCountOnlyInAdvancedMode) {
     actions_.SetAdvancedModeSource([&advanced] { return advanced; });
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        actions_.ForgetDevice(&device1);
+        actions_.ForgetDevice(device1);
         advanced = false;
         StartOnline();
         advanced = c.advanced;
         actions_.UpdateDeviceFeed(Pier(c.status, c.text));
         EXPECT_EQ(trail_.ActionEvents(), c.events);
-        EXPECT_EQ(actions_.LastReportedText(&device1), c.advanced ? c.text : "Online and Ok");
+        EXPECT_EQ(actions_.LastReportedText(device1), c.advanced ? c.text : "Online and Ok");
         EXPECT_EQ(Count(DeviceLogText(), std::string("Pier-2: ") + c.text), c.advanced ? 1 : 0);
     }
     EXPECT_EQ(EntryColor(DeviceLogText(), "Pier-2: Data is absent"), "#646464");
@@ -279,7 +279,7 @@ TEST_F(AlarmActionsTest, SwitchesGovernEachAction) {
         ResetSettings();
         settings_.account.nPort = server.port();
         c.change(settings_);
-        actions_.ForgetDevice(&device1);
+        actions_.ForgetDevice(device1);
         StartOnline();
         actions_.UpdateDeviceFeed(Pier(5, "Alarm reported"));
         EXPECT_EQ(trail_.ActionEvents(), c.events);
@@ -316,12 +316,12 @@ TEST_F(AlarmActionsTest, DevicesAreFollowedApart) {
     settings_.bAlarmMails = false;
     StartOnline();
     DeviceSnapshot other = Pier(1, "Online and Ok");
-    other.id = &device2;
+    other.id = device2;
     other.sName = "Pier-3";
     actions_.UpdateDeviceFeed(other);
     EXPECT_EQ(Count(DeviceLogText(), "Pier-3: Online and Ok"), 1);
-    EXPECT_EQ(actions_.LastReportedText(&device1), "Online and Ok");
-    EXPECT_EQ(actions_.LastReportedText(&device2), "Online and Ok");
+    EXPECT_EQ(actions_.LastReportedText(device1), "Online and Ok");
+    EXPECT_EQ(actions_.LastReportedText(device2), "Online and Ok");
 }
 
 TEST(AlarmActionsText, RecipientsAreTrimmedAndEmptyPartsDropped) {
@@ -393,7 +393,7 @@ TEST_F(AlarmActionsTest, AGenericDeviceIsTakenAsItStands) {
     CTavDevice device("", nullptr, "Buoy-7");
     device.SetStatus(5, std::string("Alarm reported"));
     DeviceSnapshot snapshot = SnapshotOf(device);
-    EXPECT_EQ(snapshot.id, &device);
+    EXPECT_EQ(snapshot.id, device.GetInstanceId());
     EXPECT_EQ(snapshot.sName, "Buoy-7");
     EXPECT_EQ(snapshot.nStatus, 5);
     EXPECT_EQ(snapshot.sStatusText, "Alarm reported");
@@ -439,11 +439,11 @@ TEST_F(AlarmActionsTest, AFeedUpdateWithoutDeviceRunsEveryDeviceInListOrder) {
                   "devlog", "udp:| ID-North | North | Status = 'Online and Ok'\r\n", "devlog",
                   "udp:| ID-South | South | Status = 'Online and Ok'\r\n"}));
 
-    // A device removed and forgotten by name starts afresh.
+    // A device forgotten starts afresh.
     auto south = registry.GetDevice(1);
-    actions_.ForgetDeviceNamed("South");
-    EXPECT_EQ(actions_.LastReportedText(south.get()), "");
-    EXPECT_EQ(actions_.LastReportedText(registry.GetDevice(0).get()), "Online and Ok");
+    actions_.ForgetDevice(south->GetInstanceId());
+    EXPECT_EQ(actions_.LastReportedText(south->GetInstanceId()), "");
+    EXPECT_EQ(actions_.LastReportedText(registry.GetDevice(0)->GetInstanceId()), "Online and Ok");
     actions_.UpdateDeviceFeed(south.get(), registry);
     EXPECT_EQ(Count(DeviceLogText(), "South: Online and Ok"), 2);
     registry.RemoveAllDevices();

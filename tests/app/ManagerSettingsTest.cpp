@@ -165,6 +165,113 @@ TEST(ManagerSettings, RoundTripThroughTheFileKeepsEveryKeyInOrder) {
     EXPECT_EQ(ini.GetString("Other", "keep"), "me");
 }
 
+// Every key of the settings section with its default as the operator's documentation
+// gives it, in the order written, independent of the program's own key table. A default
+// given by its kind only (an address of the mail domain or of the SMS gateway) is checked
+// by its form.
+TEST(ManagerSettings, KeysAndDefaultsAreThoseOfTheDocumentation) {
+    enum Form { kExact, kMailAddress, kWebAddress, kHostName };
+    struct Key {
+        const char* name;
+        const char* value;
+        Form form = kExact;
+    };
+    const Key documented[] = {
+        {"nViewMode", "0"},
+        {"nFeedId", "0"},
+        {"bHttpServ", "1"},
+        {"bMapView", "0"},
+        {"bCacheManage", "1"},
+        {"bAlarmPopup", "0"},
+        {"bConnPopup", "0"},
+        {"bAlarmSound", "0"},
+        {"bAlarmMails", "0"},
+        {"bAlarmSms", "0"},
+        {"bNoConnectionSms", "0"},
+        {"sMailRecipients", ""},
+        {"sDatabasePath", ""},
+        {"bPrintLine", "1"},
+        {"smtp_server", ""},
+        {"smtp_login", ""},
+        {"smtp_pass", ""},
+        {"smtp_sender_name", "ZorManager"},
+        {"smtp_sender_mail", "", kMailAddress},
+        {"smtp_reply_to", "", kMailAddress},
+        {"smtp_port", "465"},
+        {"smtp_sec", "2"},
+        {"clickatell_user_name", "ZorManager"},
+        {"clickatell_pass", ""},
+        {"clickatell_client_id", ""},
+        {"clickatell_api_id", ""},
+        {"clickatell_sms_gateway", "", kWebAddress},
+        {"clickatell_email_address", "", kMailAddress},
+        {"udp_port", "8181"},
+        {"udp_enabled", "0"},
+        {"udp_send_state", "1"},
+        {"udp_send_data", "1"},
+        {"udp_broadcast_mac", "1"},
+        {"udp_ip_address", "255.255.255.255"},
+        {"Current Lang", "English"},
+    };
+    // Keys this program adds: whether the mail server's certificate is checked (on by
+    // default), right after the security mode it belongs to; and the control room's
+    // broker at the end of the section, as its operator documentation lists them.
+    std::vector<Key> expected = {{"wp", nullptr}};
+    for (const Key& key : documented) {
+        expected.push_back(key);
+        if (std::string(key.name) == "smtp_sec") {
+            expected.push_back({"smtp_tls_verify", "1"});
+        }
+    }
+    const Key broker[] = {
+        {"mqtt_enabled", "0"},
+        {"mqtt_host", "127.0.0.1"},
+        {"mqtt_port", "1883"},
+        {"mqtt_tls", "0"},
+        {"mqtt_user", ""},
+        {"mqtt_pass", ""},
+        {"mqtt_station", "", kHostName},
+        {"mqtt_prefix", "zormanager"},
+    };
+    expected.insert(expected.end(), std::begin(broker), std::end(broker));
+
+    test::TempDir dir;
+    const std::string path = dir.file("settings.ini");
+    CIni ini(path);
+    ManagerSettings fresh;
+    fresh.Load(ini);  // no file: every default
+    fresh.Save(ini);
+    const std::vector<std::string> keys = KeysInFile(path, ManagerSettings::kSection);
+    ASSERT_EQ(keys.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(keys[i], expected[i].name) << "key " << i;
+        if (expected[i].value == nullptr) {
+            continue;
+        }
+        const std::string value = ini.GetString(ManagerSettings::kSection, expected[i].name, "?");
+        switch (expected[i].form) {
+            case kExact:
+                EXPECT_EQ(value, expected[i].value) << expected[i].name;
+                break;
+            case kMailAddress:
+                EXPECT_NE(value.find('@'), std::string::npos) << expected[i].name << ": " << value;
+                EXPECT_EQ(value.find_first_of(" ,;<>"), std::string::npos) << value;
+                break;
+            case kWebAddress:
+                EXPECT_TRUE(value.rfind("http://", 0) == 0 || value.rfind("https://", 0) == 0)
+                    << expected[i].name << ": " << value;
+                break;
+            case kHostName:  // this machine's name, or the product's when it has none
+                EXPECT_FALSE(value.empty()) << expected[i].name;
+                EXPECT_EQ(value.find_first_of(" /+#"), std::string::npos) << value;
+                break;
+        }
+    }
+    // The reply address defaults to the sender's own no-reply address.
+    EXPECT_EQ(ini.GetString(ManagerSettings::kSection, "smtp_reply_to"),
+              ini.GetString(ManagerSettings::kSection, "smtp_sender_mail"));
+}
+
 TEST(ManagerSettings, BadOrMissingValuesFallBackKeyByKey) {
     test::TempDir dir;
     CIni ini(dir.file("settings.ini"));

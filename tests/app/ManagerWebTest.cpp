@@ -104,5 +104,15 @@ TEST_F(ManagerWebTest, KmlFilesAndRoutesFollowTheRegistry) {
     EXPECT_EQ(Curl(Base() + "/device-list"), "");
 }
 
+TEST_F(ManagerWebTest, ReportHasTheLogoOverlayButNoLegend) {
+    auto pier = Add("Pier-1", 59.9375, 30.3086);
+    web.UpdateKmlView(pier.get(), 0);
+    const std::string satellite =
+        test::ReadBytes(web.Report().GetReportFolder() + "files/Satellite.kml");
+    ASSERT_NE(satellite.find("<ScreenOverlay>"), std::string::npos) << satellite;
+    EXPECT_NE(satellite.find("images\\Logo.png"), std::string::npos) << satellite;
+    EXPECT_EQ(satellite.find("Legend"), std::string::npos) << satellite;
+}
+
 }  // namespace
 }  // namespace zm

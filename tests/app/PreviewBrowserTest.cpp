@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -128,6 +129,66 @@ TEST(PreviewBrowser, MarkersFollowTheDevicesWithoutReload) {
     EXPECT_EQ(status, 0) << transcript;
     EXPECT_EQ(test::CurlGet(home.BaseUrl() + "/device-list"), "Emul-North;Sim-South;");
 
+    ASSERT_EQ(kill(daemon.Pid(), SIGTERM), 0);
+    EXPECT_EQ(daemon.Wait(10s), 0);
+}
+
+// Names are the operator's text: markup in a name stays text in every viewer's browser,
+// and characters with a meaning in a web address still find the device's file.
+TEST(PreviewBrowser, NamesWithMarkupAndAddressCharactersStayText) {
+    const std::vector<std::string> names = {
+        "Pier <img src=x onerror=\"window.__zmNameScript='img'\">",
+        "Dock #1 100% ?+",
+        "Buoy <b>&\"2\"</b><script>window.__zmNameScript='script'</script>",
+    };
+    std::vector<test::HomeDevice> devices;
+    for (size_t i = 0; i < names.size(); ++i) {
+        devices.push_back({.name = names[i],
+                           .latitude = 59.30 + 0.05 * static_cast<double>(i),
+                           .longitude = 24.60,
+                           .linkType = kLinkTypeEmul,
+                           .lowerThreshold = 1000.0f,
+                           .upperThreshold = 500.0f});
+    }
+    test::DaemonHome home;
+    home.WriteSettings(ManagerSettings(), devices);
+    test::ChildProcess daemon(home.Args(), home.home.file("daemon.out"));
+    ASSERT_GT(daemon.Pid(), 0);
+    std::string list;
+    for (const std::string& name : names) {
+        list += name + ";";
+    }
+    ASSERT_TRUE(test::WaitUntil(
+        [&] { return test::CurlGet(home.BaseUrl() + "/device-list") == list; }, 10s))
+        << home.RunLog();
+
+    std::string expect;
+    for (const std::string& name : names) {
+        expect += name + "=" + Icon(kDevEmulation) + ";";
+    }
+    const std::string out = home.home.file("browser.out");
+    test::ChildProcess browser(
+        {"/usr/bin/python3", ZM_PREVIEW_BROWSER_SCRIPT, "--scenario", "names", "--url",
+         home.BaseUrl(), "--expect", expect, "--work", home.home.folder()},
+        out);
+    ASSERT_GT(browser.Pid(), 0);
+    int status = browser.Wait(60s);
+    if (status == -1) {
+        kill(browser.Pid(), SIGTERM);
+        status = browser.Wait(10s);
+    }
+    if (status == -1) {
+        const std::string group = test::ReadBytes(home.home.file("chromedriver.pgid"));
+        if (const int pgid = std::atoi(group.c_str()); pgid > 1) {
+            killpg(pgid, SIGKILL);
+        }
+    }
+    const std::string transcript = test::ReadBytes(out);
+    std::printf("%s", transcript.c_str());
+    if (status == 77) {
+        GTEST_SKIP() << transcript;
+    }
+    EXPECT_EQ(status, 0) << transcript;
     ASSERT_EQ(kill(daemon.Pid(), SIGTERM), 0);
     EXPECT_EQ(daemon.Wait(10s), 0);
 }

@@ -81,14 +81,45 @@ TEST(Zormanagerd, RunsUntilSigtermAndRefusesASecondInstance) {
     EXPECT_EQ(keys.size(), ManagerSettings::KeyNames().size());
 }
 
+// Ctrl-C closes down in the documented order: the devices stop, last first; then the web
+// server; then the run log's closing entry and the device log's, each the last of its log.
 TEST(Zormanagerd, SigintAlsoShutsDownInOrder) {
-    test::TempDir home;
-    Child server({kServer, "--home", home.folder()});
-    ASSERT_TRUE(WaitForText([&] { return LogText(home.path(), "DevLog_"); },
-                            "Application started.</font>"));
+    test::DaemonHome home;
+    const test::HomeDevice emulated{.name = "Emul-A",
+                                    .linkType = kLinkTypeEmul,
+                                    .lowerThreshold = 1000.0f,
+                                    .upperThreshold = 500.0f};
+    test::HomeDevice second = emulated;
+    second.name = "Emul-B";
+    ManagerSettings settings;
+    settings.bHttpServ = true;
+    home.WriteSettings(settings, {emulated, second});
+    Child server(home.Args(), home.home.file("server.out"));
+    ASSERT_TRUE(WaitForText([&] { return home.RunLog(); }, "CHttpServer::Start ("));
+    ASSERT_TRUE(WaitForText([&] { return home.RunLog(); }, "Emul-A: Thread_Live start: OK"));
     ASSERT_EQ(kill(server.Pid(), SIGINT), 0);
     EXPECT_EQ(server.Wait(5s), 0);
-    EXPECT_NE(LogText(home.path(), "DevLog_").find("Application ended."), std::string::npos);
+
+    const std::string runLog = home.RunLog();
+    const std::string devLog = home.DeviceLog();
+    const std::vector<std::string> order = {
+        "Thread_Live: Emul-B terminating: OK", "Thread_Event: Emul-B terminating: OK",
+        "Thread_Live: Emul-A terminating: OK", "Thread_Event: Emul-A terminating: OK",
+        "CHttpServer::Shutdown ... ",          "Application ended (ID:",
+    };
+    size_t previous = 0;
+    for (const std::string& entry : order) {
+        const size_t at = runLog.find(entry, previous);
+        ASSERT_NE(at, std::string::npos) << entry << " not after the entry before it\n" << runLog;
+        EXPECT_EQ(runLog.find(entry, at + 1), std::string::npos) << entry << " twice";
+        previous = at;
+    }
+    EXPECT_EQ(runLog.find("<li>", previous), std::string::npos) << "entries after the last";
+    EXPECT_NE(runLog.find("</body></html>", previous), std::string::npos);
+    const size_t ended = devLog.find("Application ended.</font>");
+    ASSERT_NE(ended, std::string::npos) << devLog;
+    EXPECT_EQ(devLog.find("<font color", ended), std::string::npos) << "entries after the last";
+    EXPECT_NE(devLog.find("</body></html>", ended), std::string::npos);
 }
 
 // Answers the configuration-tool question as the test says and remembers it.

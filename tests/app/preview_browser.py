@@ -7,6 +7,11 @@ device added to the settings file (then SIGHUP to the server) appears without th
 being reloaded and leaves it again when its section goes, and that the functions the
 desktop map calls run without script errors.
 
+With --scenario names it checks instead that devices whose names hold markup or the
+characters a web address gives a meaning ("#", "%", "?", "+") each get their marker, and
+that their popups show the names as text: no markup of a name is built and no script of
+a name runs.
+
 Exit status: 0 passed, 1 failed, 77 skipped (browser or driver missing, outside CI).
 """
 
@@ -72,6 +77,25 @@ var imgs = document.querySelectorAll('img.leaflet-marker-icon');
 for (var i = 0; i < imgs.length; i++) {
     out.dom.push({ title: imgs[i].title, src: imgs[i].getAttribute('src'), url: imgs[i].src,
                    loaded: imgs[i].complete && imgs[i].naturalWidth > 0 });
+}
+return out;
+"""
+
+
+# Opens each marker's popup in turn and reads what it shows.
+READ_POPUPS = r"""
+var out = {};
+for (var key in markers) {
+    if (!markers.hasOwnProperty(key)) continue;
+    markers[key].openPopup();
+    var popup = markers[key].getPopup();
+    var element = popup && popup.getElement ? popup.getElement() : null;
+    var content = element ? element.querySelector('.leaflet-popup-content') : null;
+    var bold = content ? content.querySelector('b') : null;
+    out[key] = { bold: bold ? bold.textContent : null,
+                 boldChildren: bold ? bold.children.length : -1,
+                 text: content ? content.textContent : null };
+    markers[key].closePopup();
 }
 return out;
 """
@@ -271,19 +295,50 @@ def markers_match(driver, expected):
     return True, seen
 
 
+def check_names(driver, args):
+    """Every device has its marker, its popup shows the name as text, no name's script ran."""
+    expected = parse_expect(args.expect)
+    seen = wait_for("markers %s" % expected, lambda: markers_match(driver, expected), 15)
+    log("markers: %s" % json.dumps(seen))
+    popups = driver.run(READ_POPUPS)
+    log("popups: %s" % json.dumps(popups))
+    for name in expected:
+        shown = popups.get(name)
+        if shown is None:
+            raise Failure("no popup for %r" % name)
+        if shown["boldChildren"] != 0 or not (shown["bold"] or "").startswith(name):
+            raise Failure("popup of %r shows %r" % (name, shown))
+    # A script in a name would have run by now (an image that does not load fails at once).
+    time.sleep(1.0)
+    ran = driver.run("return window.__zmNameScript === undefined ? null : window.__zmNameScript;")
+    if ran is not None:
+        raise Failure("a device name's script ran: %r" % ran)
+    errors = driver.run("return window.__zmScriptErrors;")
+    if errors:
+        raise Failure("script errors: %s" % errors)
+    log("PASS")
+    return 0
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--url", required=True, help="the server, http://127.0.0.1:PORT")
-    parser.add_argument("--pid", type=int, required=True, help="the server's process id")
-    parser.add_argument("--settings", required=True, help="the server's settings file")
-    parser.add_argument("--next-settings", required=True, help="the file with a third device")
-    parser.add_argument("--first-settings", required=True,
+    parser.add_argument("--scenario", choices=["reload", "names"], default="reload")
+    parser.add_argument("--pid", type=int, help="the server's process id")
+    parser.add_argument("--settings", help="the server's settings file")
+    parser.add_argument("--next-settings", help="the file with a third device")
+    parser.add_argument("--first-settings",
                         help="the file without the third device, to go back to")
     parser.add_argument("--expect", required=True, help="Name=Icon;... before the reload")
-    parser.add_argument("--expect-after", required=True, help="Name=Icon;... after it")
-    parser.add_argument("--positions", required=True, help="Name=lat,lon;... of every device")
+    parser.add_argument("--expect-after", help="Name=Icon;... after it")
+    parser.add_argument("--positions", help="Name=lat,lon;... of every device")
     parser.add_argument("--work", required=True, help="a folder for the profile and logs")
     args = parser.parse_args()
+    if args.scenario == "reload" and None in (args.pid, args.settings, args.next_settings,
+                                             args.first_settings, args.expect_after,
+                                             args.positions):
+        parser.error("the reload scenario needs --pid, --settings, --next-settings, "
+                     "--first-settings, --expect-after and --positions")
 
     chromium = find(CHROMIUM_CANDIDATES)
     driver_path = find(DRIVER_CANDIDATES)
@@ -309,6 +364,8 @@ def main():
         driver.call("POST", driver.path("/url"), {"url": args.url + "/preview"})
         if driver.run("return typeof window.__zmScriptErrors;") != "object":
             raise Failure("the error collector is not in the page")
+        if args.scenario == "names":
+            return check_names(driver, args)
 
         before = parse_expect(args.expect)
         seen = wait_for("markers %s" % before, lambda: markers_match(driver, before), 10)

@@ -1,6 +1,7 @@
 #include "base/Ini.h"
 
 #include "support/FileBytes.h"
+#include "support/RequiredTool.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -272,7 +273,7 @@ TEST(Ini, DoublesIgnoreTheLocale) {
         ::setenv("LOCPATH", dir.folder().c_str(), 1);
         if (!std::setlocale(LC_NUMERIC, "xx_COMMA.UTF-8")) {
             ::unsetenv("LOCPATH");
-            GTEST_SKIP() << "no locale with a decimal comma";
+            ZM_REQUIRE_TOOL(false, "a locale with a decimal comma (localedef)");
         }
     }
     ASSERT_EQ(std::string(std::localeconv()->decimal_point), ",");
@@ -641,8 +642,7 @@ TEST(IniBatch, BatchesInTwoProcessesLoseNothing) {
 
 // An independent reader: Python's configparser over the decoded UTF-16 text.
 TEST(IniInterop, ConfigParserReadsWhatCIniWrote) {
-    if (::access("/usr/bin/python3", X_OK) != 0)
-        GTEST_SKIP() << "no /usr/bin/python3";
+    ZM_REQUIRE_TOOL(::access("/usr/bin/python3", X_OK) == 0, "/usr/bin/python3");
     test::TempDir dir;
     std::string path = dir.file("interop.ini");
     CIni ini(path);

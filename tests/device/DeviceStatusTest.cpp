@@ -60,8 +60,13 @@ TEST(DeviceStatus, DeviceStatusTextsOnlineFlagsAndIcons) {
 }
 
 TEST(DeviceStatus, DataIsPresentOnlyForAvailableEmulatedAndAlarmData) {
-    for (int code = -1; code <= 11; ++code) {
+    for (int code = 0; code <= 10; ++code) {
         EXPECT_EQ(IsDataPresent(code), code == 0 || code == 9 || code == 10) << code;
+    }
+    // Codes outside the table count as its nearest end, as for the texts and the status.
+    for (int code : {-1000, -1, 11, 12345}) {
+        EXPECT_TRUE(IsDataPresent(code)) << code;
+        EXPECT_EQ(IsDataPresent(code), IsDataPresent(ClampDataStatus(code))) << code;
     }
 }
 

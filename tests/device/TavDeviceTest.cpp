@@ -7,6 +7,10 @@
 #include <memory>
 #include <regex>
 #include <thread>
+#include <vector>
+
+#include "device/DevicePane.h"
+#include "device/DeviceStatus.h"
 
 #include "TestDevices.h"
 
@@ -60,6 +64,36 @@ TEST(TavDevice, GetStatusGivesTheTextWithLinkExceptForMonitoringOff) {
     dev->SetStatus(77);
     dev->GetStatus(&text, false);
     EXPECT_EQ(text, "Unknown status");
+}
+
+// Where a status is shown (the pane, the status query, the logs), Monitoring OFF has its
+// text like every other status, never the text of the state before.
+TEST(TavDevice, MonitoringOffIsShownWithItsOwnText) {
+    struct Pane : CDevicePane {
+        std::vector<DevicePaneTexts> seen;
+        void ShowDeviceTexts(CTavDevice&, const DevicePaneTexts& texts) override {
+            seen.push_back(texts);
+        }
+    } pane;
+    CTavDevice fresh("", nullptr);  // status 2 with an empty text
+    fresh.UpdateStatePane(&pane);
+    ASSERT_EQ(pane.seen.size(), 1u);
+    EXPECT_EQ(pane.seen[0].sStatus, "TAV on '====' : Monitoring OFF.");
+    EXPECT_EQ(pane.seen[0].nStatusIcon, StatusIconIndex(kDevMonitoringOff));
+
+    auto dev = MakeUnthreaded("EMUL", true);
+    dev->SetStatus(kDevOnlineOk);
+    dev->UpdateStatePane(&pane);
+    dev->SetStatus(kDevMonitoringOff);
+    dev->UpdateStatePane(&pane);
+    ASSERT_EQ(pane.seen.size(), 3u);
+    EXPECT_EQ(pane.seen[1].sStatus, "TAV on 'EMUL' : Online and Ok.");
+    EXPECT_EQ(pane.seen[2].sStatus, "TAV on 'EMUL' : Monitoring OFF.");
+    EXPECT_EQ(pane.seen[2].nStatusIcon, StatusIconIndex(kDevMonitoringOff));
+    EXPECT_EQ(dev->GetInfoText("DevStatus"), "TAV on 'EMUL' : Monitoring OFF.");
+    std::string text = "stale";
+    EXPECT_EQ(dev->GetStatusWithText(text), kDevMonitoringOff);
+    EXPECT_EQ(text, "Monitoring OFF");
 }
 
 TEST(TavDevice, EmulationCyclesFromOneToFiftyThenZero) {

@@ -92,6 +92,9 @@ TEST(UdpFun, DataDatagram) {
         {{}, 0, nullptr},
         {Records({{1.0f, 2.0f}}), 3, nullptr},
         {Records({{1.0f, 2.0f}}), 1, nullptr},
+        // Codes outside 0 to 10 count as the nearest end: data present.
+        {Records({{5.0f, 2.0f}}), 11, "| SN1 | Pier 7 | Data[1] = { 5.0 }\r\n"},
+        {Records({{6.0f, 2.0f}}), -1, "| SN1 | Pier 7 | Data[1] = { 6.0 }\r\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.datagram != nullptr ? c.datagram : "none");

@@ -85,7 +85,7 @@ class Handler:
 
     async def handle_MAIL(self, server, session, envelope, address, mail_options):
         if args.fail_mail:
-            return f"{args.fail_mail} 5.7.0 Refused by test"
+            return f"{args.fail_mail} {args.fail_text}"
         envelope.mail_from = address
         return "250 OK"
 
@@ -258,6 +258,8 @@ if __name__ == "__main__":
     p.add_argument("--implicit-tls", action="store_true")
     p.add_argument("--fail-mail", default="", help="reply code for MAIL FROM")
     p.add_argument("--fail-rcpt", default="", help="reply code for RCPT TO")
+    p.add_argument("--fail-text", default="5.7.0 Refused by test",
+                   help="text after the code of the MAIL FROM refusal")
     p.add_argument("--close-after-ehlo", action="store_true")
     p.add_argument("--reset-at-ehlo", action="store_true")
     p.add_argument("--lifetime", type=float, default=60.0)

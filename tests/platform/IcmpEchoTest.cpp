@@ -2,8 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/IcmpEcho.h"
 
@@ -106,4 +113,104 @@ TEST(ResolveIpv4, AddressesNamesAndFailures) {
     }
     // A dotted address needs no lookup, so not even a zero time-out stops it.
     EXPECT_EQ(ResolveIpv4("192.168.7.9", 0).status, ResolveStatus::Ok);
+}
+
+// A name service that hangs: each name's lookup waits until the test lets it go.
+class HangingNameService {
+  public:
+    HangingNameService() {
+        SetNameLookup([this](const std::string& host) {
+            std::unique_lock lock(mutex_);
+            ++calls_[host];
+            released_.wait(lock, [this] { return open_; });
+            ResolveResult r;
+            r.status = ResolveStatus::Ok;
+            r.nAddress = htonl(0x7F000002);
+            return r;
+        });
+    }
+    ~HangingNameService() {
+        Release();
+        // The lookups end and leave the list before the system's lookup comes back.
+        const auto until = Clock::now() + std::chrono::seconds(5);
+        while (NameLookupsRunning() > 0 && Clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        SetNameLookup({});
+    }
+    void Release() {
+        const std::lock_guard lock(mutex_);
+        open_ = true;
+        released_.notify_all();
+    }
+    int Calls(const std::string& host) {
+        const std::lock_guard lock(mutex_);
+        return calls_[host];
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable released_;
+    bool open_ = false;
+    std::map<std::string, int> calls_;
+};
+
+TEST(ResolveIpv4, OneLookupPerNameWhileTheNameServiceHangs) {
+    HangingNameService dns;
+    // A device asks again and again, as its poll cycle does: one lookup runs, no pile.
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(ResolveIpv4("converter-1.harbour", 10).status, ResolveStatus::TryAgain);
+    }
+    EXPECT_EQ(dns.Calls("converter-1.harbour"), 1);
+    EXPECT_EQ(NameLookupsRunning(), 1);
+
+    // Waiting for a name that hangs keeps no one else waiting: callers on other threads
+    // with other names, and dotted addresses, answer within their own time-outs.
+    std::vector<std::thread> others;
+    std::atomic<int> prompt{0};
+    for (int i = 0; i < 4; ++i) {
+        others.emplace_back([] { ResolveIpv4("converter-1.harbour", 1500); });
+    }
+    for (int i = 0; i < 4; ++i) {
+        others.emplace_back([&, i] {
+            const auto start = Clock::now();
+            const ResolveResult r = ResolveIpv4("device-" + std::to_string(i) + ".harbour", 20);
+            const ResolveResult dotted = ResolveIpv4("127.0.0.1", 20);
+            if (r.status == ResolveStatus::TryAgain && dotted.status == ResolveStatus::Ok &&
+                MsSince(start) < 1000) {
+                ++prompt;
+            }
+        });
+    }
+    for (auto& t : others) {
+        t.join();
+    }
+    EXPECT_EQ(prompt, 4);
+    EXPECT_EQ(dns.Calls("converter-1.harbour"), 1);
+    EXPECT_EQ(NameLookupsRunning(), 5);
+
+    // The number of names looked up at once has a bound; beyond it the answer comes at once.
+    for (size_t i = 0; i < kMaxNameLookups + 5; ++i) {
+        ResolveIpv4("many-" + std::to_string(i) + ".harbour", 1);
+    }
+    EXPECT_EQ(NameLookupsRunning(), static_cast<int>(kMaxNameLookups));
+    EXPECT_EQ(dns.Calls("many-" + std::to_string(kMaxNameLookups + 4) + ".harbour"), 0);
+
+    // Once the service answers, the waiting callers have their address, and a later
+    // question starts a fresh lookup.
+    std::thread waiter([] {
+        const ResolveResult r = ResolveIpv4("converter-1.harbour", 5000);
+        EXPECT_EQ(r.status, ResolveStatus::Ok);
+        EXPECT_EQ(ntohl(r.nAddress), 0x7F000002u);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    dns.Release();
+    waiter.join();
+    const auto until = Clock::now() + std::chrono::seconds(5);
+    while (NameLookupsRunning() > 0 && Clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(NameLookupsRunning(), 0);
+    EXPECT_EQ(ResolveIpv4("converter-1.harbour", 1000).status, ResolveStatus::Ok);
+    EXPECT_EQ(dns.Calls("converter-1.harbour"), 2);
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/RequiredTool.h"
 #include "support/TempDir.h"
 #include "web/KmlReport.h"
 
@@ -34,7 +35,7 @@ std::string Trim(const std::string& s) {
 }
 
 bool HasOgrinfo() {
-    return std::system("command -v ogrinfo >/dev/null 2>&1") == 0;
+    return test::HasProgram("ogrinfo");
 }
 
 // Field lines look like "  Name (String) = value"; the driver decides the case of the name.
@@ -97,8 +98,7 @@ OgrResult ReadWithOgr(const std::string& path) {
 class KmlOgrTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!HasOgrinfo())
-            GTEST_SKIP() << "ogrinfo (gdal-bin) is not installed";
+        ZM_REQUIRE_TOOL(HasOgrinfo(), "ogrinfo (gdal-bin)");
         report.SetShareAllowed(false);
         ASSERT_TRUE(report.Init(dir.folder() + "KmlRoot/", "ZorDevs", "Navigation"));
         report.SetLegend(false);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/FileBytes.h"
+#include "support/RequiredTool.h"
 #include "support/TempDir.h"
 #include "web/HttpServer.h"
 #include "web/KmlReport.h"
@@ -196,8 +197,7 @@ TEST_F(WebRoutesTest, HeadlessBrowserPlacesMarkers) {
     for (const char* candidate : {"/usr/bin/chromium", "/usr/bin/chromium-browser"})
         if (fs::exists(candidate))
             browser = candidate;
-    if (!browser)
-        GTEST_SKIP() << "chromium is not installed";
+    ZM_REQUIRE_TOOL(browser != nullptr, "chromium");
     ASSERT_TRUE(InstallLeaflet(report.GetReportFolder(), nullptr));
     {
         std::lock_guard<std::mutex> lock(devices.mutex);

@@ -207,6 +207,56 @@ TEST_P(TransactOverSim, EveryFaultIsReportedAndTheNextExchangeRecovers) {
     EXPECT_EQ(sim->Control("stats").rfind("OK requests=14 ", 0), 0u);
 }
 
+// A line that sends one byte just inside each read's time-out must not hold the link and
+// the channel for the length of the whole reply: the reply has one deadline.
+TEST_P(TransactOverSim, TricklingReplyEndsAtItsDeadline) {
+    ASSERT_EQ(sim->Control("fault trickle 1 300"), "OK");
+    const auto start = std::chrono::steady_clock::now();
+    Exchange slow = RunCommand(*transactor, kCmdCheckDevLink);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_FALSE(slow.ok);
+    // Seven bytes 300 ms apart take 1.8 s; the deadline is the 400 ms time-out plus the
+    // wire time of seven bytes.
+    EXPECT_LT(took, std::chrono::milliseconds(1500));
+    EXPECT_EQ(host->Link().purges, 1);
+    EXPECT_TRUE(std::regex_search(slow.transcript, std::regex("\r\n[1-6] bytes received: \\{")))
+        << slow.transcript;
+    EXPECT_NE(slow.transcript.find("Parse packet: [Error, "), std::string::npos) << slow.transcript;
+    EXPECT_NE(slow.transcript.find("Connection closed"), std::string::npos);
+    EXPECT_EQ(transactor->FailedReads(), 0);
+    // What was still on its way is gone before the next exchange (the pseudo-terminal has
+    // no connection to close, so its last bytes are waited out).
+    std::this_thread::sleep_for(std::chrono::milliseconds(GetParam() ? 0 : 2000));
+    Exchange next = RunCommand(*transactor, kCmdGetDevState);
+    EXPECT_TRUE(next.ok) << next.transcript;
+
+    // A slow line gets the wire time of the reply it announced: 27 bytes 20 ms apart
+    // outlast the time-out, but not the time they need at 1200 baud.
+    host->Link().bitsPerSecond = 1200;
+    ASSERT_EQ(sim->Control("fault trickle 1 20"), "OK");
+    Exchange paced = RunCommand(*transactor, kCmdGetDevState);
+    EXPECT_TRUE(paced.ok) << paced.transcript;
+    EXPECT_EQ(paced.payload.size(), 20u);
+}
+
+TEST(ReplyDeadline, TimeOutPlusWireTimeOfTheAnnouncedLength) {
+    struct Case {
+        int timeoutMs, bytes, bitsPerSecond, expected;
+    };
+    const Case cases[] = {
+        {2000, 519, 57600, 2000 + 100},  // 519 * 11 bits at 57600 bit/s: 99.1 ms
+        {1000, 7, 57600, 1000 + 2},
+        {1000, 519, 4800, 1000 + 1190},
+        {2000, 519, 0, 2000 + 595},  // unknown speed: taken as 9600 bit/s
+        {0, 27, 9600, 31},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CZorTransactor::ReplyDeadlineMs(c.timeoutMs, c.bytes, c.bitsPerSecond),
+                  c.expected)
+            << c.timeoutMs << " " << c.bytes << " " << c.bitsPerSecond;
+    }
+}
+
 TEST_P(TransactOverSim, KeepLinkSwitchAndHexByteLists) {
     host->keepLink = true;
     host->hex = true;

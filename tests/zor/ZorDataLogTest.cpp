@@ -276,6 +276,57 @@ TEST_F(ZorDataLogTest, UnwritableFileIsReportedAndItsLinesFollowLater) {
     runLog.Close();
 }
 
+// A file whose first text was lost to the queue's cap has never been written: when it can
+// be written at last it still gets its header and column line, and no recovery is claimed.
+TEST_F(ZorDataLogTest, FileWhoseFirstTextWasLostStillGetsItsHeader) {
+    test::TempDir logs;
+    CLog runLog;
+    runLog.SetFolder(logs.folder());
+    ASSERT_TRUE(runLog.Open("RunLog", true));
+    CZorDataLog reporting(&runLog);
+    const std::filesystem::path blocked = dir.path() / "Blocked";
+    std::ofstream(blocked) << "x";
+    snap.logFolder = blocked.string() + "/";
+    // A header longer than the whole queue: the first text of the day cannot be kept.
+    snap.deviceName = "Pier-2 " + std::string(CZorLogAppender::kMaxQueued, 'n');
+    SetBatch(snap, {{1, 1}}, t0);
+    EXPECT_FALSE(reporting.Write(snap, false));
+    EXPECT_NE(ReadBytes(runLog.GetPath()).find("was lost"), std::string::npos);
+
+    std::filesystem::remove(blocked);
+    SetBatch(snap, {{2, 2}}, t0 + 10);
+    EXPECT_TRUE(reporting.Write(snap, false));
+    std::string file;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(blocked)) {
+        if (entry.is_regular_file()) {
+            file = ReadBytes(entry.path());
+        }
+    }
+    EXPECT_EQ(file.find("\r\nPC Parameters:\r\n"), 0u) << file.substr(0, 200);
+    EXPECT_NE(file.find(kColumnLine), std::string::npos);
+    EXPECT_NE(file.find("08:30:10  \t"), std::string::npos);
+    EXPECT_EQ(file.find("08:30:00  \t"), std::string::npos);  // lost, and said so
+    EXPECT_EQ(ReadBytes(runLog.GetPath()).find("is written again"), std::string::npos);
+    runLog.Close();
+}
+
+TEST(ZorLogAppender, TextLostToTheCapLeavesNoTraceOfTheFile) {
+    test::TempDir dir;
+    const std::string blocked = dir.file("Blocked");
+    std::ofstream(blocked) << "x";
+    CZorLogAppender appender(nullptr);
+    const std::string first = blocked + "/first.txt", second = blocked + "/second.txt";
+    EXPECT_FALSE(appender.Append(first, std::string(CZorLogAppender::kMaxQueued, 'a')));
+    EXPECT_TRUE(appender.Exists(first));  // its text waits
+    EXPECT_FALSE(appender.Append(second, "header\r\nline\r\n"));
+    EXPECT_FALSE(appender.Exists(second));  // nothing of it waits, nothing was written
+    std::filesystem::remove(blocked);
+    EXPECT_TRUE(appender.Append(second, "header again\r\n"));
+    EXPECT_EQ(ReadBytes(second), "header again\r\n");
+    EXPECT_EQ(ReadBytes(first).size(), CZorLogAppender::kMaxQueued);
+    EXPECT_FALSE(appender.HasQueued());
+}
+
 TEST(ZorLogText, PadRightCountsCharactersAndNeverCuts) {
     EXPECT_EQ(PadRight("Alarm", 8), "Alarm   ");
     // Cyrillic letters are two bytes each but one column each.

@@ -1,11 +1,13 @@
 // The ZOR device against the simulator over loopback TCP and a pseudo-terminal.
 
 #include <gtest/gtest.h>
+
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <future>
 #include <memory>
@@ -60,7 +62,9 @@ class ZorDeviceTest : public ::testing::Test {
         auto dev =
             std::make_shared<CZorDevice>((dir.path() / "Zor-Device.ini").string(), nullptr, name);
         dev->SetChannelLockPrefix("zdt-" + std::to_string(getpid()) + "-");
-        dev->SetPauseBeforeExchangeMs(0);
+        if (!keepPause) {
+            dev->SetPauseBeforeExchangeMs(0);
+        }
         ZorDeviceCfg cfg;
         dev->GetZorSettings(cfg);
         cfg.sName = name;
@@ -85,7 +89,61 @@ class ZorDeviceTest : public ::testing::Test {
     }
 
     test::TempDir dir;
+    bool keepPause = false;  // the 100 ms before each exchange, which most tests skip
 };
+
+// The microseconds of the day of a simulator log line ("YYYY-MM-DD HH:MM:SS.uuuuuu ...").
+long long LogLineMicros(const std::string& line) {
+    int h = 0, m = 0, sec = 0;
+    long us = 0;
+    if (std::sscanf(line.c_str(), "%*d-%*d-%*d %d:%d:%d.%ld", &h, &m, &sec, &us) != 4) {
+        return -1;
+    }
+    return ((h * 60LL + m) * 60 + sec) * 1000000 + us;
+}
+
+// The bus is left alone for 100 ms before each exchange of a poll cycle, as the sensors
+// need between two requests.
+TEST_F(ZorDeviceTest, EveryExchangeWaitsItsPauseFirst) {
+    auto sim = StartSim({"--sensor", "addr=7,value=100,type=5.2.0.1,devnum=ZOR-4711"});
+    keepPause = true;
+    auto dev = MakeDevice(*sim, 7);
+    const auto start = std::chrono::steady_clock::now();
+    dev->Poll();
+    const auto took = std::chrono::steady_clock::now() - start;
+    long long lastReply = -1;
+    int exchanges = 0;
+    for (const std::string& line : ReadLines(LogPath())) {
+        const long long at = LogLineMicros(line);
+        if (line.find(" REQ ") != std::string::npos) {
+            ++exchanges;
+            if (lastReply >= 0) {
+                EXPECT_GE(at - lastReply, 100000) << line;
+            }
+        } else if (line.find(" REP ") != std::string::npos) {
+            lastReply = at;
+        }
+    }
+    ASSERT_GE(exchanges, 3) << dev->GetTrackText();
+    EXPECT_GE(took, std::chrono::milliseconds(100) * exchanges);
+}
+
+// A new data status starts afresh: no value, and no batch of the status before that a
+// data log or an alarm check could still take for current data.
+TEST_F(ZorDeviceTest, SetDataStatusEmptiesTheBatch) {
+    auto sim = StartSim({"--sensor", "addr=7,value=800,type=5.2.0.1,devnum=ZOR-4711"});
+    auto dev = MakeDevice(*sim, 7);
+    dev->Poll();
+    ASSERT_FALSE(dev->GetLatestBatch().empty()) << dev->GetTrackText();
+    ASSERT_GT(dev->GetValue(), 0.0);
+    const std::uint64_t before = dev->GetStatusTime();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    dev->SetDataStatus(kDataNoResponse);
+    EXPECT_TRUE(dev->GetLatestBatch().empty());
+    EXPECT_EQ(dev->GetValue(), 0.0);
+    EXPECT_EQ(dev->GetDataStatus(), kDataNoResponse);
+    EXPECT_GT(dev->GetStatusTime(), before);
+}
 
 // ---------------------------------------------------------------------------------------
 // Reading modes
@@ -379,31 +437,42 @@ TEST_F(ZorDeviceTest, LiveThreadRaisesEventsAndTheLogsAreWritten) {
 // Emulation
 
 TEST_F(ZorDeviceTest, EmulationWandersAroundTheLowerThreshold) {
-    auto dev =
-        std::make_shared<CZorDevice>((dir.path() / "Zor-Device.ini").string(), nullptr, "Emu-1");
-    ZorDeviceCfg cfg;
-    dev->GetZorSettings(cfg);
-    cfg.sLinkType = kLinkTypeEmul;
-    dev->SetZorSettings(cfg, true);
-    dev->StopThreads();
-    bool above = false, below = false;
-    for (int i = 0; i < 400; ++i) {
-        dev->Poll();
-        const double v = dev->GetValue();
-        ASSERT_GE(v, 50.0);
-        ASSERT_LE(v, 750.0);
-        const int expected = v > 500.0 ? kDevAlarm : kDevEmulation;
-        ASSERT_EQ(dev->GetStatus(), expected) << v;
-        above = above || v > 500.0;
-        below = below || v <= 500.0;
-        ASSERT_EQ(dev->GetLatestBatch().size(), 40u);
+    // With the default thresholds (500, 10000) the values stay within 50 and 750, and an
+    // emulated device goes into "Alarm reported" above 500 and out of it again: the
+    // operator can watch the whole alarm road without a sensor.
+    for (const char* name : {"Emu-1", "Pier-3", "Buoy North"}) {
+        SCOPED_TRACE(name);
+        auto dev =
+            std::make_shared<CZorDevice>((dir.path() / "Zor-Device.ini").string(), nullptr, name);
+        ZorDeviceCfg cfg;
+        dev->GetZorSettings(cfg);
+        ASSERT_EQ(cfg.params.MinSigThr(), 500.0f);
+        ASSERT_EQ(cfg.params.MaxSigThr(), 10000.0f);
+        cfg.sLinkType = kLinkTypeEmul;
+        dev->SetZorSettings(cfg, true);
+        dev->StopThreads();
+        int polls = 0, intoAlarm = 0, outOfAlarm = 0;
+        int last = dev->GetStatus();
+        // A random walk of steps up to 7 over 700: bounded, and long enough to cross.
+        for (; polls < 20000 && (intoAlarm < 2 || outOfAlarm < 2); ++polls) {
+            dev->Poll();
+            const double v = dev->GetValue();
+            ASSERT_GE(v, 50.0);
+            ASSERT_LE(v, 750.0);
+            const int status = dev->GetStatus();
+            ASSERT_EQ(status, v > 500.0 ? kDevAlarm : kDevEmulation) << v;
+            intoAlarm += status == kDevAlarm && last != kDevAlarm ? 1 : 0;
+            outOfAlarm += status != kDevAlarm && last == kDevAlarm ? 1 : 0;
+            last = status;
+            ASSERT_EQ(dev->GetLatestBatch().size(), 40u);
+        }
+        EXPECT_GE(intoAlarm, 2) << "after " << polls << " polls";
+        EXPECT_GE(outOfAlarm, 2) << "after " << polls << " polls";
+        EXPECT_EQ(dev->GetRunningTotal(), 5u * static_cast<unsigned>(polls));
+        EXPECT_NE(dev->GetTrackText().find("Value: "), std::string::npos);
+        EXPECT_NE(dev->GetTrackText().find("Threshs: [500.0,10000.0]"), std::string::npos)
+            << dev->GetTrackText();
     }
-    EXPECT_EQ(dev->GetRunningTotal(), 2000u);
-    EXPECT_TRUE(below);
-    EXPECT_NE(dev->GetTrackText().find("Value: "), std::string::npos);
-    EXPECT_NE(dev->GetTrackText().find("Threshs: [500.0,10000.0]"), std::string::npos)
-        << dev->GetTrackText();
-    (void)above;
 }
 
 // ---------------------------------------------------------------------------------------

@@ -168,7 +168,13 @@ class FdLink : public IZorLink {
         return m_error == 0;
     }
 
+    int ReadTimeoutMs(int timeoutMs) override {
+        return timeoutMs > 0 ? timeoutMs : kDefaultTimeoutMs;
+    }
+    int LineBitsPerSecond() override { return bitsPerSecond; }
+
     static constexpr int kDefaultTimeoutMs = 400;
+    int bitsPerSecond = 0;      // unknown, as behind a converter
     std::vector<int> timeouts;  // the time-out of every Read, as asked
     int purges = 0;
     int waitCapMs = 0;  // when set, no Read waits longer (the asked time-out is still recorded)

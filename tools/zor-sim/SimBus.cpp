@@ -25,6 +25,8 @@ const char* FaultName(Fault::Kind kind) {
             return "len600";
         case Fault::kClose:
             return "close";
+        case Fault::kTrickle:
+            return "trickle";
     }
     return "?";
 }
@@ -274,6 +276,9 @@ void SimBus::ApplyFault(Reply& reply) {
         case Fault::kClose:
             reply.answered = false;
             reply.closeConnection = true;
+            break;
+        case Fault::kTrickle:
+            reply.trickleMs = fault.arg > 0 ? fault.arg : 500;
             break;
     }
     reply.note += StrPrintf(" fault=%s", FaultName(fault.kind));

@@ -59,9 +59,18 @@ struct SimSensor {
 
 // A fault applied to the next replies, in the order the faults were given.
 struct Fault {
-    enum Kind { kDrop, kCrc, kTruncate, kDelay, kGarbage, kLength600, kClose } kind = kDrop;
+    enum Kind {
+        kDrop,
+        kCrc,
+        kTruncate,
+        kDelay,
+        kGarbage,
+        kLength600,
+        kClose,
+        kTrickle
+    } kind = kDrop;
     int remaining = 1;
-    int arg = 0;  // truncate: bytes kept; delay: ms; garbage: bytes
+    int arg = 0;  // truncate: bytes kept; delay: ms; garbage: bytes; trickle: ms per byte
 };
 const char* FaultName(Fault::Kind kind);
 
@@ -70,6 +79,7 @@ struct Reply {
     bool answered = false;  // someone on the bus answers at all
     std::vector<uint8_t> bytes;
     int delayMs = 0;
+    int trickleMs = 0;       // the bytes go out one at a time, this far apart
     int64_t lineTimeUs = 0;  // request and reply on a serial line of the set speed
     bool closeConnection = false;
     std::string note;  // for the transaction log

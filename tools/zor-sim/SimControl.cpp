@@ -395,7 +395,7 @@ std::string SimBus::Control(const std::string& line, bool& quit) {
         static const std::pair<const char*, Fault::Kind> kKinds[] = {
             {"drop", Fault::kDrop},   {"crc", Fault::kCrc},         {"truncate", Fault::kTruncate},
             {"delay", Fault::kDelay}, {"garbage", Fault::kGarbage}, {"len600", Fault::kLength600},
-            {"close", Fault::kClose}};
+            {"close", Fault::kClose}, {"trickle", Fault::kTrickle}};
         if (args.empty() || args.size() > 3) {
             return "ERR usage: fault KIND [N [ARG]]";
         }

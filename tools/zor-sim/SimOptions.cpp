@@ -76,7 +76,8 @@ Control lines (answer "OK ..." or "ERR ..."):
   fault KIND [N [ARG]]                the next N replies (default 1) get a fault:
                                       drop | crc | truncate [bytes kept] |
                                       delay [ms, default 1500] | garbage [bytes before
-                                      the reply, default 3] | len600 | close
+                                      the reply, default 3] | len600 | close |
+                                      trickle [ms between bytes, default 500]
   clear                               forget pending faults
   latency MS                          delay before every reply
   baud N                              line time of N baud (0 = none)

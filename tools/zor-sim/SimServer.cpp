@@ -293,9 +293,29 @@ void Simulator::BusInput(Connection& c, bool stale) {
         Pending p;
         p.due = Clock::now() + std::chrono::milliseconds(reply.delayMs) +
                 std::chrono::microseconds(reply.lineTimeUs);
-        p.bytes = std::move(reply.bytes);
         p.close = reply.closeConnection;
         p.note = reply.note;
+        if (reply.trickleMs > 0 && reply.bytes.size() > 1) {
+            // One byte at a time, each a pause after the one before; the log shows the
+            // whole reply with its first byte.
+            std::vector<uint8_t> rest(reply.bytes.begin() + 1, reply.bytes.end());
+            reply.bytes.resize(1);
+            p.logged = std::vector<uint8_t>(reply.bytes.begin(), reply.bytes.end());
+            p.logged.insert(p.logged.end(), rest.begin(), rest.end());
+            p.bytes = std::move(reply.bytes);
+            const Clock::time_point first = p.due;
+            c.pending.push_back(std::move(p));
+            for (size_t i = 0; i < rest.size(); ++i) {
+                Pending piece;
+                piece.due =
+                    first + std::chrono::milliseconds(reply.trickleMs) * static_cast<long>(i + 1);
+                piece.bytes = {rest[i]};
+                piece.quiet = true;
+                c.pending.push_back(std::move(piece));
+            }
+            continue;
+        }
+        p.bytes = std::move(reply.bytes);
         c.pending.push_back(std::move(p));
     }
 }
@@ -316,7 +336,9 @@ void Simulator::Timers() {
                 Log(*c, "NOREP", {}, p.note + " (a pty cannot be closed; dropped)");
                 continue;
             }
-            Log(*c, "REP", p.bytes, p.note);
+            if (!p.quiet) {
+                Log(*c, "REP", p.logged.empty() ? p.bytes : p.logged, p.note);
+            }
             c->out.append(p.bytes.begin(), p.bytes.end());
         }
         if (!c->in.empty() && (c->kind == Kind::kBusTcp || c->kind == Kind::kBusPty) &&

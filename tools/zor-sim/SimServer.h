@@ -34,6 +34,8 @@ class Simulator {
         Clock::time_point due;
         std::vector<uint8_t> bytes;
         bool close = false;
+        bool quiet = false;           // a later piece of a trickled reply
+        std::vector<uint8_t> logged;  // a trickled reply's first piece: the whole reply
         std::string note;
     };
     struct Connection {

@@ -152,6 +152,8 @@ std::string PadRight(std::string_view text, size_t width) {
 // ---- appender ----
 
 bool CZorLogAppender::Exists(const std::string& path) const {
+    // Only text that really waits counts: a file whose first text was lost to the cap
+    // must still get its header when it is written at last.
     return queued_.contains(path) || FileExists(path);
 }
 
@@ -168,7 +170,10 @@ bool CZorLogAppender::Append(const std::string& path, std::string_view text) {
                 "entry.</li>",
                 HtmlEscaped(path).c_str());
         }
-        Enqueue(queued_[path], path, text);
+        std::string queued;
+        if (Enqueue(queued, path, text)) {
+            queued_.emplace(path, std::move(queued));
+        }
         return false;
     }
     Enqueue(it->second, path, text);
@@ -179,11 +184,13 @@ bool CZorLogAppender::Append(const std::string& path, std::string_view text) {
     return true;
 }
 
-void CZorLogAppender::Enqueue(std::string& queued, const std::string& path, std::string_view text) {
+bool CZorLogAppender::Enqueue(std::string& queued, const std::string& path, std::string_view text) {
     if (queuedBytes_ + text.size() <= kMaxQueued) {
         queued += text;
         queuedBytes_ += text.size();
-    } else if (!overflowReported_) {
+        return true;
+    }
+    if (!overflowReported_) {
         overflowReported_ = true;
         if (runLog_) {
             runLog_->AddError(
@@ -192,6 +199,7 @@ void CZorLogAppender::Enqueue(std::string& queued, const std::string& path, std:
                 HtmlEscaped(path).c_str(), static_cast<int>(kMaxQueued));
         }
     }
+    return false;
 }
 
 bool CZorLogAppender::Flush(const std::string& path, std::string& queued) {

@@ -91,12 +91,13 @@ class CZorLogAppender {
     bool HasQueued() const { return !queued_.empty(); }
 
   private:
-    void Enqueue(std::string& queued, const std::string& path, std::string_view text);
+    // False when the cap leaves no room and the text is lost (reported once).
+    bool Enqueue(std::string& queued, const std::string& path, std::string_view text);
     bool Flush(const std::string& path, std::string& queued);
     void Retry(const std::string& except);
 
     CLog* runLog_;
-    std::map<std::string, std::string> queued_;  // path -> text not yet written
+    std::map<std::string, std::string> queued_;  // path -> text not yet written, never empty
     size_t queuedBytes_ = 0;
     bool overflowReported_ = false;
 };

@@ -60,6 +60,19 @@ class CZorDevice::LinkAdapter : public IZorLink {
         return ok;
     }
     void Purge() override { link->Purge(); }
+    int ReadTimeoutMs(int timeoutMs) override {
+        if (dynamic_cast<CComPortLink*>(link) != nullptr) {
+            return CComPort::ReadTimeOut(timeoutMs);
+        }
+        if (const auto* tcp = dynamic_cast<CTcpIpLink*>(link)) {
+            return tcp->ReadTimeOut(timeoutMs);
+        }
+        return timeoutMs > 0 ? timeoutMs : CComPort::kDefaultReadTimeOutMs;
+    }
+    int LineBitsPerSecond() override {
+        const auto* com = dynamic_cast<CComPortLink*>(link);
+        return com != nullptr ? com->GetSettings().nBaudRate : 0;
+    }
     bool GetError(std::string* text, int* code) override {
         std::int32_t c = 0;
         const bool ok = link->GetError(text, &c);

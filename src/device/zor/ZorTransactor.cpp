@@ -142,15 +142,33 @@ int CZorTransactor::NextReadTimeoutMs() const {
     return failed <= 3 ? 1000 : 100;
 }
 
-bool CZorTransactor::ReadUpTo(IZorLink& link, uint8_t* buffer, int want, int& have, int timeoutMs) {
+int CZorTransactor::ReplyDeadlineMs(int readTimeoutMs, int bytes, int bitsPerSecond) {
+    const long long speed = bitsPerSecond > 0 ? bitsPerSecond : kSlowestLineBitsPerSecond;
+    const long long wireMs =
+        (static_cast<long long>(bytes) * kLineBitsPerByte * 1000 + speed - 1) / speed;
+    return static_cast<int>(std::max(readTimeoutMs, 0) + wireMs);
+}
+
+CZorTransactor::ReadEnd CZorTransactor::ReadUpTo(IZorLink& link, uint8_t* buffer, int want,
+                                                 int& have, int timeoutMs,
+                                                 std::chrono::steady_clock::time_point deadline) {
+    using namespace std::chrono;
+    const int readTimeoutMs = link.ReadTimeoutMs(timeoutMs);
     while (have < want) {
+        const auto left = ceil<milliseconds>(deadline - steady_clock::now()).count();
+        if (left <= 0) {
+            return ReadEnd::kDeadline;
+        }
+        // The time-out as asked unless the deadline comes first.
+        const bool cut = readTimeoutMs > left;
+        const int wait = cut ? static_cast<int>(left) : timeoutMs;
         int got = 0;
-        if (!link.Read(buffer + have, want - have, &got, timeoutMs) || got <= 0) {
-            return false;
+        if (!link.Read(buffer + have, want - have, &got, wait) || got <= 0) {
+            return cut ? ReadEnd::kDeadline : ReadEnd::kSilent;
         }
         have += std::min(got, want - have);
     }
-    return true;
+    return ReadEnd::kComplete;
 }
 
 bool CZorTransactor::ReadResponse(std::vector<uint8_t>& bytes, std::string* transcript) {
@@ -158,16 +176,26 @@ bool CZorTransactor::ReadResponse(std::vector<uint8_t>& bytes, std::string* tran
     std::array<uint8_t, kZorBufferSize> buffer{};
     const int timeoutMs = NextReadTimeoutMs();
     IZorLink* link = m_host.CurrentLink();
+    // One deadline for the whole reply, from the moment its read begins.
+    const auto start = std::chrono::steady_clock::now();
+    auto deadlineFor = [&](size_t total) {
+        return start + std::chrono::milliseconds(ReplyDeadlineMs(link->ReadTimeoutMs(timeoutMs),
+                                                                 static_cast<int>(total),
+                                                                 link->LineBitsPerSecond()));
+    };
     int have = 0;
-    bool ok = link &&
-              ReadUpTo(*link, buffer.data(), static_cast<int>(kZorFrameOverhead), have, timeoutMs);
+    ReadEnd end = ReadEnd::kSilent;
+    if (link) {
+        end = ReadUpTo(*link, buffer.data(), static_cast<int>(kZorFrameOverhead), have, timeoutMs,
+                       deadlineFor(kZorFrameOverhead));
+    }
     if (have == 0) {
-        ok = false;
+        end = ReadEnd::kSilent;
         if (++m_failedReads > 60) {
             m_failedReads = 0;
         }
     }
-    if (ok && have == static_cast<int>(kZorFrameOverhead)) {
+    if (end == ReadEnd::kComplete) {
         ZorResponseHead head = ClassifyResponseHead(std::span(buffer).first(kZorFrameOverhead));
         if (head.kind == ZorResponseHead::kInvalid) {
             // Never valid: drop whatever else the medium holds so the next exchange starts
@@ -175,9 +203,16 @@ bool CZorTransactor::ReadResponse(std::vector<uint8_t>& bytes, std::string* tran
             link->Purge();
         } else if (head.total > kZorFrameOverhead) {
             // total is at most 7 + 512, well inside the buffer.
-            ok = ReadUpTo(*link, buffer.data(), static_cast<int>(head.total), have, timeoutMs);
+            end = ReadUpTo(*link, buffer.data(), static_cast<int>(head.total), have, timeoutMs,
+                           deadlineFor(head.total));
         }
     }
+    if (end == ReadEnd::kDeadline) {
+        // Short at the deadline though bytes kept coming: what came is listed and fails the
+        // check, and the rest of it must not reach the next exchange.
+        link->Purge();
+    }
+    const bool ok = end != ReadEnd::kSilent;
     bytes.assign(buffer.begin(), buffer.begin() + have);
     if (!transcript) {
         return ok;

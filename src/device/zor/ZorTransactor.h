@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -23,6 +24,12 @@ class IZorLink {
     virtual bool Write(const uint8_t* data, int count, int* sent, int timeoutMs) = 0;
     virtual void Purge() = 0;
     virtual bool GetError(std::string* text, int* code) = 0;
+    // How long a Read with this time-out waits at most for its first byte (0 = the
+    // link's default).
+    virtual int ReadTimeoutMs(int timeoutMs) = 0;
+    // The line's speed in bits per second; 0 when the link does not know it (the serial
+    // side of a network converter).
+    virtual int LineBitsPerSecond() = 0;
 };
 
 // What the owning device supplies to its transactions.
@@ -85,10 +92,21 @@ class CZorTransactor {
     // Pause before every exchange; tests and benchmarks may shorten it.
     void SetPauseBeforeExchangeMs(int ms) { m_pauseMs = ms; }
 
+    // A line of unknown speed is taken to be this slow when a reply's wire time is counted.
+    static constexpr int kSlowestLineBitsPerSecond = 9600;
+    // Bits on the line per byte, with room for parity and a second stop bit.
+    static constexpr int kLineBitsPerByte = 11;
+    // The overall time a reply of `bytes` bytes may take: the read time-out, plus its
+    // wire time at the line's speed.
+    static int ReplyDeadlineMs(int readTimeoutMs, int bytes, int bitsPerSecond);
+
   private:
-    // Reads until `want` bytes are in, or a read brings nothing: replies split by the medium
-    // still arrive whole. Returns the result of the last read.
-    bool ReadUpTo(IZorLink& link, uint8_t* buffer, int want, int& have, int timeoutMs);
+    enum class ReadEnd { kComplete, kSilent, kDeadline };
+    // Reads until `want` bytes are in, a read brings nothing, or the reply's deadline
+    // passes: replies split by the medium still arrive whole, and a line that trickles
+    // cannot hold the channel for longer than one reply may take.
+    ReadEnd ReadUpTo(IZorLink& link, uint8_t* buffer, int want, int& have, int timeoutMs,
+                     std::chrono::steady_clock::time_point deadline);
     std::string LinkErrorText(IZorLink* link, int& code);
 
     IZorChannelHost& m_host;

@@ -16,6 +16,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -76,6 +78,74 @@ int OpenEchoSocket(bool& bRaw, int& nErrno) {
 
 }  // namespace
 
+ResolveResult SystemNameLookup(const std::string& sHost) {
+    ResolveResult r;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    addrinfo* pList = nullptr;
+    r.nGaiError = ::getaddrinfo(sHost.c_str(), nullptr, &hints, &pList);
+    r.nErrno = errno;
+    if (r.nGaiError == 0 && pList != nullptr) {
+        r.status = ResolveStatus::Ok;
+        r.nAddress = reinterpret_cast<const sockaddr_in*>(pList->ai_addr)->sin_addr.s_addr;
+    } else if (r.nGaiError == EAI_NONAME || r.nGaiError == EAI_NODATA ||
+               r.nGaiError == EAI_FAMILY || r.nGaiError == 0) {
+        r.status = ResolveStatus::NotFound;
+    } else if (r.nGaiError == EAI_AGAIN) {
+        r.status = ResolveStatus::TryAgain;
+    }
+    if (pList != nullptr) {
+        ::freeaddrinfo(pList);
+    }
+    return r;
+}
+
+namespace {
+
+// One lookup of a name, shared by every caller that asks for that name while it runs
+// and by its thread, which may outlive them all.
+struct Lookup {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool bDone = false;
+    ResolveResult result;
+};
+
+// The lookups running now, by name. The lock is held only to find or enter one, never
+// while a lookup runs or is waited for, so a caller waiting for a name that hangs keeps
+// no other caller waiting.
+struct Lookups {
+    std::mutex mutex;
+    std::map<std::string, std::shared_ptr<Lookup>> running;
+    NameLookup lookup;  // empty: the system's
+};
+
+Lookups& TheLookups() {
+    static Lookups* lookups = new Lookups;  // threads left running may still use it at exit
+    return *lookups;
+}
+
+ResolveResult TryAgainResult() {
+    ResolveResult r;
+    r.status = ResolveStatus::TryAgain;
+    r.nGaiError = EAI_AGAIN;
+    return r;
+}
+
+}  // namespace
+
+void SetNameLookup(NameLookup lookup) {
+    Lookups& all = TheLookups();
+    const std::lock_guard lock(all.mutex);
+    all.lookup = std::move(lookup);
+}
+
+int NameLookupsRunning() {
+    Lookups& all = TheLookups();
+    const std::lock_guard lock(all.mutex);
+    return static_cast<int>(all.running.size());
+}
+
 ResolveResult ResolveIpv4(const std::string& sHost, int nTimeOutMs) {
     ResolveResult result;
     if (sHost.empty()) {
@@ -90,50 +160,53 @@ ResolveResult ResolveIpv4(const std::string& sHost, int nTimeOutMs) {
         return result;
     }
 
-    // Shared with the lookup thread, which may outlive this call.
-    struct Lookup {
-        std::mutex mutex;
-        std::condition_variable done;
-        bool bDone = false;
-        ResolveResult result;
-    };
-    auto pLookup = std::make_shared<Lookup>();
-    auto run = [pLookup, sHost] {
-        NameCurrentThread("name-lookup");
-        ResolveResult r;
-        addrinfo hints{};
-        hints.ai_family = AF_INET;
-        addrinfo* pList = nullptr;
-        r.nGaiError = ::getaddrinfo(sHost.c_str(), nullptr, &hints, &pList);
-        r.nErrno = errno;
-        if (r.nGaiError == 0 && pList != nullptr) {
-            r.status = ResolveStatus::Ok;
-            r.nAddress = reinterpret_cast<const sockaddr_in*>(pList->ai_addr)->sin_addr.s_addr;
-        } else if (r.nGaiError == EAI_NONAME || r.nGaiError == EAI_NODATA ||
-                   r.nGaiError == EAI_FAMILY || r.nGaiError == 0) {
-            r.status = ResolveStatus::NotFound;
-        } else if (r.nGaiError == EAI_AGAIN) {
-            r.status = ResolveStatus::TryAgain;
+    // A name already being looked up is waited for, not looked up again: while the name
+    // service hangs, a device that asks every few seconds does not pile up threads.
+    Lookups& all = TheLookups();
+    std::shared_ptr<Lookup> pLookup;
+    NameLookup lookup;
+    bool bStart = false;
+    {
+        const std::lock_guard lock(all.mutex);
+        auto it = all.running.find(sHost);
+        if (it != all.running.end()) {
+            pLookup = it->second;
+        } else if (all.running.size() >= kMaxNameLookups) {
+            return TryAgainResult();
+        } else {
+            pLookup = std::make_shared<Lookup>();
+            all.running.emplace(sHost, pLookup);
+            lookup = all.lookup ? all.lookup : NameLookup(SystemNameLookup);
+            bStart = true;
         }
-        if (pList != nullptr) {
-            ::freeaddrinfo(pList);
+    }
+    if (bStart) {
+        auto run = [pLookup, sHost, lookup] {
+            NameCurrentThread("name-lookup");
+            const ResolveResult r = lookup(sHost);
+            {
+                Lookups& lookups = TheLookups();
+                const std::lock_guard lock(lookups.mutex);
+                auto it = lookups.running.find(sHost);
+                if (it != lookups.running.end() && it->second == pLookup) {
+                    lookups.running.erase(it);
+                }
+            }
+            const std::lock_guard lock(pLookup->mutex);
+            pLookup->result = r;
+            pLookup->bDone = true;
+            pLookup->done.notify_all();
+        };
+        try {
+            std::thread(run).detach();
+        } catch (const std::system_error&) {
+            run();  // no thread to spare: look up here, unbounded but not lost
         }
-        const std::lock_guard lock(pLookup->mutex);
-        pLookup->result = r;
-        pLookup->bDone = true;
-        pLookup->done.notify_all();
-    };
-    try {
-        std::thread(run).detach();
-    } catch (const std::system_error&) {
-        run();  // no thread to spare: look up here, unbounded but not lost
     }
     std::unique_lock lock(pLookup->mutex);
     if (!pLookup->done.wait_for(lock, std::chrono::milliseconds(std::max(nTimeOutMs, 0)),
                                 [&] { return pLookup->bDone; })) {
-        result.status = ResolveStatus::TryAgain;
-        result.nGaiError = EAI_AGAIN;
-        return result;
+        return TryAgainResult();
     }
     return pLookup->result;
 }
