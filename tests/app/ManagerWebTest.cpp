@@ -107,6 +107,7 @@ TEST_F(ManagerWebTest, KmlFilesAndRoutesFollowTheRegistry) {
 TEST_F(ManagerWebTest, ReportHasTheLogoOverlayButNoLegend) {
     auto pier = Add("Pier-1", 59.9375, 30.3086);
     web.UpdateKmlView(pier.get(), 0);
+    web.WaitForKml();
     const std::string satellite =
         test::ReadBytes(web.Report().GetReportFolder() + "files/Satellite.kml");
     ASSERT_NE(satellite.find("<ScreenOverlay>"), std::string::npos) << satellite;
