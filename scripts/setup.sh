@@ -50,6 +50,7 @@ ZM_PACKAGES=(
     systemd              # tests: systemd-analyze checks the server's service unit
     man-db               # tests: the packages' man pages render without warnings
     desktop-file-utils   # tests: desktop-file-validate checks the desktop program's menu entry
+    locales              # tests: the German locale (localedef) under which numbers must keep their points
 )
 
 # Only for bench/web/wrk_vs_nginx.sh, which installs them itself; the tests never need them.
