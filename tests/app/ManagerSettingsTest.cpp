@@ -144,7 +144,7 @@ TEST(ManagerSettings, RoundTripThroughTheFileKeepsEveryKeyInOrder) {
     EXPECT_EQ(keys, ManagerSettings::KeyNames());
     ASSERT_EQ(keys.size(), 45u);
     EXPECT_EQ(keys.front(), "wp");
-    // The broker's keys follow the description's last key.
+    // The broker's keys follow "Current Lang", the last of the operator's original keys.
     const auto lang = std::find(keys.begin(), keys.end(), "Current Lang");
     ASSERT_EQ(keys.end() - lang, 9);
     EXPECT_EQ(*(lang + 1), "mqtt_enabled");
