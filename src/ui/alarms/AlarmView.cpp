@@ -121,6 +121,14 @@ void CAlarmView::SetTitle(const QString& title) {
     image_->setAccessibleName(title);
 }
 
+void CAlarmView::FitColumnTo(int column, const QString& text) {
+    constexpr int kCellPadding = 16;  // the cell's margins on both sides and the grid line
+    const int needed = list_->fontMetrics().horizontalAdvance(text) + kCellPadding;
+    if (needed > list_->columnWidth(column)) {
+        list_->setColumnWidth(column, needed);
+    }
+}
+
 void CAlarmView::AddEntry(const AlarmPopupEntry& entry, int flashCount) {
     const QString title = "!!! " + QString::fromStdString(entry.kind) + " !!!";
     hasEntries_ = true;
@@ -142,6 +150,10 @@ void CAlarmView::AddEntry(const AlarmPopupEntry& entry, int flashCount) {
         }
         list_->setItem(row, column, item);
     }
+    // The described widths suit the original system font; with a wider one the position
+    // and a long name would be cut, and the operator must read them whole.
+    FitColumnTo(kColSensor, cells[kColSensor]);
+    FitColumnTo(kColPosition, cells[kColPosition]);
     list_->scrollToItem(list_->item(row, 0));
 
     // A new entry starts the count again.

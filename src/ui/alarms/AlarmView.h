@@ -60,6 +60,8 @@ class CAlarmView : public QWidget {
 
   private:
     void SetTitle(const QString& title);
+    // Widens a column (never narrows it) so that the text stands whole.
+    void FitColumnTo(int column, const QString& text);
     void OnFlashTick();
     void OpenRowReport(int row);
     void StopFlashing();
