@@ -2,7 +2,8 @@
 // installation polls flat out: 200 ZOR devices on 20 simulated TCP buses (20 zor-sim
 // processes on loopback, 10 sensors each), pause 0, one bus answering every request after
 // 1.5 s. A 10 ms timer on the GUI thread measures the gaps between its own ticks; a stall
-// is a gap beyond the 10 ms. Goal: no stall over 50 ms.
+// is a gap beyond the 10 ms. Goal: no stall over 50 ms. The wait for the window's first
+// show and paint is start-up, printed on its own line and not counted as a stall.
 //
 // The program runs inside this process (the engine, the window and its views as
 // zormanager builds them), so the probe shares the GUI thread with them.
@@ -114,6 +115,7 @@ int Run(int argc, char** argv, const Options& o) {
         double at, gap, cpu, waitingForCpu;
     };
     std::vector<LongGap> longOnes;
+    double startupGap = -1;
     {
         CDesktopProgram program(options);
         if (program.Start(false) != CZorManagerApp::StartResult::kStarted) {
@@ -130,6 +132,15 @@ int Run(int argc, char** argv, const Options& o) {
             const auto now = Clock::now();
             const double cpu = ThreadCpuMs();
             const double delay = ThreadRunDelayMs();
+            if (startupGap < 0) {
+                // The first tick waits for the window's first show and paint (the web views
+                // appear, the list is built): start-up, which bench_desktop_startup measures.
+                startupGap = Ms(now - begin);
+                last = now;
+                lastCpu = cpu;
+                lastDelay = delay;
+                return;
+            }
             gaps.push_back(Ms(now - last));
             if (gaps.back() > 40.0) {
                 longOnes.push_back(
@@ -150,7 +161,7 @@ int Run(int argc, char** argv, const Options& o) {
         exitCode = program.Exit();
     }
     const std::string loadAfter = LoadAverage();
-    // The first gap runs from the start of the loop; it counts like the others.
+    std::printf("  window start-up (loop start to the first tick): %.1f ms\n", startupGap);
     std::vector<double> stalls;
     int over50 = 0;
     for (double gap : gaps) {
