@@ -51,6 +51,11 @@ ZM_PACKAGES=(
     man-db               # tests: the packages' man pages render without warnings
     desktop-file-utils   # tests: desktop-file-validate checks the desktop program's menu entry
     locales              # tests: the German locale (localedef) under which numbers must keep their points
+    libsqlite3-dev       # the alarm journal and the outbox: SQLite databases in WAL mode
+    sqlite3              # tests: an independent reader of the journal
+    libsodium-dev        # operator accounts: Argon2id password hashes (crypto_pwhash)
+    faketime             # tests: libfaketime moves the real server's clock across midnight and month ends
+    python3-selenium     # tests: Selenium drives headless Chromium through the web console
 )
 
 # Only for bench/web/wrk_vs_nginx.sh, which installs them itself; the tests never need them.
