@@ -5,8 +5,33 @@
 #include <vector>
 
 #include "alarms/AlarmTypes.h"
+#include "base/ListenerList.h"
 
 namespace zm::alarms {
+
+// One change of the lifecycle, for the views and publishers that follow it (alarm window,
+// device list, API event streams, MQTT, the outbox). Told after the change is committed.
+struct AlarmChange {
+    enum class Kind {
+        Opened,  // a new alarm; also a restored alarm shown again after a restart
+        Acknowledged,
+        Returned,   // returned to normal (rtn_unacked or closed)
+        Closed,     // closed by an acknowledgement of rtn_unacked
+        CommLost,   // the alarm's device lost its connection; the alarm stays active
+        Announced,  // a suppressed alarm reaches people now (shelving expired while in alarm)
+        Shelved,
+        Unshelved,  // by an operator or by expiry
+        OutOfService,
+        InService,
+    };
+    Kind kind = Kind::Opened;
+    AlarmRecord alarm;              // the alarm after the change (alarm kinds)
+    std::string device;             // the device's name
+    std::uint64_t deviceId = 0;     // its instance id
+    DeviceSuppression suppression;  // the device's suppression after the change
+    Actor actor;                    // who; empty user for the engine itself
+    bool restored = false;          // Opened: an alarm brought back from the journal
+};
 
 // The operator's side of the alarm lifecycle: the one set of operations that the desktop
 // program, the API, the console and the command line call. The engine implements it.
@@ -41,6 +66,11 @@ class AlarmOperations {
 
     virtual std::vector<AlarmRecord> History(const HistoryQuery& query) const = 0;
     virtual AlarmStatistics Statistics(int days) const = 0;
+
+    // Called on the thread that made the change, after its commit; a listener only hands
+    // the news on and never waits.
+    [[nodiscard]] virtual ListenerToken AddChangeListener(
+        std::function<void(const AlarmChange&)> listener) = 0;
 };
 
 // The CSV form of a history (header line, then one line per alarm), shared by the

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/DeviceGate.h"
-#include "app/ListenerList.h"
+#include "base/ListenerList.h"
 
 namespace zm {
 

@@ -6,7 +6,7 @@
 
 #include "app/AlarmActions.h"
 #include "app/DemoBus.h"
-#include "app/ListenerList.h"
+#include "base/ListenerList.h"
 #include "app/MailSender.h"
 #include "app/ManagerEngine.h"
 #include "app/ManagerIntegration.h"

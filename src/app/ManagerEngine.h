@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/DeviceGate.h"
-#include "app/ListenerList.h"
+#include "base/ListenerList.h"
 #include "app/ManagerSettings.h"
 #include "notify/UdpFun.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ListenerList.h"
+#include "base/ListenerList.h"
 #include "ui/devicelist/DevsMenu.h"
 #include "ui/mainwindow/DeviceListPort.h"
 

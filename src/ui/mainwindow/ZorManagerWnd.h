@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "app/ListenerList.h"
+#include "base/ListenerList.h"
 #include "app/ManagerSettings.h"
 
 class QLabel;
