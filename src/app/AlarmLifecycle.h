@@ -52,6 +52,9 @@ class CAlarmLifecycle final : public alarms::AlarmOperations {
     static constexpr int kSoundRepeatMs = 30000;
     // How long a feed update for an alarm waits for the alarm's open to commit.
     static constexpr int kFeedWaitMs = 2000;
+    // Data runs without an alarm before a restored alarm counts as returned: a sensor's
+    // first portion after a connect may come before its state tells the alarm.
+    static constexpr int kQuietRunsToReturn = 2;
 
     explicit CAlarmLifecycle(Clock clock = {});
     ~CAlarmLifecycle() override;
@@ -131,7 +134,8 @@ class CAlarmLifecycle final : public alarms::AlarmOperations {
     struct Device {
         std::string name;
         bool dataRun = false;    // a data event's processor run is under way
-        bool firstData = false;  // the first data since the start was seen
+        bool firstData = false;  // the first data since the start was decided
+        int quietRuns = 0;       // data runs without an alarm since the start
     };
     struct Waiting {
         std::chrono::steady_clock::time_point deadline;
