@@ -123,7 +123,10 @@ void CAlarmLifecycle::Stop() {
         RunWaitingFeeds(0, true);
     }
     dispatcher_ = nullptr;
-    FlushJournal();
+    // The writer ends with the run's other threads; what is queued is committed first.
+    if (writer_) {
+        writer_->Stop();
+    }
 }
 
 void CAlarmLifecycle::SetDeviceDirectory(std::function<bool(const std::string&)> exists) {

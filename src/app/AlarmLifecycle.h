@@ -67,7 +67,8 @@ class CAlarmLifecycle final : public alarms::AlarmOperations {
     // The dispatcher's timers: shelving expiry and the waiting feed updates every tickMs,
     // the repeated sound, the daily pruning.
     void Start(Dispatcher& dispatcher, UiPort& ui, int tickMs = 500);
-    // Stops the timers (dispatcher thread) and commits what is queued.
+    // Stops the timers (dispatcher thread), commits what is queued and ends the journal's
+    // writer; later changes stay in memory.
     void Stop();
 
     // Whether a device of that name exists (operations on devices answer NotFound else).
