@@ -3,7 +3,7 @@
 #include "base/IniDocument.h"
 #include "base/IniStore.h"
 #include "base/TextFile.h"
-#include "platform/CNumber.h"
+#include "platform/CText.h"
 #include "platform/CodePage.h"
 #include "platform/FileIo.h"
 

@@ -30,12 +30,28 @@ std::optional<FileInfo> FileInfoOf(const std::string& path);
 std::optional<FileInfo> FileInfoOf(int fd);
 
 bool PathExists(const std::string& path);
+bool IsReadableFile(const std::string& path);
 bool IsExecutableFile(const std::string& path);
 
 // Each returns -1 on failure. Descriptors are never inherited by child processes.
 int OpenForRead(const std::string& path);
 // Write only, created with `permissions` when missing, never truncated.
 int OpenForWrite(const std::string& path, unsigned permissions = 0666);
+// Every write goes to the end, whole, also beside other appenders.
+int OpenForAppend(const std::string& path, unsigned permissions);
+// Write only, created or emptied.
+int OpenForOverwrite(const std::string& path, unsigned permissions);
+// Write only, an existing file, not emptied.
+int OpenExistingForWrite(const std::string& path);
+// Read only, without waiting for a device or a pipe with no writer.
+int OpenForReadNoWait(const std::string& path);
+// Opens `relative` below the folder `root` for reading (not waiting, as above) when the
+// system can check in the same step that no part of the path, links included, leads out
+// of root; -1 otherwise (a missing file, a link out, a system without that check), and
+// the caller decides the slow way.
+int OpenBeneath(const std::string& root, const std::string& relative);
+// The absolute path without links, "." or ".."; empty when it does not exist.
+std::string RealPath(const std::string& path);
 // Read and write, created with `permissions` when missing.
 int OpenForUpdate(const std::string& path, unsigned permissions);
 // A new file; fails when the name exists.
@@ -55,8 +71,9 @@ bool WriteFile(int fd, const void* data, std::size_t size);
 bool WriteFileAt(int fd, const void* data, std::size_t size, std::int64_t offset);
 
 bool RewindFile(int fd);
-// The new position, -1 on error.
-std::int64_t SeekFileEnd(int fd);
+// The new position, -1 on error: `back` bytes before the end, or where it is now.
+std::int64_t SeekFileEnd(int fd, std::int64_t back = 0);
+std::int64_t FilePosition(int fd);
 bool TruncateFile(int fd, std::int64_t size);
 // Returns once the bytes written are on the disk.
 bool SyncFile(int fd);

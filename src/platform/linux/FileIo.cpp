@@ -1,9 +1,13 @@
 #include "platform/FileIo.h"
 
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+
+#include <climits>
 
 #include <cerrno>
 #include <cstdio>
@@ -49,6 +53,10 @@ bool PathExists(const std::string& path) {
     return ::access(path.c_str(), F_OK) == 0;
 }
 
+bool IsReadableFile(const std::string& path) {
+    return ::access(path.c_str(), R_OK) == 0;
+}
+
 bool IsExecutableFile(const std::string& path) {
     return ::access(path.c_str(), X_OK) == 0;
 }
@@ -59,6 +67,50 @@ int OpenForRead(const std::string& path) {
 
 int OpenForWrite(const std::string& path, unsigned permissions) {
     return ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, static_cast<mode_t>(permissions));
+}
+
+int OpenForAppend(const std::string& path, unsigned permissions) {
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC,
+                  static_cast<mode_t>(permissions));
+}
+
+int OpenForOverwrite(const std::string& path, unsigned permissions) {
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                  static_cast<mode_t>(permissions));
+}
+
+int OpenExistingForWrite(const std::string& path) {
+    return ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+}
+
+int OpenForReadNoWait(const std::string& path) {
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+}
+
+// One call instead of resolving every component in user space.
+int OpenBeneath(const std::string& root, const std::string& relative) {
+#ifdef SYS_openat2
+    if (root.empty() || relative.empty())
+        return -1;
+    int dir = ::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
+        return -1;
+    open_how how{};
+    how.flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+    int fd = static_cast<int>(::syscall(SYS_openat2, dir, relative.c_str(), &how, sizeof how));
+    ::close(dir);
+    return fd;
+#else
+    (void)root;
+    (void)relative;
+    return -1;
+#endif
+}
+
+std::string RealPath(const std::string& path) {
+    char buf[PATH_MAX];
+    return ::realpath(path.c_str(), buf) ? std::string(buf) : std::string();
 }
 
 int OpenForUpdate(const std::string& path, unsigned permissions) {
@@ -129,8 +181,12 @@ bool RewindFile(int fd) {
     return ::lseek(fd, 0, SEEK_SET) == 0;
 }
 
-std::int64_t SeekFileEnd(int fd) {
-    return static_cast<std::int64_t>(::lseek(fd, 0, SEEK_END));
+std::int64_t SeekFileEnd(int fd, std::int64_t back) {
+    return static_cast<std::int64_t>(::lseek(fd, -static_cast<off_t>(back), SEEK_END));
+}
+
+std::int64_t FilePosition(int fd) {
+    return static_cast<std::int64_t>(::lseek(fd, 0, SEEK_CUR));
 }
 
 bool TruncateFile(int fd, std::int64_t size) {

@@ -6,4 +6,7 @@ namespace zm::platform {
 // use a point as the decimal separator.
 double ParseDoubleC(const char* text);
 
+// strcasecmp: compares ASCII letters without regard to case (<0, 0, >0).
+int CompareNoCase(const char* a, const char* b);
+
 }  // namespace zm::platform
