@@ -1,0 +1,4 @@
+#include "links/Port.h"
+
+#include <cstdio>
+#  include <sys/ioctl.h>
