@@ -1,3 +1,4 @@
+// clang-format off
 #include "links/Port.h"
 
 #include <cstdio>
