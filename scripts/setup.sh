@@ -31,6 +31,7 @@ ZM_PACKAGES=(
     chromium-driver      # tests: chromedriver, the WebDriver server that drives that browser
     gdal-bin             # tests: GDAL's ogrinfo reads our KML as an independent reader
     ccache               # build: compiler cache shared by worktrees and rebuilds
+    g++-mingw-w64-x86-64-posix  # build: the Windows cross compiler (preset windows, the platform layer)
     qt6-base-dev         # the desktop program: Qt Core, Gui, Widgets, Test
     qt6-base-dev-tools   # the desktop program: moc and rcc
     qt6-webengine-dev    # the desktop program: log views and the embedded map (QWebEngineView)

@@ -1,8 +1,5 @@
 // The headless server: the engine without windows. Start-up, reloads and shutdown run on
 // the dispatcher thread; the main thread only waits for SIGHUP, SIGINT or SIGTERM.
-#include <signal.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -22,7 +19,9 @@
 #include "base/Ini.h"
 #include "base/Printf.h"
 #include "base/Version.h"
+#include "platform/FileIo.h"
 #include "platform/ServiceNotify.h"
+#include "platform/StopSignals.h"
 
 namespace {
 
@@ -86,7 +85,7 @@ void PrintUsage() {
 int RunMailTest(const std::string& address) {
     zm::ManagerSettings settings;
     const std::string path = zm::GetSettingsFilePath();
-    if (::access(path.c_str(), R_OK) != 0) {
+    if (!zm::platform::IsReadableFile(path)) {
         std::printf("Connection failed:\n --> no settings file at %s.\n", path.c_str());
         return 1;
     }
@@ -244,13 +243,8 @@ int main(int argc, char** argv) {
     }
 
     // Blocked before any thread starts, so that every thread inherits the mask and the
-    // signals wait for sigwait below.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    sigaddset(&stopSignals, SIGHUP);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // signals wait for WaitForStopSignal below.
+    zm::platform::HoldStopSignals();
 
     zm::HeadlessUiPort ui;
     zm::HeadlessDispatcher dispatcher;
@@ -280,11 +274,7 @@ int main(int argc, char** argv) {
             [&] { zm::platform::NotifyServiceReady(ServiceStatus(*assembly, httpPort)); });
         bool closed = false;
         while (!closed) {
-            int signal = 0;
-            if (sigwait(&stopSignals, &signal) != 0) {
-                continue;
-            }
-            if (signal == SIGHUP) {
+            if (zm::platform::WaitForStopSignal() == zm::platform::StopSignal::kReload) {
                 zm::platform::NotifyServiceReloading();
                 dispatcher.Call([&] {
                     if (zm::CManagerEngine* engine = assembly->Engine()) {

@@ -1,7 +1,5 @@
 #include "app/ManagerAssembly.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "app/DemoConfig.h"
@@ -13,6 +11,7 @@
 #include "base/MessageSink.h"
 #include "base/Printf.h"
 #include "device/TavDevice.h"
+#include "platform/FileIo.h"
 
 namespace zm {
 
@@ -34,7 +33,7 @@ bool PrepareDemo(bool demo, DemoPlan* plan, std::string* error) {
     // that the demo wrote with a bus has the bus file, so no other home starts zor-sim.
     plan->busFile = GetConfigFolder() + kDemoBusFile;
     plan->zorSim = FindZorSim();
-    if (demo && ::access(GetSettingsFilePath().c_str(), F_OK) != 0) {
+    if (demo && !platform::PathExists(GetSettingsFilePath())) {
         if (!WriteDemoSettings(GetSettingsFilePath(),
                                GetConfigFolder() + CZorManagerApp::kDeviceDefaultsFile,
                                plan->busFile, !plan->zorSim.empty(), error)) {
@@ -43,7 +42,7 @@ bool PrepareDemo(bool demo, DemoPlan* plan, std::string* error) {
         std::printf("Demo configuration written to %s\n", GetSettingsFilePath().c_str());
         std::fflush(stdout);
     }
-    const bool busFileExists = ::access(plan->busFile.c_str(), F_OK) == 0;
+    const bool busFileExists = platform::PathExists(plan->busFile);
     plan->runBus = demo && busFileExists;
     if (!demo && busFileExists) {
         std::printf("This home has the demo's simulated bus (%s); start with --demo to run it.\n",

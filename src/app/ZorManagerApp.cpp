@@ -1,7 +1,5 @@
 #include "app/ZorManagerApp.h"
 
-#include <unistd.h>
-
 #include "app/Dispatcher.h"
 #include "app/ThreadsLeft.h"
 #include "app/UiPort.h"
@@ -13,6 +11,7 @@
 #include "base/Printf.h"
 #include "base/Startup.h"
 #include "base/Version.h"
+#include "platform/NativeThread.h"
 
 namespace zm {
 
@@ -156,7 +155,7 @@ int CZorManagerApp::ExitInstance() {
     ReportThreadsLeft(RunLog(), kThreadsLeftGrace);
     // 3.-4. Closing entries.
     RunLog().AddText("<li><dt> Application ended (ID:%d).</li><br/><br/>",
-                     static_cast<int>(gettid()));
+                     platform::CurrentThreadId());
     RunLog().Close();
     DeviceLog().AddText("<li><dt> Application ended.</li>");
     DeviceLog().Close();

@@ -1,11 +1,10 @@
-#include <strings.h>
-
 #include <ctime>
 
 #include "base/Log.h"
 #include "base/Printf.h"
 #include "device/TavDevice.h"
 #include "device/TavDeviceSignals.h"
+#include "platform/CText.h"
 #include "platform/ProcessInfo.h"
 
 namespace zm {
@@ -265,7 +264,7 @@ void CTavDevice::DelayedLog(const std::string& sText) {
     Signals& sig = *m_pSignals;
     {
         std::lock_guard lock(sig.logMutex);
-        if (strcasecmp(sText.c_str(), sig.logMessage.c_str()) == 0) {
+        if (platform::CompareNoCase(sText.c_str(), sig.logMessage.c_str()) == 0) {
             return;
         }
         ++sig.logRepeat;

@@ -1,7 +1,6 @@
 #include "integration/MqttPublisher.h"
 
 #include <mosquitto.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -18,6 +17,7 @@
 
 #include "base/Log.h"
 #include "integration/MqttTopics.h"
+#include "platform/NativeThread.h"
 #include "platform/ProcessInfo.h"
 
 namespace zm {
@@ -416,8 +416,8 @@ void NetworkThread(std::shared_ptr<Core> corePtr, std::shared_ptr<Session> sessi
     link.core = &core;
     link.session = session;
     const MqttSettings& s = session->settings;
-    const std::string clientId =
-        "zormanager-" + EncodeTopicLevel(s.station) + "-" + std::to_string(::getpid());
+    const std::string clientId = "zormanager-" + EncodeTopicLevel(s.station) + "-" +
+                                 std::to_string(platform::CurrentProcessId());
     link.mosq = mosquitto_new(clientId.c_str(), true, &link);
     if (link.mosq == nullptr) {
         core.Log(Rgb(200, 0, 0), "cannot create the client: " + std::string(std::strerror(errno)));

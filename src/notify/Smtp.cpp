@@ -1,13 +1,12 @@
 #include "notify/Smtp.h"
 
-#include <netdb.h>
-#include <unistd.h>
-
 #include <ctime>
 #include <stdexcept>
 
 #include "base/Printf.h"
 #include "notify/SmtpCodec.h"
+#include "platform/Sockets.h"
+#include "platform/SystemInfo.h"
 
 namespace zm {
 
@@ -71,14 +70,8 @@ std::string FirstLine(const std::string& reply) {
 }
 
 uint16_t MailServicePort() {
-    servent entry{};
-    servent* found = nullptr;
-    char buffer[1024];
-    if (getservbyname_r("mail", "tcp", &entry, buffer, sizeof buffer, &found) == 0 &&
-        found != nullptr) {
-        return ntohs(static_cast<uint16_t>(found->s_port));
-    }
-    return kDefaultSmtpPort;
+    const int port = platform::ServicePort("mail", "tcp");
+    return port > 0 ? static_cast<uint16_t>(port) : kDefaultSmtpPort;
 }
 
 // The text a challenge reply carries after its code and blank, without the line end.
@@ -113,11 +106,10 @@ void AppendBodyLine(std::string& out, const std::string& line) {
 }  // namespace
 
 CSmtp::CSmtp() {
-    char name[256] = {};
-    if (gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') {
+    localHost_ = platform::HostName();
+    if (localHost_.empty()) {
         throw ECSmtp(ECSmtp::kHostNameFailed);
     }
-    localHost_ = name;
 }
 
 CSmtp::~CSmtp() {

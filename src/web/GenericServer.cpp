@@ -1,39 +1,24 @@
 #include "web/GenericServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <future>
 #include <system_error>
 
 #include "base/Printf.h"
 #include "platform/ProcessInfo.h"
+#include "platform/Sockets.h"
+#include "platform/WakeEvent.h"
 #include "web/ServerLog.h"
 
 namespace zm {
 
-// The shutdown signal every thread polls beside its own socket. An eventfd stays readable
-// once written, so one write wakes all of them. Shared with the threads, so that a thread
-// left running after a shutdown still polls a valid descriptor.
+// The shutdown signal every thread polls beside its own socket; one signal wakes all of
+// them. Shared with the threads, so that a thread left running after a shutdown still
+// polls a valid handle.
 struct CGenericServer::Wake {
-    int fd = -1;
-    Wake() : fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
-    ~Wake() {
-        if (fd >= 0)
-            close(fd);
-    }
-    Wake(const Wake&) = delete;
-    Wake& operator=(const Wake&) = delete;
-    void Signal() const {
-        uint64_t one = 1;
-        [[maybe_unused]] ssize_t n = write(fd, &one, sizeof one);
-    }
+    platform::WakeEvent event;
+    const platform::SocketHandle fd = event.Handle();
+    void Signal() const { event.Signal(); }
 };
 
 namespace {
@@ -113,37 +98,38 @@ bool CGenericServer::StartServer(uint16_t port, uint32_t clientTimeoutMs) {
         m_helperStop = false;
     }
     auto wake = std::make_shared<Wake>();
-    if (wake->fd < 0) {
-        LogMessage("eventfd(...) failure", "Start", errno);
+    if (!wake->event.IsValid()) {
+        LogMessage("eventfd(...) failure", "Start", platform::LastSocketError());
         return false;
     }
 
     // The listening socket is made here rather than in the accept thread so that a port
     // in use fails the start at once instead of after the start time-out.
-    int listenFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    platform::StartSockets();
+    int listenFd = platform::OpenSocket(AF_INET, SOCK_STREAM, 0, true);
     if (listenFd < 0) {
-        LogMessage("WSASocket(...) failure", "AcceptThread", errno);
+        LogMessage("WSASocket(...) failure", "AcceptThread", platform::LastSocketError());
         return false;
     }
     int yes = 1;
-    setsockopt(listenFd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    setsockopt(listenFd, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&yes), sizeof yes);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port);
     addr.sin_addr.s_addr = htonl(INADDR_ANY);
     if (!m_bindAddress.empty() && inet_pton(AF_INET, m_bindAddress.c_str(), &addr.sin_addr) != 1) {
         LogMessage("bind(...) failure", "AcceptThread", EINVAL);
-        close(listenFd);
+        platform::CloseSocket(listenFd);
         return false;
     }
     if (bind(listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        LogMessage("bind(...) failure", "AcceptThread", errno);
-        close(listenFd);
+        LogMessage("bind(...) failure", "AcceptThread", platform::LastSocketError());
+        platform::CloseSocket(listenFd);
         return false;
     }
     if (listen(listenFd, SOMAXCONN) != 0) {
-        LogMessage("listen(...) failure", "AcceptThread", errno);
-        close(listenFd);
+        LogMessage("listen(...) failure", "AcceptThread", platform::LastSocketError());
+        platform::CloseSocket(listenFd);
         return false;
     }
     socklen_t len = sizeof addr;
@@ -162,7 +148,7 @@ bool CGenericServer::StartServer(uint16_t port, uint32_t clientTimeoutMs) {
         });
     } catch (const std::system_error& e) {
         LogMessage("_beginthreadex(...) failure, for Launch Thread", "Start", e.code().value());
-        close(listenFd);
+        platform::CloseSocket(listenFd);
         return false;
     }
     if (acceptReady.wait_for(std::chrono::milliseconds(kStartTimeoutMs)) !=
@@ -230,11 +216,12 @@ void CGenericServer::AcceptThread(int listenFd, std::shared_ptr<ServiceState> st
     std::shared_ptr<Wake> wake = m_wake;
     for (;;) {
         pollfd fds[2] = {{listenFd, POLLIN, 0}, {wake->fd, POLLIN, 0}};
-        int n = poll(fds, 2, -1);
+        int n = platform::PollSockets(fds, 2, -1);
         if (n < 0) {
-            if (errno == EINTR)
+            if (platform::LastSocketError() == EINTR)
                 continue;
-            LogMessage("WaitForMultipleObjects(...) failure", "AcceptThread", errno);
+            LogMessage("WaitForMultipleObjects(...) failure", "AcceptThread",
+                       platform::LastSocketError());
             break;
         }
         if (fds[1].revents)
@@ -243,18 +230,18 @@ void CGenericServer::AcceptThread(int listenFd, std::shared_ptr<ServiceState> st
             continue;
         sockaddr_in peer{};
         socklen_t len = sizeof peer;
-        int fd = accept4(listenFd, reinterpret_cast<sockaddr*>(&peer), &len,
-                         SOCK_NONBLOCK | SOCK_CLOEXEC);
+        int fd = platform::AcceptSocket(listenFd, reinterpret_cast<sockaddr*>(&peer), &len);
         if (fd < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNABORTED)
+            const int error = platform::LastSocketError();
+            if (platform::IsSocketRetry(error) || error == ECONNABORTED)
                 continue;
             // Out of descriptors: the pending connection keeps the socket readable, so
             // pause instead of spinning, and say so once a minute rather than ten times
             // a second.
             if (RateLimitAllows(m_lastAcceptLog))
-                LogMessage("WSAAccept(...) failure", "AcceptThread", errno);
+                LogMessage("WSAAccept(...) failure", "AcceptThread", platform::LastSocketError());
             pollfd w = {wake->fd, POLLIN, 0};
-            if (poll(&w, 1, 100) > 0)
+            if (platform::PollSockets(&w, 1, 100) > 0)
                 break;
             continue;
         }
@@ -262,7 +249,7 @@ void CGenericServer::AcceptThread(int listenFd, std::shared_ptr<ServiceState> st
         std::string address = StrPrintf("%d.%d.%d.%d", ip[0], ip[1], ip[2], ip[3]);
         AddClient(fd, address, ntohs(peer.sin_port));
     }
-    close(listenFd);
+    platform::CloseSocket(listenFd);
 }
 
 void CGenericServer::AddClient(int fd, const std::string& address, int port) {
@@ -271,7 +258,7 @@ void CGenericServer::AddClient(int fd, const std::string& address, int port) {
         if (RateLimitAllows(m_lastBusyLog))
             LogWarningMessage("Too many connections, connection closed", "AddClient",
                               static_cast<long>(kMaxConnections));
-        close(fd);
+        platform::CloseSocket(fd);
         return;
     }
     {
@@ -281,7 +268,7 @@ void CGenericServer::AddClient(int fd, const std::string& address, int port) {
             if (RateLimitAllows(m_lastAddressLog))
                 LogWarningMessage("Too many connections from one address, connection closed",
                                   "AddClient", static_cast<long>(kMaxPerAddress));
-            close(fd);
+            platform::CloseSocket(fd);
             return;
         }
         ++fromThere;
@@ -306,7 +293,7 @@ void CGenericServer::AddClient(int fd, const std::string& address, int port) {
     } catch (const std::system_error& e) {
         --m_liveClients;
         ForgetAddress(address);
-        close(fd);
+        platform::CloseSocket(fd);
         LogMessage("_beginthreadex(...) failure", "AddClient", e.code().value());
     }
 }
@@ -321,7 +308,7 @@ void CGenericServer::ClientThread(int fd, std::string address, std::shared_ptr<C
                                   std::shared_ptr<Wake> wake) {
     platform::NameCurrentThread("web-client");
     ServeConnection(fd, *wake);
-    close(fd);
+    platform::CloseSocket(fd);
     {
         std::lock_guard<std::mutex> lock(m_lock);
         ForgetAddress(address);
@@ -367,11 +354,12 @@ void CGenericServer::ServeConnection(int fd, const Wake& wake) {
         }
         pollfd fds[2] = {{fd, static_cast<short>(sending ? POLLOUT : POLLIN), 0},
                          {wake.fd, POLLIN, 0}};
-        int n = poll(fds, 2, pollTimeout);
+        int n = platform::PollSockets(fds, 2, pollTimeout);
         if (n < 0) {
-            if (errno == EINTR)
+            if (platform::LastSocketError() == EINTR)
                 continue;
-            LogMessage("WaitForMultipleObjects(...) failure", "ClientThread", errno);
+            LogMessage("WaitForMultipleObjects(...) failure", "ClientThread",
+                       platform::LastSocketError());
             return;
         }
         if (fds[1].revents)
@@ -391,7 +379,7 @@ void CGenericServer::ServeConnection(int fd, const Wake& wake) {
             if (got == 0)
                 return;  // the client closed
             if (got < 0) {
-                if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+                if (platform::IsSocketRetry(platform::LastSocketError()))
                     continue;
                 return;
             }
@@ -419,13 +407,15 @@ void CGenericServer::ServeConnection(int fd, const Wake& wake) {
         // Send what the socket takes now; the rest waits for the next write event.
         while (sent < response.size()) {
             size_t chunk = std::min(kMaxSend, response.size() - sent);
-            ssize_t put = send(fd, response.data() + sent, chunk, MSG_NOSIGNAL);
+            ssize_t put = send(fd, response.data() + sent, chunk, platform::kSendNoSignal);
             if (put < 0) {
-                if (errno == EINTR)
+                const int error = platform::LastSocketError();
+                if (error == EINTR)
                     continue;
-                if (errno == EAGAIN || errno == EWOULDBLOCK)
+                if (platform::IsSocketRetry(error))
                     break;
-                LogMessage("WSASend(...) failure", "ClientThread, Primary Send", errno);
+                LogMessage("WSASend(...) failure", "ClientThread, Primary Send",
+                           platform::LastSocketError());
                 return;
             }
             sent += static_cast<size_t>(put);

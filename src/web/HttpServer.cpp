@@ -1,17 +1,12 @@
 #include "web/HttpServer.h"
 
-#include <fcntl.h>
-#include <linux/openat2.h>
-#include <sys/stat.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <utility>
 
 #include "base/Printf.h"
+#include "platform/FileIo.h"
 #include "web/ServerLog.h"
 #include "web/XmlDoc.h"
 
@@ -58,34 +53,6 @@ std::string PercentDecoded(const std::string& path) {
         }
     }
     return out;
-}
-
-std::string RealPath(const std::string& path) {
-    char buf[PATH_MAX];
-    return realpath(path.c_str(), buf) ? std::string(buf) : std::string();
-}
-
-// Opens rel for reading if the kernel can reach it without leaving root: one call instead
-// of resolving every component in user space. -1 for anything else (a missing file, an
-// absolute link, a link out, a kernel without openat2); the caller then decides the slow way.
-int OpenBeneath(const std::string& root, const std::string& rel) {
-#ifdef SYS_openat2
-    if (root.empty() || rel.empty())
-        return -1;
-    int dir = open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0)
-        return -1;
-    open_how how{};
-    how.flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
-    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
-    int fd = static_cast<int>(syscall(SYS_openat2, dir, rel.c_str(), &how, sizeof how));
-    close(dir);
-    return fd;
-#else
-    (void)root;
-    (void)rel;
-    return -1;
-#endif
 }
 
 }  // namespace
@@ -179,7 +146,7 @@ bool CHttpServer::Start(const std::string& rootFolder, const std::string& defaul
         if (m_root.empty())
             // An empty root would make "/" the web folder: the whole file system.
             LogMessage("Empty root folder, no file is served", "Start", 0);
-        m_realRoot = m_root.empty() ? std::string() : RealPath(m_root);
+        m_realRoot = m_root.empty() ? std::string() : platform::RealPath(m_root);
         ok = StartServer(port, clientTimeoutMs);
     }
     ServerLogResult(GetLog(), StrPrintf("CHttpServer::Start (%d)", port), ok);
@@ -243,14 +210,15 @@ bool CHttpServer::ReadFile(const std::string& path, std::string& body) {
     std::unique_lock<std::recursive_mutex> lock;
     if (std::recursive_mutex* fileLock = m_fileLock)
         lock = std::unique_lock<std::recursive_mutex>(*fileLock);
-    int fd = OpenBeneath(m_realRoot, rel);
+    // The kernel's check first; resolving every component here is the slow way.
+    int fd = platform::OpenBeneath(m_realRoot, rel);
     if (fd < 0) {
         // A symbolic link may point anywhere; what counts is where the file really is.
         // Resolved outside the writer's lock, which every connection thread waits on.
         if (lock.owns_lock())
             lock.unlock();
-        std::string realRoot = m_realRoot.empty() ? RealPath(m_root) : m_realRoot;
-        std::string realFile = RealPath(m_root + rel);
+        std::string realRoot = m_realRoot.empty() ? platform::RealPath(m_root) : m_realRoot;
+        std::string realFile = platform::RealPath(m_root + rel);
         if (realRoot.empty() || realFile.empty())
             return false;
         if (realFile.compare(0, realRoot.size(), realRoot) != 0 ||
@@ -261,19 +229,17 @@ bool CHttpServer::ReadFile(const std::string& path, std::string& body) {
         }
         if (lock.mutex())
             lock.lock();
-        fd = open(realFile.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        fd = platform::OpenForReadNoWait(realFile);
         if (fd < 0)
             return false;
     }
-    struct stat st {};
-    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    std::optional<platform::FileInfo> info = platform::FileInfoOf(fd);
+    bool ok = info && info->isRegular;
     if (ok) {
-        body.resize(static_cast<size_t>(st.st_size));
+        body.resize(static_cast<size_t>(info->size));
         size_t got = 0;
         while (got < body.size()) {
-            ssize_t n = read(fd, body.data() + got, body.size() - got);
-            if (n < 0 && errno == EINTR)
-                continue;
+            long n = platform::ReadFile(fd, body.data() + got, body.size() - got);
             if (n <= 0)
                 break;
             got += static_cast<size_t>(n);
@@ -282,7 +248,7 @@ bool CHttpServer::ReadFile(const std::string& path, std::string& body) {
     }
     if (lock.owns_lock())
         lock.unlock();
-    close(fd);
+    platform::CloseFile(fd);
     return ok;
 }
 

@@ -4,10 +4,6 @@
 #include <QGuiApplication>
 #include <QSocketNotifier>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +18,8 @@
 #include "base/Version.h"
 #include "device/TavDevice.h"
 #include "device/zor/ZorDevice.h"
+#include "platform/StopSignals.h"
+#include "platform/SystemInfo.h"
 #include "ui/alarms/AlarmWnd.h"  // QtUiPort.h hands out pointers to it
 #include "ui/bridge/QtDispatcher.h"
 #include "ui/common/Accessibility.h"
@@ -321,34 +319,19 @@ int CDesktopProgram::Exit() {
 
 namespace {
 
-int g_stopPipe[2] = {-1, -1};
-
-void OnStopSignal(int) {
-    const char byte = 1;
-    // Nothing else is safe in a signal handler; the event loop reads the byte.
-    [[maybe_unused]] const ssize_t written = ::write(g_stopPipe[1], &byte, 1);
-}
-
 // SIGINT (Ctrl-C in the terminal that started it) and SIGTERM (the session ending, a
 // service manager) close the main window as the operator would, so that the shutdown
 // runs in order; the close decision may still ask about unsaved changes.
 void CloseOnStopSignals(QObject* context, std::function<void()> close) {
-    if (::pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    const int handle = platform::StopSignalsAsReadableHandle();
+    if (handle < 0) {
         return;
     }
-    auto* notifier = new QSocketNotifier(g_stopPipe[0], QSocketNotifier::Read, context);
-    QObject::connect(notifier, &QSocketNotifier::activated, context, [close] {
-        char bytes[16];
-        while (::read(g_stopPipe[0], bytes, sizeof bytes) > 0) {
-        }
+    auto* notifier = new QSocketNotifier(handle, QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [close, handle] {
+        platform::DrainStopSignals(handle);
         close();
     });
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
 }
 
 }  // namespace
@@ -365,7 +348,7 @@ int RunDesktopProgram(int argc, char** argv) {
     // Chromium inside the web views refuses to start as root with its sandbox on; without
     // the views the program would end at once, so a root session runs them unsandboxed
     // (they only show our own log files and our own server's map).
-    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
+    if (platform::IsAdministrator() && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
         std::fprintf(stderr, "zormanager: running as root: the web views run without sandbox\n");
     }
