@@ -1,7 +1,5 @@
 #include "app/AlarmHistoryCommand.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <ctime>
 

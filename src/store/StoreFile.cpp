@@ -1,7 +1,5 @@
 #include "store/StoreFile.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -13,9 +11,12 @@ namespace zm::store {
 
 namespace {
 
+// A dangling link counts too: the path is taken either way.
 bool Exists(const std::string& path) {
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0;
+    std::error_code error;
+    return std::filesystem::symlink_status(path, error).type() !=
+               std::filesystem::file_type::not_found &&
+           !error;
 }
 
 // The whole check: the file opens, its pages are sound and its schema is current.

@@ -1,8 +1,8 @@
 #include "store/StoreWriter.h"
 
-#include <pthread.h>
-
 #include <future>
+
+#include "platform/ProcessInfo.h"
 
 namespace zm::store {
 
@@ -65,7 +65,7 @@ bool CStoreWriter::Execute(const Job& job) {
 }
 
 void CStoreWriter::Loop() {
-    pthread_setname_np(pthread_self(), "store-writer");
+    platform::NameCurrentThread("store-writer");
     for (;;) {
         Entry entry;
         {
