@@ -15,7 +15,9 @@
 #include "app/HeadlessUiPort.h"
 #include "app/MailTest.h"
 #include "app/ManagerAssembly.h"
+#include "app/OperatorCommands.h"
 #include "app/ZorManagerApp.h"
+#include "auth/OperatorFile.h"
 #include "base/Folders.h"
 #include "base/Ini.h"
 #include "base/Printf.h"
@@ -46,6 +48,8 @@ void PrintUsage() {
         "Usage: zormanagerd [--home DIR] [--http-port N] [--http-bind ADDRESS]\n"
         "                   [--no-internet-check] [--no-share] [--demo]\n"
         "                   [--test-mail [ADDRESS]]\n"
+        "                   [--add-operator NAME --role ROLE --password-stdin]\n"
+        "                   [--remove-operator NAME] [--list-operators]\n"
         "                   [--folders] [--version] [--help]\n"
         "\n"
         "  --home DIR           keep settings, logs, KML files and lock files under DIR\n"
@@ -64,6 +68,13 @@ void PrintUsage() {
         "  --test-mail [ADDRESS] send one test message with the settings file's SMTP\n"
         "                       account to ADDRESS (default: the list of recipients),\n"
         "                       print the outcome and exit (0: sent, 1: not sent)\n"
+        "  --add-operator NAME  create or update the account NAME for the JSON API's\n"
+        "                       writes, with --role viewer|operator|admin and the password\n"
+        "                       as the first line of standard input (--password-stdin)\n"
+        "  --remove-operator NAME  remove that account\n"
+        "  --list-operators     print the accounts' names and roles\n"
+        "                       (the accounts file is AppData/Config/Operators.txt; these\n"
+        "                       commands work while the server runs)\n"
         "  --folders            print the version and the folders in use and exit\n"
         "  --version            print the version and exit\n"
         "  --help               print this text and exit\n"
@@ -131,6 +142,7 @@ int main(int argc, char** argv) {
     std::string testAddress;
     int httpPort = zm::PreviewRecord::kPort;
     std::string httpBind;
+    zm::OperatorCommand operatorCommand;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
@@ -188,6 +200,39 @@ int main(int argc, char** argv) {
             }
             continue;
         }
+        if (std::strcmp(arg, "--add-operator") == 0 || std::strcmp(arg, "--remove-operator") == 0 ||
+            std::strcmp(arg, "--role") == 0) {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "zormanagerd: \"%s\" needs a value\n", arg);
+                return 2;
+            }
+            const char* value = argv[++i];
+            if (arg[2] == 'r' && arg[3] == 'o') {
+                operatorCommand.role = value;
+                continue;
+            }
+            const auto kind =
+                arg[2] == 'a' ? zm::OperatorCommand::Kind::Add : zm::OperatorCommand::Kind::Remove;
+            if (operatorCommand.kind != zm::OperatorCommand::Kind::None) {
+                std::fprintf(stderr, "zormanagerd: one account command at a time\n");
+                return 2;
+            }
+            operatorCommand.kind = kind;
+            operatorCommand.name = value;
+            continue;
+        }
+        if (std::strcmp(arg, "--list-operators") == 0) {
+            if (operatorCommand.kind != zm::OperatorCommand::Kind::None) {
+                std::fprintf(stderr, "zormanagerd: one account command at a time\n");
+                return 2;
+            }
+            operatorCommand.kind = zm::OperatorCommand::Kind::List;
+            continue;
+        }
+        if (std::strcmp(arg, "--password-stdin") == 0) {
+            operatorCommand.passwordStdin = true;
+            continue;
+        }
         std::fprintf(stderr, "zormanagerd: unknown option \"%s\" (see --help)\n", arg);
         return 2;
     }
@@ -198,6 +243,10 @@ int main(int argc, char** argv) {
     }
     if (testMail) {
         return RunMailTest(testAddress);
+    }
+    if (operatorCommand.kind != zm::OperatorCommand::Kind::None) {
+        return zm::RunOperatorCommand(operatorCommand, zm::auth::COperatorFile::DefaultPath(),
+                                      stdin, stdout, stderr);
     }
     PrintFolders();
     if (foldersOnly) {

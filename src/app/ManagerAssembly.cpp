@@ -7,6 +7,7 @@
 #include "app/DemoConfig.h"
 #include "app/Dispatcher.h"
 #include "app/UiPort.h"
+#include "auth/OperatorFile.h"
 #include "base/AppLogs.h"
 #include "base/Folders.h"
 #include "base/Log.h"
@@ -66,7 +67,8 @@ CManagerAssembly::CManagerAssembly(Dispatcher& dispatcher, UiPort& ui, AssemblyO
         RunLog().AddError("<li><dt> %s</li>", HtmlEscaped(ended).c_str());
     });
     app_ = std::make_unique<CZorManagerApp>(dispatcher_, ui_, &factory_, &ops_);
-    integration_ = std::make_unique<CManagerIntegration>(app_->Registry(), &RunLog());
+    integration_ = std::make_unique<CManagerIntegration>(app_->Registry(), &RunLog(),
+                                                         auth::COperatorFile::DefaultPath());
     // Alarm events come from the processor's own opening and closing, whatever the
     // alarm actions are switched to.
     ops_.SetAlarmObserver([this](CTavDevice& device, bool opened, const std::string& report) {
@@ -148,7 +150,7 @@ void CManagerAssembly::SetUpEngine(CManagerEngine& engine) {
     hooks.stopWebServer = [this] { web_->StopWebServer(); };
     hooks.previewAddress = [this] { return web_->PreviewAddress(); };
     hooks.applyIntegration = [this](const ManagerSettings& settings) {
-        integration_->Apply(settings);
+        integration_->Apply(settings, GetSettingsFilePath());
     };
     hooks.deviceStateSeen = [this](CTavDevice& device) { integration_->OnDeviceState(device); };
     hooks.deviceDataSeen = [this](CTavDevice& device) { integration_->OnDeviceData(device); };

@@ -23,6 +23,7 @@ struct HttpRequest {
     // not there and the route refuses the request.
     bool bodyRefused = false;
     std::string clientAddress;  // dotted IPv4
+    bool secure = false;        // came over TLS
 
     // Empty when the request has no such header.
     std::string Header(const std::string& lowerName) const;
