@@ -56,12 +56,12 @@ CManagerIntegration::CManagerIntegration(CDeviceRegistry& registry, CLog* runLog
       access_(operators_) {}
 
 CManagerIntegration::~CManagerIntegration() {
-    alarmListener_ = {};
+    alarmListener_.Reset();
     Stop();
 }
 
 void CManagerIntegration::AttachAlarms(alarms::AlarmOperations* alarms) {
-    alarmListener_ = {};
+    alarmListener_.Reset();
     alarms_ = alarms;
     if (alarms != nullptr) {
         alarmListener_ =
