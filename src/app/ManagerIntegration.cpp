@@ -100,6 +100,17 @@ void CManagerIntegration::Apply(const ManagerSettings& settings, const std::stri
 
 DeviceStateRecord CManagerIntegration::DescribeWithAlarms(CTavDevice& device) {
     DeviceStateRecord s = Describe(device);
+    const DeviceStateRecord fields = AlarmFieldsOf(s.name);
+    s.shelvedUntil = fields.shelvedUntil;
+    s.outOfService = fields.outOfService;
+    s.outOfServiceReason = fields.outOfServiceReason;
+    s.unackedAlarms = fields.unackedAlarms;
+    return s;
+}
+
+DeviceStateRecord CManagerIntegration::AlarmFieldsOf(const std::string& name) {
+    DeviceStateRecord s;
+    s.name = name;
     if (alarms::AlarmOperations* alarms = alarms_) {
         const alarms::DeviceSuppression suppression = alarms->SuppressionOf(s.name);
         if (suppression.kind == alarms::DeviceSuppression::Kind::Shelved) {
@@ -148,12 +159,16 @@ void CManagerIntegration::OnAlarmChange(const alarms::AlarmChange& change) {
             event.by = change.actor.user;
             event.comment = change.alarm.comment;
             break;
-        case Kind::Returned:
+        case Kind::Returned: {
             event.event = AlarmEventRecord::kReturned;
+            std::lock_guard lock(mutex_);
+            returnedIds_[change.device] = change.alarm.id;
             break;
-        case Kind::Closed:
-            event.event = AlarmEventRecord::kClosed;
+        }
+        case Kind::Closed:  // an acknowledgement of an alarm that had returned
+            event.event = AlarmEventRecord::kAcknowledged;
             event.by = change.actor.user;
+            event.comment = change.alarm.comment;
             break;
         case Kind::Shelved:
             event.event = AlarmEventRecord::kShelved;
@@ -189,12 +204,10 @@ void CManagerIntegration::OnAlarmChange(const alarms::AlarmChange& change) {
         publisher_.PublishAlarm(std::move(event));
     }
     PublishOpenAlarms();
-    // The device's state carries its suppression and its unacknowledged alarms.
-    for (const auto& device : registry_.GetDevices()) {
-        if (device->GetName() == change.device) {
-            publisher_.PublishState(DescribeWithAlarms(*device));
-        }
-    }
+    // The device's state carries its suppression and its unacknowledged alarms. Told on
+    // device threads too, which must not take the registry's lock: the publisher's copy of
+    // the state is patched instead.
+    publisher_.PatchAlarmState(change.device, AlarmFieldsOf(change.device));
 }
 
 void CManagerIntegration::Stop() {
@@ -295,8 +308,20 @@ void CManagerIntegration::OnAlarm(CTavDevice& device, bool opened, const std::st
             openAlarms_.push_back(event);
         }
     }
-    // With the lifecycle its own events tell the opening and the return, with the id.
+    // With the lifecycle its own event tells the opening, with the id; "closed" stays
+    // what it always was, the processor's close with the complete report, and gets the id
+    // of the alarm that has just returned.
     if (alarms_ == nullptr) {
+        publisher_.PublishAlarm(std::move(event));
+    } else if (!opened) {
+        {
+            std::lock_guard lock(mutex_);
+            auto it = returnedIds_.find(event.device);
+            if (it != returnedIds_.end()) {
+                event.id = it->second;
+                returnedIds_.erase(it);
+            }
+        }
         publisher_.PublishAlarm(std::move(event));
     }
 }
@@ -310,6 +335,7 @@ void CManagerIntegration::ForgetDevice(const std::string& name) {
             openAlarms_.end());
         lastStatus_.erase(name);
         lost_.erase(name);
+        returnedIds_.erase(name);
     }
     publisher_.ForgetDevice(name);
 }

@@ -69,6 +69,8 @@ class CManagerIntegration final : public IDeviceStateSource {
     static DeviceStateRecord Describe(CTavDevice& device);
     // With the device's suppression and unacknowledged alarms when the lifecycle is there.
     DeviceStateRecord DescribeWithAlarms(CTavDevice& device);
+    // Only the suppression and the unacknowledged alarms of the device of that name.
+    DeviceStateRecord AlarmFieldsOf(const std::string& name);
     CMqttPublisher& Publisher() { return publisher_; }
 
     // Lifecycle changes, on the thread that made them: handed to the publisher only.
@@ -88,9 +90,10 @@ class CManagerIntegration final : public IDeviceStateSource {
     ListenerToken alarmListener_;
     std::mutex mutex_;
     std::string station_;
-    std::vector<AlarmEventRecord> openAlarms_;  // in the order they opened
-    std::map<std::string, int> lastStatus_;     // per device name
-    std::set<std::string> lost_;                // devices whose lost connection was told
+    std::vector<AlarmEventRecord> openAlarms_;         // in the order they opened
+    std::map<std::string, int> lastStatus_;            // per device name
+    std::set<std::string> lost_;                       // devices whose lost connection was told
+    std::map<std::string, std::int64_t> returnedIds_;  // the alarm a "closed" belongs to
 };
 
 }  // namespace zm

@@ -640,6 +640,22 @@ void CMqttPublisher::PublishAlarm(AlarmEventRecord event) {
     core_->alarms.push_back(std::move(event));
 }
 
+void CMqttPublisher::PatchAlarmState(const std::string& name, const DeviceStateRecord& fields) {
+    std::lock_guard lock(core_->mutex);
+    auto it = core_->devices.find(name);
+    if (it == core_->devices.end()) {
+        return;
+    }
+    DeviceStateRecord& state = it->second.state;
+    state.shelvedUntil = fields.shelvedUntil;
+    state.outOfService = fields.outOfService;
+    state.outOfServiceReason = fields.outOfServiceReason;
+    state.unackedAlarms = fields.unackedAlarms;
+    if (!it->second.everSent || !state.SameStateAs(it->second.sent)) {
+        core_->dirty.insert(name);
+    }
+}
+
 void CMqttPublisher::PublishOpenAlarms(std::string payload) {
     std::lock_guard lock(core_->mutex);
     core_->openAlarms = std::move(payload);

@@ -79,6 +79,9 @@ class CMqttPublisher {
     // The list of open alarms (a JSON text), retained: the latest is published after the
     // events handed over before it, and again at every connect.
     void PublishOpenAlarms(std::string payload);
+    // The alarm part of a device's known state changed (suppression, unacknowledged
+    // alarms): republished without asking the device. Nothing when the device is not known.
+    void PatchAlarmState(const std::string& name, const DeviceStateRecord& alarmFields);
     // The device's retained state is cleared (an empty retained message).
     void ForgetDevice(const std::string& name);
 
