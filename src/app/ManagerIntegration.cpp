@@ -53,7 +53,13 @@ CManagerIntegration::CManagerIntegration(CDeviceRegistry& registry, CLog* runLog
       runLog_(runLog),
       publisher_(runLog),
       operators_(std::move(operatorsFile)),
-      access_(operators_) {}
+      access_(operators_) {
+    operators_.SetProblemSink([this](const std::string& problem) {
+        if (runLog_ != nullptr) {
+            runLog_->AddError("<li><dt> Operator accounts: %s</li>", HtmlEscaped(problem).c_str());
+        }
+    });
+}
 
 CManagerIntegration::~CManagerIntegration() {
     alarmListener_.Reset();
@@ -71,11 +77,7 @@ void CManagerIntegration::AttachAlarms(alarms::AlarmOperations* alarms) {
 }
 
 void CManagerIntegration::LogAccountProblems() {
-    for (const std::string& problem : operators_.TakeNewProblems()) {
-        if (runLog_ != nullptr) {
-            runLog_->AddError("<li><dt> Operator accounts: %s</li>", HtmlEscaped(problem).c_str());
-        }
-    }
+    operators_.HasAccounts();  // reads the file when it changed; the sink logs its problems
 }
 
 void CManagerIntegration::Apply(const ManagerSettings& settings, const std::string& settingsFile) {

@@ -85,12 +85,24 @@ std::shared_ptr<const COperatorDirectory::Snapshot> COperatorDirectory::Current(
     for (std::string& p : problems) {
         p = path_ + ": " + p;
     }
-    std::lock_guard lock(mutex_);
-    snapshot_ = fresh;
-    // Credentials remembered from an older file may belong to a changed or removed account.
-    remembered_.clear();
-    newProblems_.insert(newProblems_.end(), problems.begin(), problems.end());
-    return snapshot_;
+    std::shared_ptr<const Snapshot> current;
+    {
+        std::lock_guard lock(mutex_);
+        snapshot_ = fresh;
+        // Credentials remembered from an older file may belong to a changed or removed
+        // account.
+        remembered_.clear();
+        if (!sink_) {
+            newProblems_.insert(newProblems_.end(), problems.begin(), problems.end());
+        }
+        current = snapshot_;
+    }
+    if (sink_) {
+        for (const std::string& p : problems) {
+            sink_(p);
+        }
+    }
+    return current;
 }
 
 std::string COperatorDirectory::CacheKey(const std::string& name, const std::string& password,

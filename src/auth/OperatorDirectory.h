@@ -3,6 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -41,6 +42,10 @@ class COperatorDirectory {
     COperatorDirectory(std::string path, Limits limits);
 
     Result Authenticate(const std::string& name, const std::string& password);
+    // Called (without a lock held) with each problem a reading of the file finds, so that
+    // a file broken while the server runs is reported when it is read, not at the next
+    // start. Set before the first sign-in.
+    void SetProblemSink(std::function<void(const std::string&)> sink) { sink_ = std::move(sink); }
     // The accounts' problems since the last read that found some (for the run log); each
     // reading's problems are handed out once.
     std::vector<std::string> TakeNewProblems();
@@ -55,6 +60,7 @@ class COperatorDirectory {
 
     const std::string path_;
     const Limits limits_;
+    std::function<void(const std::string&)> sink_;
     unsigned char cacheKey_[32];
 
     std::mutex mutex_;  // never held while hashing
