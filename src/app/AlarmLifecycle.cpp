@@ -123,7 +123,10 @@ void CAlarmLifecycle::Stop() {
         RunWaitingFeeds(0, true);
     }
     dispatcher_ = nullptr;
-    FlushJournal();
+    // The writer ends with the run's other threads; what is queued is committed first.
+    if (writer_) {
+        writer_->Stop();
+    }
 }
 
 void CAlarmLifecycle::SetDeviceDirectory(std::function<bool(const std::string&)> exists) {
@@ -383,8 +386,8 @@ void CAlarmLifecycle::OnProcessorRun(const AlarmDeviceFacts& device, bool inAlar
             return;
         }
         // A run without an alarm on a device that reports one did not decide (a batch
-        // that could not be read): the next data decides.
-        if (!inAlarm && device.status == kDevAlarm) {
+        // that could not be read), nor does a single quiet portion: the next data decides.
+        if (!inAlarm && (device.status == kDevAlarm || ++d.quietRuns < kQuietRunsToReturn)) {
             return;
         }
         d.firstData = true;
@@ -499,7 +502,8 @@ ActionGate CAlarmLifecycle::GateFor(const DeviceSnapshot& device) {
         if (entry == nullptr) {
             return gate;
         }
-        if (entry->continued && entry->journal.announced) {
+        // Restored, whether or not the processor has taken it up again yet.
+        if ((entry->continued || entry->restored) && entry->journal.announced) {
             // Mails and SMS went out before the restart; the window shows it while unacked.
             gate.alarmMail = false;
             gate.alarm = gate.alarm && Unacked(entry->journal.record.state);

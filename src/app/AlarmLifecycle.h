@@ -52,6 +52,9 @@ class CAlarmLifecycle final : public alarms::AlarmOperations {
     static constexpr int kSoundRepeatMs = 30000;
     // How long a feed update for an alarm waits for the alarm's open to commit.
     static constexpr int kFeedWaitMs = 2000;
+    // Data runs without an alarm before a restored alarm counts as returned: a sensor's
+    // first portion after a connect may come before its state tells the alarm.
+    static constexpr int kQuietRunsToReturn = 2;
 
     explicit CAlarmLifecycle(Clock clock = {});
     ~CAlarmLifecycle() override;
@@ -64,7 +67,8 @@ class CAlarmLifecycle final : public alarms::AlarmOperations {
     // The dispatcher's timers: shelving expiry and the waiting feed updates every tickMs,
     // the repeated sound, the daily pruning.
     void Start(Dispatcher& dispatcher, UiPort& ui, int tickMs = 500);
-    // Stops the timers (dispatcher thread) and commits what is queued.
+    // Stops the timers (dispatcher thread), commits what is queued and ends the journal's
+    // writer; later changes stay in memory.
     void Stop();
 
     // Whether a device of that name exists (operations on devices answer NotFound else).
@@ -131,7 +135,8 @@ class CAlarmLifecycle final : public alarms::AlarmOperations {
     struct Device {
         std::string name;
         bool dataRun = false;    // a data event's processor run is under way
-        bool firstData = false;  // the first data since the start was seen
+        bool firstData = false;  // the first data since the start was decided
+        int quietRuns = 0;       // data runs without an alarm since the start
     };
     struct Waiting {
         std::chrono::steady_clock::time_point deadline;
