@@ -80,6 +80,12 @@ TEST(DaemonAlarmApi, OperatorAcknowledgesOverTheApiAndTheControlRoomSeesIt) {
     test::DaemonHome home;
     ASSERT_EQ(AddOperator(home, "olga", "operator", "harbour-2026"), 0);
     ASSERT_EQ(AddOperator(home, "vic", "viewer", "look-only"), 0);
+    // A line someone wrote by hand with a role the server does not know.
+    const std::string accounts = home.ConfigFolder() + "Operators.txt";
+    std::FILE* file = std::fopen(accounts.c_str(), "a");
+    ASSERT_NE(file, nullptr);
+    std::fputs("mallory:superuser:$argon2id$v=19$m=19456,t=2,p=1$x$y\n", file);
+    std::fclose(file);
     test::SimProcess sim({"--tcp-port", "0", "--log", home.home.file("sim.log"), "--sensor",
                           "addr=5,devnum=ZOR-0042,value=100,param.MinSigThr=500,"
                           "param.MaxSigThr=10000"});
@@ -107,6 +113,12 @@ TEST(DaemonAlarmApi, OperatorAcknowledgesOverTheApiAndTheControlRoomSeesIt) {
         },
         15s))
         << home.RunLog();
+    // The run log names the line; no account is made of it, nothing of it is lost.
+    const std::string runLog = home.RunLog();
+    EXPECT_NE(runLog.find("Operator accounts: "), std::string::npos) << runLog;
+    EXPECT_NE(runLog.find("line 5: unknown role &quot;superuser&quot;"), std::string::npos)
+        << runLog;
+    EXPECT_NE(test::ReadBytes(accounts).find("mallory:superuser:"), std::string::npos);
     EXPECT_EQ(alarm["device"], "Pier-1");
     EXPECT_EQ(alarm["state"], "active_unacked");
     EXPECT_EQ(alarm["time"], alarm["opened"]);
