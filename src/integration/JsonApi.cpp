@@ -60,10 +60,18 @@ CHttpServer::RequestReply CJsonApi::DeviceReply(const std::string& name) {
 
 CHttpServer::RequestReply CJsonApi::Devices(const HttpRequest& request,
                                             const std::vector<std::string>& segments) {
+    // An unescaped "/" in a name is taken as part of it, as the device route always did.
+    auto nameOf = [&](size_t end) {
+        std::string name = segments[2];
+        for (size_t i = 3; i < end; ++i) {
+            name += "/" + segments[i];
+        }
+        return name;
+    };
     const std::string& last = segments.back();
     const bool suppression = segments.size() >= 4 && (last == "shelve" || last == "out-of-service");
     if (suppression) {
-        return Suppression(request, segments[2], last == "shelve");
+        return Suppression(request, nameOf(segments.size() - 1), last == "shelve");
     }
     if (request.method != "GET") {
         return MethodNotAllowed("GET");
@@ -75,12 +83,7 @@ CHttpServer::RequestReply CJsonApi::Devices(const HttpRequest& request,
     if (segments.size() == 2) {
         return JsonReply("200 OK", DevicesJsonText(source_));
     }
-    // An unescaped "/" in a name is taken as part of it, as the device route always did.
-    std::string name = segments[2];
-    for (size_t i = 3; i < segments.size(); ++i) {
-        name += "/" + segments[i];
-    }
-    return DeviceReply(name);
+    return DeviceReply(nameOf(segments.size()));
 }
 
 void RegisterJsonApi(CHttpServer& server, IDeviceStateSource& source,

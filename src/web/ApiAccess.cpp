@@ -58,11 +58,49 @@ std::optional<std::string> Base64Decoded(const std::string& text) {
     return out;
 }
 
+// Length of the valid UTF-8 sequence at text[i] (overlong forms and surrogates refused),
+// or 0.
+size_t Utf8At(const std::string& text, size_t i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const size_t length = c < 0x80             ? 1
+                          : (c & 0xE0) == 0xC0 ? 2
+                          : (c & 0xF0) == 0xE0 ? 3
+                          : (c & 0xF8) == 0xF0 ? 4
+                                               : 0;
+    if (length == 0 || i + length > text.size()) {
+        return 0;
+    }
+    unsigned int code = length == 1 ? c : c & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[i + k]);
+        if ((next & 0xC0) != 0x80) {
+            return 0;
+        }
+        code = (code << 6) | (next & 0x3F);
+    }
+    static const unsigned int kMinimum[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < kMinimum[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
+        return 0;
+    }
+    return length;
+}
+
+// Names in the texts come from the network; bytes that are not UTF-8 become U+FFFD, so the
+// answer stays JSON.
 std::string JsonQuoted(const std::string& text) {
     std::string out = "\"";
-    for (char c : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
         const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
+        if (byte >= 0x80) {
+            const size_t length = Utf8At(text, i);
+            if (length == 0) {
+                out += "\xEF\xBF\xBD";
+            } else {
+                out.append(text, i, length);
+                i += length - 1;
+            }
+        } else if (c == '"' || c == '\\') {
             out += '\\';
             out += c;
         } else if (byte < 0x20) {

@@ -227,6 +227,8 @@ TEST_F(JsonApiTest, BadRequestsAreRefusedAndChangeNothing) {
         {"PUT", "/api/devices/Pier-1/shelve", "{\"minutes\": 60, \"reason\": \"" + over200 + "\"}",
          400},
         {"PUT", "/api/devices/Nowhere/shelve", R"({"minutes": 60, "reason": "r"})", 404},
+        // A name that is not UTF-8 comes back in the error as JSON all the same.
+        {"PUT", "/api/devices/%FF%C0/shelve", R"({"minutes": 60, "reason": "r"})", 404},
         {"GET", "/api/alarms/history?from=2026-13-01", "", 400},
         {"GET", "/api/alarms/history?to=yesterday", "", 400},
         {"GET", "/api/alarms/history?format=xml", "", 400},
@@ -285,6 +287,9 @@ TEST_F(JsonApiTest, AlarmsAcknowledgementAndShelvingAsTheOperatorSeesThem) {
     EXPECT_EQ(device["outOfService"], nullptr);
     EXPECT_EQ(device["unackedAlarms"], 1);
     EXPECT_EQ(ops_.Writes().back().what, "shelve Pier/North#1 90");
+    // An unescaped "/" is part of the name, as on the device route.
+    EXPECT_EQ(Call("DELETE", "/api/devices/Pier/North%231/shelve").status, 200);
+    EXPECT_EQ(ops_.Writes().back().what, "unshelve Pier/North#1");
 
     const auto all = nlohmann::json::parse(Call("POST", "/api/alarms/ack-all", "").body);
     EXPECT_EQ(all["acknowledged"], 1);

@@ -171,7 +171,8 @@ class InMemoryAlarms final : public alarms::AlarmOperations {
         {
             std::lock_guard lock(mutex_);
             if (devices_.count(device) == 0) {
-                return alarms::OpResult::Fail(alarms::OpStatus::NotFound, "no such device");
+                return alarms::OpResult::Fail(alarms::OpStatus::NotFound,
+                                              "no device \"" + device + "\"");
             }
             s.kind = kind;
             s.reason = reason;
