@@ -116,9 +116,10 @@ void CAlarmLifecycle::Start(Dispatcher& dispatcher, UiPort& ui, int tickMs) {
 }
 
 void CAlarmLifecycle::Stop() {
-    if (dispatcher_ != nullptr && dispatcher_->IsDispatcherThread()) {
-        dispatcher_->StopTimer(kTickTimerId);
-        dispatcher_->StopTimer(kSoundTimerId);
+    Dispatcher* dispatcher = dispatcher_.load();
+    if (dispatcher != nullptr && dispatcher->IsDispatcherThread()) {
+        dispatcher->StopTimer(kTickTimerId);
+        dispatcher->StopTimer(kSoundTimerId);
         // Feed updates still waiting run now: nothing the operator is to hear of is lost.
         RunWaitingFeeds(0, true);
     }
@@ -171,9 +172,10 @@ CAlarmLifecycle::Commit CAlarmLifecycle::QueueLocked(Job job) {
 
 void CAlarmLifecycle::Finish(Commit commit) {
     bool committed = false;
+    Dispatcher* dispatcher = dispatcher_.load();
     if (commit.done.valid()) {
-        if (dispatcher_ != nullptr && dispatcher_->IsDispatcherThread()) {
-            dispatcher_->WaitPumping(
+        if (dispatcher != nullptr && dispatcher->IsDispatcherThread()) {
+            dispatcher->WaitPumping(
                 [&] {
                     return commit.done.wait_for(std::chrono::seconds(0)) ==
                            std::future_status::ready;
@@ -190,9 +192,9 @@ void CAlarmLifecycle::Finish(Commit commit) {
     for (const AlarmChange& change : commit.changes) {
         listeners_.Notify(change);
     }
-    if (commit.releaseDevice != 0 && dispatcher_ != nullptr) {
+    if (commit.releaseDevice != 0 && dispatcher != nullptr) {
         const std::uint64_t device = commit.releaseDevice;
-        dispatcher_->Post([this, device] { RunWaitingFeeds(device, false); });
+        dispatcher->Post([this, device] { RunWaitingFeeds(device, false); });
     }
 }
 

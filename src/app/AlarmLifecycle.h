@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -178,7 +179,7 @@ class CAlarmLifecycle final : public alarms::AlarmOperations {
     Clock clock_;
     CLog* runLog_ = nullptr;
     CLog* deviceLog_ = nullptr;
-    Dispatcher* dispatcher_ = nullptr;
+    std::atomic<Dispatcher*> dispatcher_{nullptr};  // read by event threads
     UiPort* ui_ = nullptr;
     std::function<bool(const std::string&)> exists_;
     std::function<int()> retention_;
