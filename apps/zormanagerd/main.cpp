@@ -14,7 +14,9 @@
 #include "app/HeadlessUiPort.h"
 #include "app/MailTest.h"
 #include "app/ManagerAssembly.h"
+#include "app/OperatorCommands.h"
 #include "app/ZorManagerApp.h"
+#include "auth/OperatorFile.h"
 #include "base/Folders.h"
 #include "base/Ini.h"
 #include "base/Printf.h"
@@ -47,6 +49,8 @@ void PrintUsage() {
         "Usage: zormanagerd [--home DIR] [--http-port N] [--http-bind ADDRESS]\n"
         "                   [--no-internet-check] [--no-share] [--demo]\n"
         "                   [--test-mail [ADDRESS]]\n"
+        "                   [--add-operator NAME --role ROLE --password-stdin]\n"
+        "                   [--remove-operator NAME] [--list-operators]\n"
         "                   [--folders] [--version] [--help]\n"
         "\n"
         "  --home DIR           keep settings, logs, KML files and lock files under DIR\n"
@@ -65,6 +69,13 @@ void PrintUsage() {
         "  --test-mail [ADDRESS] send one test message with the settings file's SMTP\n"
         "                       account to ADDRESS (default: the list of recipients),\n"
         "                       print the outcome and exit (0: sent, 1: not sent)\n"
+        "  --add-operator NAME  create or update the account NAME for the JSON API's\n"
+        "                       writes, with --role viewer|operator|admin and the password\n"
+        "                       as the first line of standard input (--password-stdin)\n"
+        "  --remove-operator NAME  remove that account\n"
+        "  --list-operators     print the accounts' names and roles\n"
+        "                       (the accounts file is AppData/Config/Operators.txt; these\n"
+        "                       commands work while the server runs)\n"
         "  --alarm-history      print the alarms opened from --from to --to (whole days,\n"
         "                       local time), of one device with --device, as CSV and\n"
         "                       exit; works while the server runs on the same home\n"
@@ -135,6 +146,7 @@ int main(int argc, char** argv) {
     std::string testAddress;
     int httpPort = zm::PreviewRecord::kPort;
     std::string httpBind;
+    zm::OperatorCommand operatorCommand;
     bool alarmHistory = false;
     std::string historyFrom;
     std::string historyTo;
@@ -212,6 +224,39 @@ int main(int argc, char** argv) {
             }
             continue;
         }
+        if (std::strcmp(arg, "--add-operator") == 0 || std::strcmp(arg, "--remove-operator") == 0 ||
+            std::strcmp(arg, "--role") == 0) {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "zormanagerd: \"%s\" needs a value\n", arg);
+                return 2;
+            }
+            const char* value = argv[++i];
+            if (arg[2] == 'r' && arg[3] == 'o') {
+                operatorCommand.role = value;
+                continue;
+            }
+            const auto kind =
+                arg[2] == 'a' ? zm::OperatorCommand::Kind::Add : zm::OperatorCommand::Kind::Remove;
+            if (operatorCommand.kind != zm::OperatorCommand::Kind::None) {
+                std::fprintf(stderr, "zormanagerd: one account command at a time\n");
+                return 2;
+            }
+            operatorCommand.kind = kind;
+            operatorCommand.name = value;
+            continue;
+        }
+        if (std::strcmp(arg, "--list-operators") == 0) {
+            if (operatorCommand.kind != zm::OperatorCommand::Kind::None) {
+                std::fprintf(stderr, "zormanagerd: one account command at a time\n");
+                return 2;
+            }
+            operatorCommand.kind = zm::OperatorCommand::Kind::List;
+            continue;
+        }
+        if (std::strcmp(arg, "--password-stdin") == 0) {
+            operatorCommand.passwordStdin = true;
+            continue;
+        }
         std::fprintf(stderr, "zormanagerd: unknown option \"%s\" (see --help)\n", arg);
         return 2;
     }
@@ -222,6 +267,10 @@ int main(int argc, char** argv) {
     }
     if (testMail) {
         return RunMailTest(testAddress);
+    }
+    if (operatorCommand.kind != zm::OperatorCommand::Kind::None) {
+        return zm::RunOperatorCommand(operatorCommand, zm::auth::COperatorFile::DefaultPath(),
+                                      stdin, stdout, stderr);
     }
     if (alarmHistory) {
         return zm::RunAlarmHistoryCommand(

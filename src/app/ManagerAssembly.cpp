@@ -5,6 +5,7 @@
 #include "app/DemoConfig.h"
 #include "app/Dispatcher.h"
 #include "app/UiPort.h"
+#include "auth/OperatorFile.h"
 #include "base/AppLogs.h"
 #include "base/Folders.h"
 #include "base/Log.h"
@@ -79,7 +80,10 @@ CManagerAssembly::CManagerAssembly(Dispatcher& dispatcher, UiPort& ui, AssemblyO
     });
     lifecycle_ = std::make_unique<CAlarmLifecycle>();
     app_ = std::make_unique<CZorManagerApp>(dispatcher_, ui_, &factory_, &ops_);
-    integration_ = std::make_unique<CManagerIntegration>(app_->Registry(), &RunLog());
+    integration_ = std::make_unique<CManagerIntegration>(app_->Registry(), &RunLog(),
+                                                         auth::COperatorFile::DefaultPath());
+    // The API's alarm routes and the MQTT lifecycle events follow the journal's alarms.
+    integration_->AttachAlarms(lifecycle_.get());
     // Alarm events come from the processor's own opening and closing, whatever the
     // alarm actions are switched to. The journal takes them first.
     ops_.SetAlarmObserver([this](CTavDevice& device, bool opened, const std::string& report) {
@@ -191,7 +195,7 @@ void CManagerAssembly::SetUpEngine(CManagerEngine& engine) {
     hooks.stopWebServer = [this] { web_->StopWebServer(); };
     hooks.previewAddress = [this] { return web_->PreviewAddress(); };
     hooks.applyIntegration = [this](const ManagerSettings& settings) {
-        integration_->Apply(settings);
+        integration_->Apply(settings, GetSettingsFilePath());
     };
     hooks.deviceStateSeen = [this](CTavDevice& device) {
         lifecycle_->OnDeviceState(FactsOf(device));

@@ -3,11 +3,17 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <limits>
 
+#include <nlohmann/json.hpp>
+
+#include "alarms/AlarmOperations.h"
 #include "app/DeviceRegistry.h"
 #include "app/ManagerSettings.h"
 #include "app/StatusLevel.h"
 #include "app/ZorDeviceKind.h"
+#include "base/Ini.h"
+#include "base/Log.h"
 #include "device/DeviceStatus.h"
 #include "device/TavDevice.h"
 #include "device/zor/ZorDevice.h"
@@ -41,25 +47,169 @@ MqttSettings MqttSettingsFrom(const ManagerSettings& settings) {
     return m;
 }
 
-CManagerIntegration::CManagerIntegration(CDeviceRegistry& registry, CLog* runLog)
-    : registry_(registry), publisher_(runLog) {}
+CManagerIntegration::CManagerIntegration(CDeviceRegistry& registry, CLog* runLog,
+                                         std::string operatorsFile)
+    : registry_(registry),
+      runLog_(runLog),
+      publisher_(runLog),
+      operators_(std::move(operatorsFile)),
+      access_(operators_) {
+    operators_.SetProblemSink([this](const std::string& problem) {
+        if (runLog_ != nullptr) {
+            runLog_->AddError("<li><dt> Operator accounts: %s</li>", HtmlEscaped(problem).c_str());
+        }
+    });
+}
 
 CManagerIntegration::~CManagerIntegration() {
+    alarmListener_.Reset();
     Stop();
 }
 
-void CManagerIntegration::Apply(const ManagerSettings& settings) {
+void CManagerIntegration::AttachAlarms(alarms::AlarmOperations* alarms) {
+    alarmListener_.Reset();
+    alarms_ = alarms;
+    if (alarms != nullptr) {
+        alarmListener_ =
+            alarms->AddChangeListener([this](const alarms::AlarmChange& c) { OnAlarmChange(c); });
+        PublishOpenAlarms();
+    }
+}
+
+void CManagerIntegration::LogAccountProblems() {
+    operators_.HasAccounts();  // reads the file when it changed; the sink logs its problems
+}
+
+void CManagerIntegration::Apply(const ManagerSettings& settings, const std::string& settingsFile) {
     const MqttSettings mqtt = MqttSettingsFrom(settings);
     {
         std::lock_guard lock(mutex_);
         station_ = mqtt.station;
     }
+    if (!settingsFile.empty()) {
+        CIni ini(settingsFile);
+        access_.SetReadsNeedAccount(ini.GetInt(ManagerSettings::kSection, "http_auth_reads", 0) !=
+                                    0);
+    }
+    LogAccountProblems();
     if (mqtt.enabled) {
         for (const auto& device : registry_.GetDevices()) {
-            publisher_.PublishState(Describe(*device));
+            publisher_.PublishState(DescribeWithAlarms(*device));
         }
     }
     publisher_.Apply(mqtt);
+}
+
+DeviceStateRecord CManagerIntegration::DescribeWithAlarms(CTavDevice& device) {
+    DeviceStateRecord s = Describe(device);
+    const DeviceStateRecord fields = AlarmFieldsOf(s.name);
+    s.shelvedUntil = fields.shelvedUntil;
+    s.outOfService = fields.outOfService;
+    s.outOfServiceReason = fields.outOfServiceReason;
+    s.unackedAlarms = fields.unackedAlarms;
+    return s;
+}
+
+DeviceStateRecord CManagerIntegration::AlarmFieldsOf(const std::string& name) {
+    DeviceStateRecord s;
+    s.name = name;
+    if (alarms::AlarmOperations* alarms = alarms_) {
+        const alarms::DeviceSuppression suppression = alarms->SuppressionOf(s.name);
+        if (suppression.kind == alarms::DeviceSuppression::Kind::Shelved) {
+            s.shelvedUntil = suppression.until;
+        } else if (suppression.kind == alarms::DeviceSuppression::Kind::OutOfService) {
+            s.outOfService = true;
+            s.outOfServiceReason = suppression.reason;
+        }
+        s.unackedAlarms = alarms->UnackedAlarmsOf(s.name);
+    }
+    return s;
+}
+
+void CManagerIntegration::PublishOpenAlarms() {
+    alarms::AlarmOperations* alarms = alarms_;
+    if (alarms == nullptr) {
+        return;
+    }
+    nlohmann::json list = nlohmann::json::array();
+    for (const alarms::AlarmRecord& alarm : alarms->OpenAlarms()) {
+        list.push_back(ToJson(alarm));
+    }
+    publisher_.PublishOpenAlarms(
+        JsonText(nlohmann::json{{"station", Station()}, {"alarms", list}}));
+}
+
+void CManagerIntegration::OnAlarmChange(const alarms::AlarmChange& change) {
+    using Kind = alarms::AlarmChange::Kind;
+    AlarmEventRecord event;
+    event.device = change.device;
+    event.time = NowSeconds();
+    event.value = std::numeric_limits<double>::quiet_NaN();  // null: no value belongs to it
+    const bool alarmKind = change.kind == Kind::Opened || change.kind == Kind::Acknowledged ||
+                           change.kind == Kind::Returned || change.kind == Kind::Closed;
+    if (alarmKind) {
+        event.id = change.alarm.id;
+        event.state = alarms::StateName(change.alarm.state);
+        event.value = change.kind == Kind::Opened ? change.alarm.openValue : change.alarm.maxValue;
+    }
+    switch (change.kind) {
+        case Kind::Opened:
+            event.event = AlarmEventRecord::kOpened;
+            break;
+        case Kind::Acknowledged:
+            event.event = AlarmEventRecord::kAcknowledged;
+            event.by = change.actor.user;
+            event.comment = change.alarm.comment;
+            break;
+        case Kind::Returned: {
+            event.event = AlarmEventRecord::kReturned;
+            std::lock_guard lock(mutex_);
+            returnedIds_[change.device] = change.alarm.id;
+            break;
+        }
+        case Kind::Closed:  // an acknowledgement of an alarm that had returned
+            event.event = AlarmEventRecord::kAcknowledged;
+            event.by = change.actor.user;
+            event.comment = change.alarm.comment;
+            break;
+        case Kind::Shelved:
+            event.event = AlarmEventRecord::kShelved;
+            event.by = change.actor.user;
+            event.until = change.suppression.until;
+            event.reason = change.suppression.reason;
+            break;
+        case Kind::Unshelved:
+            event.event = AlarmEventRecord::kUnshelved;
+            event.by = change.actor.user;
+            break;
+        case Kind::OutOfService:
+            event.event = AlarmEventRecord::kOutOfService;
+            event.by = change.actor.user;
+            event.reason = change.suppression.reason;
+            break;
+        case Kind::InService:
+            event.event = AlarmEventRecord::kInService;
+            event.by = change.actor.user;
+            break;
+        case Kind::CommLost:
+        case Kind::Announced:
+            // The connection events come from the device status as before; an
+            // announcement changes nothing a control room sees.
+            break;
+    }
+    // A restored alarm shown again after a restart was told before the restart.
+    const bool tell = !event.event.empty() && !(change.kind == Kind::Opened && change.restored);
+    if (tell) {
+        if (alarmKind) {
+            event.report = change.alarm.report;
+        }
+        publisher_.PublishAlarm(std::move(event));
+    }
+    PublishOpenAlarms();
+    // The device's state carries its suppression and its unacknowledged alarms. Told on
+    // device threads too, which must not take the registry's lock: the publisher's copy of
+    // the state is patched instead.
+    publisher_.PatchAlarmState(change.device, AlarmFieldsOf(change.device));
 }
 
 void CManagerIntegration::Stop() {
@@ -86,7 +236,7 @@ DeviceStateRecord CManagerIntegration::Describe(CTavDevice& device) {
 }
 
 void CManagerIntegration::OnDeviceState(CTavDevice& device) {
-    const DeviceStateRecord state = Describe(device);
+    const DeviceStateRecord state = DescribeWithAlarms(device);
     publisher_.PublishState(state);
     // A connection counts as lost when an online device stops answering, and as restored
     // when it answers again; a device that never answered loses nothing.
@@ -145,7 +295,7 @@ void CManagerIntegration::OnDeviceData(CTavDevice& device) {
     }
     publisher_.PublishData(std::move(data));
     // The state carries the current signal.
-    publisher_.PublishState(Describe(device));
+    publisher_.PublishState(DescribeWithAlarms(device));
 }
 
 void CManagerIntegration::OnAlarm(CTavDevice& device, bool opened, const std::string& reportPath) {
@@ -160,7 +310,22 @@ void CManagerIntegration::OnAlarm(CTavDevice& device, bool opened, const std::st
             openAlarms_.push_back(event);
         }
     }
-    publisher_.PublishAlarm(std::move(event));
+    // With the lifecycle its own event tells the opening, with the id; "closed" stays
+    // what it always was, the processor's close with the complete report, and gets the id
+    // of the alarm that has just returned.
+    if (alarms_ == nullptr) {
+        publisher_.PublishAlarm(std::move(event));
+    } else if (!opened) {
+        {
+            std::lock_guard lock(mutex_);
+            auto it = returnedIds_.find(event.device);
+            if (it != returnedIds_.end()) {
+                event.id = it->second;
+                returnedIds_.erase(it);
+            }
+        }
+        publisher_.PublishAlarm(std::move(event));
+    }
 }
 
 void CManagerIntegration::ForgetDevice(const std::string& name) {
@@ -172,12 +337,14 @@ void CManagerIntegration::ForgetDevice(const std::string& name) {
             openAlarms_.end());
         lastStatus_.erase(name);
         lost_.erase(name);
+        returnedIds_.erase(name);
     }
     publisher_.ForgetDevice(name);
 }
 
 void CManagerIntegration::InstallRoutes(CHttpServer& server) {
-    RegisterJsonApi(server, *this);
+    RegisterJsonApi(
+        server, *this, [this] { return alarms_.load(); }, access_);
 }
 
 std::string CManagerIntegration::Station() {
@@ -188,7 +355,7 @@ std::string CManagerIntegration::Station() {
 std::vector<DeviceStateRecord> CManagerIntegration::DeviceStates() {
     std::vector<DeviceStateRecord> list;
     for (const auto& device : registry_.GetDevices()) {
-        list.push_back(Describe(*device));
+        list.push_back(DescribeWithAlarms(*device));
     }
     return list;
 }

@@ -1,8 +1,11 @@
 #include "integration/JsonApi.h"
 
+#include <memory>
+
 #include <nlohmann/json.hpp>
 
-#include "web/HttpServer.h"
+#include "integration/ApiBody.h"
+#include "web/ApiAccess.h"
 
 namespace zm {
 
@@ -32,31 +35,64 @@ std::string AlarmsJsonText(IDeviceStateSource& source) {
     return JsonText(nlohmann::json{{"station", source.Station()}, {"alarms", alarms}});
 }
 
-void RegisterJsonApi(CHttpServer& server, IDeviceStateSource& source) {
-    IDeviceStateSource* s = &source;
-    auto json = [](std::string body) {
-        CHttpServer::RouteReply reply;
-        reply.contentType = kJsonContentType;
-        reply.body = std::move(body);
+CHttpServer::RequestReply CJsonApi::Handle(const HttpRequest& request) {
+    const std::vector<std::string> segments = request.Segments();
+    if (segments.size() >= 2 && segments[0] == "api") {
+        if (segments[1] == "devices") {
+            return Devices(request, segments);
+        }
+        if (segments[1] == "alarms") {
+            return Alarms(request, segments);
+        }
+    }
+    return JsonError("404 Resource not found", "no such route");
+}
+
+CHttpServer::RequestReply CJsonApi::DeviceReply(const std::string& name) {
+    std::string body;
+    if (!DeviceJsonText(source_, name, body)) {
+        Reply reply = JsonError("404 Resource not found", "no such device");
+        reply.body = JsonText(nlohmann::json{{"error", "no such device"}, {"name", name}});
         return reply;
+    }
+    return JsonReply("200 OK", std::move(body));
+}
+
+CHttpServer::RequestReply CJsonApi::Devices(const HttpRequest& request,
+                                            const std::vector<std::string>& segments) {
+    // An unescaped "/" in a name is taken as part of it, as the device route always did.
+    auto nameOf = [&](size_t end) {
+        std::string name = segments[2];
+        for (size_t i = 3; i < end; ++i) {
+            name += "/" + segments[i];
+        }
+        return name;
     };
-    server.AddReplyRoute("/api/devices",
-                         [s, json](const std::string&) { return json(DevicesJsonText(*s)); });
-    server.AddReplyRoute(
-        "/api/devices/",
-        [s, json](const std::string& name) {
-            std::string body;
-            if (DeviceJsonText(*s, name, body)) {
-                return json(body);
-            }
-            CHttpServer::RouteReply reply =
-                json(JsonText(nlohmann::json{{"error", "no such device"}, {"name", name}}));
-            reply.status = "404 Resource not found";
-            return reply;
-        },
-        true);
-    server.AddReplyRoute("/api/alarms",
-                         [s, json](const std::string&) { return json(AlarmsJsonText(*s)); });
+    const std::string& last = segments.back();
+    const bool suppression = segments.size() >= 4 && (last == "shelve" || last == "out-of-service");
+    if (suppression) {
+        return Suppression(request, nameOf(segments.size() - 1), last == "shelve");
+    }
+    if (request.method != "GET") {
+        return MethodNotAllowed("GET");
+    }
+    const CApiAccess::Decision decision = access_.Check(request, CApiAccess::Need::Read);
+    if (!decision.allowed) {
+        return decision.refusal;
+    }
+    if (segments.size() == 2) {
+        return JsonReply("200 OK", DevicesJsonText(source_));
+    }
+    return DeviceReply(nameOf(segments.size()));
+}
+
+void RegisterJsonApi(CHttpServer& server, IDeviceStateSource& source,
+                     std::function<alarms::AlarmOperations*()> alarms, CApiAccess& access) {
+    IDeviceStateSource* s = &source;
+    CApiAccess* a = &access;
+    server.AddRequestRoute("/api/", [s, alarms = std::move(alarms), a](const HttpRequest& request) {
+        return CJsonApi(*s, alarms ? alarms() : nullptr, *a).Handle(request);
+    });
 }
 
 }  // namespace zm

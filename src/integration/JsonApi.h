@@ -1,13 +1,18 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "integration/IntegrationRecords.h"
+#include "web/HttpServer.h"
 
 namespace zm {
 
-class CHttpServer;
+class CApiAccess;
+namespace alarms {
+class AlarmOperations;
+}
 
 // What the JSON view shows; implemented by the application over its device registry.
 // Called on the web server's connection threads.
@@ -17,7 +22,7 @@ class IDeviceStateSource {
     virtual std::string Station() = 0;
     // Every device in list order.
     virtual std::vector<DeviceStateRecord> DeviceStates() = 0;
-    // The alarms open now, in the order they opened.
+    // The alarms open now, in the order they opened (without the alarm lifecycle).
     virtual std::vector<AlarmEventRecord> OpenAlarms() = 0;
 };
 
@@ -29,8 +34,40 @@ std::string DevicesJsonText(IDeviceStateSource& source);
 bool DeviceJsonText(IDeviceStateSource& source, const std::string& name, std::string& body);
 std::string AlarmsJsonText(IDeviceStateSource& source);
 
-// Registers "/api/devices", "/api/devices/<name>" and "/api/alarms". The source must
-// outlive the server's connection threads.
-void RegisterJsonApi(CHttpServer& server, IDeviceStateSource& source);
+// The routes under "/api/": device states, the alarms, their history and statistics, and
+// the operator's writes (acknowledge, shelve, out of service). Every write is checked by
+// `access` and then made by one call of `alarms`; nothing here touches a device. Without
+// the alarm lifecycle (`alarms` null) the alarm list is the source's and the other alarm
+// routes answer 503.
+class CJsonApi {
+  public:
+    CJsonApi(IDeviceStateSource& source, alarms::AlarmOperations* alarms, CApiAccess& access)
+        : source_(source), alarms_(alarms), access_(access) {}
+
+    CHttpServer::RequestReply Handle(const HttpRequest& request);
+
+  private:
+    using Reply = CHttpServer::RequestReply;
+
+    Reply Devices(const HttpRequest& request, const std::vector<std::string>& segments);
+    Reply Suppression(const HttpRequest& request, const std::string& device, bool shelve);
+    Reply Alarms(const HttpRequest& request, const std::vector<std::string>& segments);
+    Reply AlarmList();
+    Reply History(const HttpRequest& request);
+    Reply Statistics(const HttpRequest& request);
+    Reply Acknowledge(const HttpRequest& request, const std::string& id);
+    Reply AcknowledgeAll(const HttpRequest& request);
+    // The device's state with its suppression, or 404.
+    Reply DeviceReply(const std::string& name);
+
+    IDeviceStateSource& source_;
+    alarms::AlarmOperations* alarms_;
+    CApiAccess& access_;
+};
+
+// Registers "/api/" on the server; `alarms` is asked at every request (null: no lifecycle
+// yet). Source, alarms and access must outlive the server's connection threads.
+void RegisterJsonApi(CHttpServer& server, IDeviceStateSource& source,
+                     std::function<alarms::AlarmOperations*()> alarms, CApiAccess& access);
 
 }  // namespace zm

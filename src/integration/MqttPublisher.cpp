@@ -77,6 +77,9 @@ struct CMqttPublisher::Core {
     std::deque<AlarmEventRecord> alarms;
     std::deque<DataPortionRecord> data;
     bool republishAll = false;
+    std::string openAlarms;  // the retained list; published when dirty
+    bool openAlarmsKnown = false;
+    bool openAlarmsDirty = false;
     Stats stats;
 
     // The current outage: written to the run log when it begins and when it ends.
@@ -264,12 +267,15 @@ bool HandOver(Link& link) {
     std::vector<AlarmEventRecord> alarms;
     std::vector<DataPortionRecord> data;
     std::string busyText;
+    std::string openAlarms;
+    bool sendOpenAlarms = false;
     bool more = false;
     {
         std::lock_guard lock(core.mutex);
         const auto now = Clock::now();
         if (core.republishAll) {
             core.republishAll = false;
+            core.openAlarmsDirty = core.openAlarmsKnown;
             core.dirty.clear();
             for (const auto& [name, entry] : core.devices) {
                 core.dirty.insert(name);
@@ -307,6 +313,14 @@ bool HandOver(Link& link) {
             core.data.pop_front();
         }
         more = !core.dirty.empty() || !core.alarms.empty() || !core.data.empty();
+        // The list follows the events taken in this turn; with more events waiting it
+        // waits too, so that it never tells of a state the events have not reached yet.
+        if (core.openAlarmsDirty && core.alarms.empty()) {
+            openAlarms = core.openAlarms;
+            sendOpenAlarms = true;
+            core.openAlarmsDirty = false;
+        }
+        more = more || core.openAlarmsDirty;
         if (core.busyDataLost > 0 && now - core.busyLogged >= std::chrono::minutes(1)) {
             core.busyLogged = now;
             busyText = std::to_string(core.busyDataLost) +
@@ -334,6 +348,10 @@ bool HandOver(Link& link) {
         }
         ++alarmsDone;
     }
+    bool listDone = false;
+    if (sendOpenAlarms && handed == alarms.size()) {
+        listDone = Publish(link, topics.OpenAlarms(), openAlarms, kAlarmQos, true);
+    }
     for (const DataPortionRecord& portion : data) {
         dataDone += Publish(link, topics.DeviceData(portion.device), JsonText(ToJson(portion)),
                             kDataQos, false);
@@ -346,6 +364,10 @@ bool HandOver(Link& link) {
     if (handed < alarms.size()) {
         more = false;  // the connection is gone; the loop finds out
     }
+    if (sendOpenAlarms && !listDone && !core.openAlarmsDirty) {
+        core.openAlarmsDirty = true;  // again at the next connection
+    }
+    core.stats.alarmListsPublished += listDone;
     core.stats.statesPublished += statesDone;
     core.stats.alarmsPublished += alarmsDone;
     core.stats.dataPublished += dataDone;
@@ -616,6 +638,29 @@ void CMqttPublisher::PublishAlarm(AlarmEventRecord event) {
         ++core_->stats.alarmsLost;
     }
     core_->alarms.push_back(std::move(event));
+}
+
+void CMqttPublisher::PatchAlarmState(const std::string& name, const DeviceStateRecord& fields) {
+    std::lock_guard lock(core_->mutex);
+    auto it = core_->devices.find(name);
+    if (it == core_->devices.end()) {
+        return;
+    }
+    DeviceStateRecord& state = it->second.state;
+    state.shelvedUntil = fields.shelvedUntil;
+    state.outOfService = fields.outOfService;
+    state.outOfServiceReason = fields.outOfServiceReason;
+    state.unackedAlarms = fields.unackedAlarms;
+    if (!it->second.everSent || !state.SameStateAs(it->second.sent)) {
+        core_->dirty.insert(name);
+    }
+}
+
+void CMqttPublisher::PublishOpenAlarms(std::string payload) {
+    std::lock_guard lock(core_->mutex);
+    core_->openAlarms = std::move(payload);
+    core_->openAlarmsKnown = true;
+    core_->openAlarmsDirty = true;
 }
 
 void CMqttPublisher::ForgetDevice(const std::string& name) {

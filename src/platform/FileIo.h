@@ -81,6 +81,8 @@ bool SyncFile(int fd);
 // An exclusive lock on the whole file, advisory between the processes that ask for it,
 // released when the descriptor closes. Does not wait.
 bool TryLockFile(int fd);
+// The same lock, waiting until the other holder lets go.
+bool LockFile(int fd);
 
 // Mode bits and owner, where the system has them (elsewhere true, nothing changes).
 bool SetFilePermissions(int fd, unsigned permissions);
@@ -91,5 +93,8 @@ bool SetPathPermissions(const std::string& path, unsigned permissions);
 // never a mix, and nothing in between.
 bool ReplaceFile(const std::string& from, const std::string& to);
 bool RemoveFile(const std::string& path);
+// Makes a rename or a new name in the folder durable, where the system needs that asked
+// separately (elsewhere true).
+bool SyncFolder(const std::string& path);
 
 }  // namespace zm::platform

@@ -307,7 +307,7 @@ void CGenericServer::ForgetAddress(const std::string& address) {
 void CGenericServer::ClientThread(int fd, std::string address, std::shared_ptr<ClientState> state,
                                   std::shared_ptr<Wake> wake) {
     platform::NameCurrentThread("web-client");
-    ServeConnection(fd, *wake);
+    ServeConnection(fd, address, *wake);
     platform::CloseSocket(fd);
     {
         std::lock_guard<std::mutex> lock(m_lock);
@@ -325,7 +325,7 @@ void CGenericServer::LogSlowRequest(std::chrono::milliseconds deadline) {
                           static_cast<long>(deadline.count()));
 }
 
-void CGenericServer::ServeConnection(int fd, const Wake& wake) {
+void CGenericServer::ServeConnection(int fd, const std::string& address, const Wake& wake) {
     const uint32_t timeoutMs = m_clientTimeoutMs;
     const auto headerDeadline =
         std::chrono::milliseconds(timeoutMs == 0 ? kHeaderDeadlineMs : timeoutMs);
@@ -398,7 +398,7 @@ void CGenericServer::ServeConnection(int fd, const Wake& wake) {
             }
             keepAlive = false;
             response.clear();
-            if (!HandleRequest(request, response, keepAlive))
+            if (!HandleRequest(request, address, response, keepAlive))
                 return;
             sending = true;
             sent = 0;

@@ -67,9 +67,10 @@ class CGenericServer {
     virtual void OnClientConnect(const std::string& address, int port);
     virtual void OnDataSent(size_t bytes);
     virtual bool IsRequestComplete(const std::string& request) = 0;
-    // false: close the connection without an answer; true: send `response`.
-    virtual bool HandleRequest(const std::string& request, std::string& response,
-                               bool& keepAlive) = 0;
+    // false: close the connection without an answer; true: send `response`. The client's
+    // address is dotted IPv4, as the accept thread saw it.
+    virtual bool HandleRequest(const std::string& request, const std::string& clientAddress,
+                               std::string& response, bool& keepAlive) = 0;
 
     bool StartServer(uint16_t port, uint32_t clientTimeoutMs);
     // false when a thread had to be abandoned.
@@ -102,7 +103,7 @@ class CGenericServer {
     void HelperThread(std::shared_ptr<ServiceState> state);
     void ClientThread(int fd, std::string address, std::shared_ptr<ClientState> state,
                       std::shared_ptr<Wake> wake);
-    void ServeConnection(int fd, const Wake& wake);
+    void ServeConnection(int fd, const std::string& address, const Wake& wake);
     void AddClient(int fd, const std::string& address, int port);
     void ForgetAddress(const std::string& address);  // under m_lock
     void ReapClients(bool stopping);

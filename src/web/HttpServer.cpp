@@ -131,6 +131,11 @@ void CHttpServer::AddReplyRoute(const std::string& path, ReplyFunction function,
     m_replyRoutes[path] = ReplyRoute{std::move(function), prefix};
 }
 
+void CHttpServer::AddRequestRoute(const std::string& path, RequestFunction function, bool prefix) {
+    std::unique_lock<std::shared_mutex> lock(m_routeLock);
+    m_requestRoutes[path] = RequestRoute{std::move(function), prefix};
+}
+
 void CHttpServer::SetFileLock(std::recursive_mutex* lock) {
     m_fileLock = lock;
 }
@@ -180,9 +185,30 @@ std::string CHttpServer::HttpDate(std::time_t t) {
 }
 
 bool CHttpServer::IsRequestComplete(const std::string& request) {
-    // Complete at the first blank line: bytes after it (a body, a pipelined request) must
-    // not keep the request waiting; HandleRequest closes such a connection after answering.
-    return request.find(kHeaderEnd) != std::string::npos;
+    // Complete at the first blank line and the body its Content-Length announces; bytes
+    // after that (a pipelined request) must not keep the request waiting, HandleRequest
+    // closes such a connection after answering.
+    const size_t headerEnd = request.find(kHeaderEnd);
+    if (headerEnd == std::string::npos)
+        return false;
+    const std::string_view header(request.data(), headerEnd + 2);
+    const BodyExtent extent = BodyExtentOf(header);
+    if (extent.refused) {
+        // A client that waits for "100 Continue" before it sends the body is answered at
+        // once. Any other one has sent the body already: it is read (within the request
+        // cap), so that closing does not reset the connection under the answer.
+        const std::string length =
+            ParseHttpRequest(request.substr(0, headerEnd + 4), "").Header("content-length");
+        const size_t announced = length.size() <= 9 && !length.empty() &&
+                                         length.find_first_not_of("0123456789") == std::string::npos
+                                     ? std::stoul(length)
+                                     : 0;
+        const bool waits = header.find("\nExpect: 100-continue") != std::string_view::npos ||
+                           header.find("\nexpect: 100-continue") != std::string_view::npos;
+        const size_t whole = headerEnd + kHeaderEnd.size() + announced;
+        return waits || announced == 0 || whole >= kMaxRequest || request.size() >= whole;
+    }
+    return request.size() >= headerEnd + kHeaderEnd.size() + extent.length;
 }
 
 bool CHttpServer::IsConfined(const std::string& path) const {
@@ -252,8 +278,8 @@ bool CHttpServer::ReadFile(const std::string& path, std::string& body) {
     return ok;
 }
 
-bool CHttpServer::HandleRequest(const std::string& request, std::string& response,
-                                bool& keepAlive) {
+bool CHttpServer::HandleRequest(const std::string& request, const std::string& clientAddress,
+                                std::string& response, bool& keepAlive) {
     std::string status = "200 OK";
     size_t blank = request.find(' ');
     if (blank == std::string::npos) {
@@ -282,8 +308,9 @@ bool CHttpServer::HandleRequest(const std::string& request, std::string& respons
         keepAlive = true;
     // A body or a second request behind this one is not read; answering and closing keeps
     // its bytes from being taken for a request of their own.
-    if (method != "GET" ||
-        (headerEnd != std::string::npos && headerEnd + kHeaderEnd.size() != request.size()))
+    const BodyExtent extent = BodyExtentOf(header);
+    if (extent.refused || (headerEnd != std::string::npos &&
+                           headerEnd + kHeaderEnd.size() + extent.length != request.size()))
         keepAlive = false;
 
     const std::string contentType = ContentTypeFor(path);
@@ -291,15 +318,30 @@ bool CHttpServer::HandleRequest(const std::string& request, std::string& respons
 
     RouteFunction route;
     ReplyFunction replyRoute;
+    RequestFunction requestRoute;
     std::string rest;
     {
         std::shared_lock<std::shared_mutex> lock(m_routeLock);
+        // The path as sent: an escaped "/" inside a name must not split it.
+        size_t rawEnd = request.find_first_of(" ?\r\n", blank + 1);
+        const std::string rawPath =
+            request.substr(blank + 1, rawEnd == std::string::npos ? rawEnd : rawEnd - blank - 1);
+        size_t requestLength = 0;
+        for (const auto& [routePath, entry] : m_requestRoutes) {
+            const bool exact = rawPath == routePath;
+            const bool under = entry.prefix && rawPath.compare(0, routePath.size(), routePath) == 0;
+            if ((exact || under) && (!requestRoute || routePath.size() > requestLength)) {
+                requestRoute = entry.function;
+                requestLength = routePath.size();
+            }
+        }
         auto it = m_routes.find(path);
+        size_t longest = 0;
         if (it != m_routes.end()) {
             route = it->second;
+            longest = path.size();
         } else if (method == "GET") {
             const std::string bare = path.substr(0, path.find('?'));
-            size_t longest = 0;
             for (const auto& [routePath, reply] : m_replyRoutes) {
                 const bool exact = bare == routePath;
                 const bool under =
@@ -311,6 +353,22 @@ bool CHttpServer::HandleRequest(const std::string& request, std::string& respons
                 }
             }
         }
+        if (requestRoute && (route || replyRoute) && longest > requestLength)
+            requestRoute = nullptr;
+    }
+    if (requestRoute) {
+        const RequestReply reply = requestRoute(ParseHttpRequest(request, clientAddress));
+        if (reply.status.rfind("200", 0) != 0)
+            keepAlive = false;
+        response = StrPrintf(kResponseHeader, reply.status.c_str(), date.c_str(), kServerName,
+                             reply.body.size(), keepAlive ? "Keep-Alive" : "close",
+                             reply.contentType.c_str());
+        response.resize(response.size() - 2);  // the blank line goes after the extra headers
+        for (const auto& [name, value] : reply.headers)
+            response += name + ": " + value + "\r\n";
+        response += "\r\n";
+        response += reply.body;
+        return true;
     }
     if (replyRoute) {
         const RouteReply reply = replyRoute(rest);

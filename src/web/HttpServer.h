@@ -7,8 +7,11 @@
 #include <mutex>
 #include <shared_mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "web/GenericServer.h"
+#include "web/HttpRequest.h"
 
 namespace zm {
 
@@ -25,8 +28,15 @@ class CHttpServer : public CGenericServer {
         std::string contentType = "text/html";
         std::string body;
     };
+    // What a request route answers: a reply route's answer and more header lines, such
+    // as WWW-Authenticate (names and values without line breaks).
+    struct RequestReply : RouteReply {
+        std::vector<std::pair<std::string, std::string>> headers;
+    };
     // Gets the part of the decoded path after the route's own path, without a query.
     using ReplyFunction = std::function<RouteReply(const std::string& rest)>;
+    // Gets the whole request: any method, its header lines, its body, the client's address.
+    using RequestFunction = std::function<RequestReply(const HttpRequest& request)>;
 
     static constexpr const char* kServerName = "ZorManagerWebServer/1.0";
 
@@ -37,6 +47,11 @@ class CHttpServer : public CGenericServer {
     // A route that sets status and content type. With `prefix` it answers every path that
     // begins with `path` (the longest such route wins); plain routes come first.
     void AddReplyRoute(const std::string& path, ReplyFunction function, bool prefix = false);
+    // A route for every method, matched against the path as sent (not decoded, no query):
+    // with `prefix` every path that begins with `path`. Where it and a reply route both
+    // match a GET, the longer path wins, and this one on a tie. Bodies up to
+    // HttpRequest::kMaxBody are read; a longer one reaches the route as bodyRefused.
+    void AddRequestRoute(const std::string& path, RequestFunction function, bool prefix = true);
     // The lock of the files in the web folder; none by default. Must outlive the server.
     void SetFileLock(std::recursive_mutex* lock);
 
@@ -56,7 +71,8 @@ class CHttpServer : public CGenericServer {
 
   protected:
     bool IsRequestComplete(const std::string& request) override;
-    bool HandleRequest(const std::string& request, std::string& response, bool& keepAlive) override;
+    bool HandleRequest(const std::string& request, const std::string& clientAddress,
+                       std::string& response, bool& keepAlive) override;
 
   private:
     // Reads root + path into body; false for a missing file, a folder, or a path that
@@ -75,6 +91,11 @@ class CHttpServer : public CGenericServer {
         bool prefix = false;
     };
     std::map<std::string, ReplyRoute> m_replyRoutes;
+    struct RequestRoute {
+        RequestFunction function;
+        bool prefix = true;
+    };
+    std::map<std::string, RequestRoute> m_requestRoutes;
     std::atomic<std::recursive_mutex*> m_fileLock{nullptr};
 };
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -152,6 +153,36 @@ TEST_F(MqttPublisherTest, AlarmDuringOutageArrivesOnceAndStatesAreCurrentAfterwa
     EXPECT_NE(log.find("1 queued alarm event(s) sent, 1 data portion(s) not published"),
               std::string::npos)
         << log;
+}
+
+TEST_F(MqttPublisherTest, OpenAlarmListFollowsItsEventsAndReturnsAfterABrokerRestart) {
+    CMqttPublisher publisher(&runLog);
+    publisher.Apply(settings);
+    MqttSubscriber sub(broker->Port(), "zormanager/harbour/+");
+    ASSERT_TRUE(WaitFor([&] { return publisher.GetStats().connected; }));
+    AlarmEventRecord opened(AlarmEventRecord::kOpened, "A", 1700000001, 700, "");
+    opened.id = 7;
+    opened.state = "active_unacked";
+    const std::string list = R"({"station":"harbour","alarms":[{"id":7}]})";
+    publisher.PublishAlarm(opened);
+    publisher.PublishOpenAlarms(list);
+    ASSERT_TRUE(WaitFor([&] { return !sub.On("zormanager/harbour/alarms").empty(); })) << sub.Raw();
+    const auto messages = sub.Messages();
+    size_t event = messages.size(), shown = messages.size();
+    for (size_t i = 0; i < messages.size(); ++i) {
+        event = messages[i].topic == "zormanager/harbour/alarm" ? std::min(event, i) : event;
+        shown = messages[i].topic == "zormanager/harbour/alarms" ? std::min(shown, i) : shown;
+    }
+    EXPECT_LT(event, shown) << sub.Raw();  // never a list ahead of the event it includes
+    EXPECT_EQ(nlohmann::json::parse(messages[event].payload)["id"], 7);
+
+    // A broker without persistence forgets what was retained; the station tells it again.
+    broker->Stop();
+    ASSERT_TRUE(broker->Start());
+    ASSERT_TRUE(WaitFor([&] { return publisher.GetStats().connects >= 2; }, 10s));
+    MqttSubscriber late(broker->Port(), "zormanager/harbour/alarms");
+    ASSERT_TRUE(WaitFor([&] { return !late.Messages().empty(); })) << late.Raw();
+    EXPECT_EQ(late.Messages().back().payload, list);
 }
 
 TEST_F(MqttPublisherTest, FullAlarmQueueKeepsTheNewestAndSaysSo) {

@@ -14,8 +14,10 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <regex>
 #include <thread>
+#include <vector>
 
 #include "base/Log.h"
 #include "support/FileBytes.h"
@@ -356,6 +358,74 @@ TEST_F(HttpServerTest, MissingFileIs404WithZeroLengthAndClose) {
     // A folder is not a file.
     EXPECT_EQ(Parse(Exchange("GET /files HTTP/1.0\r\n\r\n")).status,
               "HTTP/1.0 404 Resource not found");
+}
+
+TEST_F(HttpServerTest, RequestRoutesGetMethodBodyHeadersAndTheClient) {
+    std::mutex seenLock;
+    std::vector<HttpRequest> seen;
+    server.AddRequestRoute("/api/things/", [&](const HttpRequest& r) {
+        std::lock_guard lock(seenLock);
+        seen.push_back(r);
+        CHttpServer::RequestReply reply;
+        reply.status = r.bodyRefused ? "400 Bad Request" : "200 OK";
+        reply.contentType = "application/json";
+        reply.body = r.method + "|" + r.body;
+        reply.headers.push_back({"X-Seen", std::to_string(r.body.size())});
+        return reply;
+    });
+    // A reply route of the same length loses the tie; a longer one wins.
+    server.AddReplyRoute(
+        "/api/things/",
+        [](const std::string&) {
+            return CHttpServer::RouteReply{"200 OK", "text/plain", "reply"};
+        },
+        true);
+    server.AddReplyRoute("/api/things/old", [](const std::string&) {
+        return CHttpServer::RouteReply{"200 OK", "text/plain", "old"};
+    });
+    Start();
+
+    Response put =
+        Parse(Curl("-i -X PUT -H 'Content-Type: application/json' --data-binary "
+                   "'{\"minutes\": 5}' " +
+                   Url("/api/things/A%2FB%20C/shelve?x=1&y=a+b")));
+    EXPECT_EQ(put.status, "HTTP/1.0 200 OK");
+    EXPECT_EQ(put.body, "PUT|{\"minutes\": 5}");
+    EXPECT_EQ(put.headers["X-Seen"], "14");
+    EXPECT_EQ(Parse(Curl("-i " + Url("/api/things/old"))).body, "old");
+    EXPECT_EQ(Parse(Curl("-i -X DELETE " + Url("/api/things/x"))).body, "DELETE|");
+
+    // A body over the limit is refused, whether curl waits for "100 Continue" or not; the
+    // answer arrives whole either way.
+    const std::string big(HttpRequest::kMaxBody + 1, 'b');
+    WriteFile(dir.path() / "big.json", big);
+    for (const char* expect : {"", "-H 'Expect:' "}) {
+        Response r = Parse(Curl("-i -X POST " + std::string(expect) + "--data-binary @" +
+                                (dir.path() / "big.json").string() + " " + Url("/api/things/big")));
+        EXPECT_EQ(r.status, "HTTP/1.0 400 Bad Request") << expect;
+        EXPECT_EQ(r.body, "POST|") << expect;
+    }
+    // Exactly at the limit it is read whole, also when it comes in pieces.
+    {
+        Socket s(port);
+        const std::string body(HttpRequest::kMaxBody, 'k');
+        ASSERT_TRUE(s.Send("POST /api/things/k HTTP/1.0\r\nContent-Length: " +
+                           std::to_string(body.size()) + "\r\n\r\n" + body.substr(0, 100)));
+        std::this_thread::sleep_for(milliseconds(50));
+        ASSERT_TRUE(s.Send(body.substr(100)));
+        EXPECT_EQ(Parse(s.ReadResponse()).body, "POST|" + body);
+    }
+    EXPECT_EQ(Parse(Exchange("POST /api/things/n HTTP/1.0\r\nContent-Length: 12x\r\n\r\n")).status,
+              "HTTP/1.0 400 Bad Request");
+
+    std::lock_guard lock(seenLock);
+    ASSERT_FALSE(seen.empty());
+    const HttpRequest& first = seen.front();
+    EXPECT_EQ(first.clientAddress, "127.0.0.1");
+    EXPECT_EQ(first.Header("content-type"), "application/json");
+    EXPECT_EQ(first.Segments(), (std::vector<std::string>{"api", "things", "A/B C", "shelve"}));
+    EXPECT_EQ(first.QueryParameters(),
+              (std::map<std::string, std::string>{{"x", "1"}, {"y", "a b"}}));
 }
 
 TEST_F(HttpServerTest, OtherMethodsGet501WithTheNotAllowedPage) {

@@ -201,6 +201,13 @@ bool TryLockFile(int fd) {
     return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
 }
 
+bool LockFile(int fd) {
+    int rc;
+    while ((rc = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    return rc == 0;
+}
+
 bool SetFilePermissions(int fd, unsigned permissions) {
     return ::fchmod(fd, static_cast<mode_t>(permissions)) == 0;
 }
@@ -219,6 +226,16 @@ bool ReplaceFile(const std::string& from, const std::string& to) {
 
 bool RemoveFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
+}
+
+bool SyncFolder(const std::string& path) {
+    const int dir = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) {
+        return false;
+    }
+    const bool ok = ::fsync(dir) == 0;
+    ::close(dir);
+    return ok;
 }
 
 }  // namespace zm::platform

@@ -204,6 +204,11 @@ bool TryLockFile(int fd) {
                       MAXDWORD, MAXDWORD, &whole) != 0;
 }
 
+bool LockFile(int fd) {
+    OVERLAPPED whole{};
+    return LockFileEx(HandleOf(fd), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole) != 0;
+}
+
 // Access on Windows is the folder's inherited access list; there are no mode bits.
 bool SetFilePermissions(int, unsigned) {
     return true;
@@ -224,6 +229,11 @@ bool ReplaceFile(const std::string& from, const std::string& to) {
 
 bool RemoveFile(const std::string& path) {
     return DeleteFileW(Wide(path).c_str()) != 0;
+}
+
+// A rename on NTFS is journaled with the folder; there is nothing to ask for.
+bool SyncFolder(const std::string&) {
+    return true;
 }
 
 }  // namespace zm::platform
