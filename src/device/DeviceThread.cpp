@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdio>
+#include <exception>
 #include <mutex>
 
 namespace zm {
@@ -39,6 +41,14 @@ constexpr unsigned long kFutexSlots = 4096;
 void SizeFutexHashOnce() {
     static std::once_flag once;
     std::call_once(once, [] { prctl(kPrFutexHash, kPrFutexHashSetSlots, kFutexSlots, 0, 0); });
+}
+
+// The device catches what its loops throw and logs it; what still gets here ended the
+// thread, and at least the console learns which one.
+void ReportEscapedException(const char* what) {
+    char name[16] = {};
+    prctl(PR_GET_NAME, name, 0, 0, 0);
+    std::fprintf(stderr, "thread %s ended by an exception: %s\n", name, what);
 }
 
 std::mutex g_AbandonedMutex;
@@ -83,8 +93,10 @@ void* CDeviceThread::Entry(void* arg) {
     }
     try {
         body();
+    } catch (const std::exception& e) {
+        ReportEscapedException(e.what());
     } catch (...) {
-        // A body must not throw; ending the thread is all that can be done here.
+        ReportEscapedException("unknown exception");
     }
     // The body's captures go first: they may own the device, whose destruction then runs
     // on this thread and must find the thread still marked as running.
