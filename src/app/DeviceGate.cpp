@@ -18,7 +18,6 @@ void CDeviceGate::ClearSink(DeviceEventSink* sink) {
             return;
         }
         sink_ = nullptr;
-        closing_.store(true);
     }
     // A handler that is inside runs on the sink: it must be out before the sink is freed.
     WaitIdle(nullptr);

@@ -29,9 +29,9 @@ class CDeviceGate {
 
     // Sets the sink unless one is set already.
     void SetSink(DeviceEventSink* sink);
-    // Clears the sink when it is this one (its owner is going away), closes the gate and
-    // waits, without a limit, until no handler runs any more: the owner may then go.
-    // Handlers never wait for the owner's thread, so the wait ends.
+    // Clears the sink when it is this one (its owner is going away) and waits, without a
+    // limit, until no handler runs any more: the owner may then go. Handlers never wait
+    // for the owner's thread, so the wait ends.
     void ClearSink(DeviceEventSink* sink);
 
     // Calls the sink's handler with the device, unless there is no sink or the gate is
