@@ -167,6 +167,7 @@ CDeviceRegistry::ReloadResult CDeviceRegistry::ReloadDevices(CIni& ini) {
     }
     std::vector<bool> kept(sections.size(), false);
     std::vector<DevicePtr> leaving;
+    std::vector<DevicePtr> successors;
     {
         std::lock_guard lock(lock_);
         const std::size_t before = devices_.size();
@@ -188,18 +189,30 @@ CDeviceRegistry::ReloadResult CDeviceRegistry::ReloadDevices(CIni& ini) {
             leaving.push_back(DetachLocked(devices_[i].get()));
         }
         result.added = static_cast<int>(sections.size()) - result.kept - result.replaced;
+        // Made while their predecessors still exist, so that no successor is taken for
+        // the device it replaces; they start only below.
+        for (std::size_t i = 0; i < sections.size(); ++i) {
+            if (!kept[i]) {
+                DevicePtr device = CreateDevice();
+                if (!device) {
+                    break;
+                }
+                successors.push_back(std::move(device));
+            }
+        }
     }
     // The old devices are gone before their successors open the same ports.
     StopDetached(leaving);
     std::lock_guard lock(lock_);
+    std::size_t next = 0;
     for (std::size_t i = 0; i < sections.size(); ++i) {
         if (kept[i]) {
             continue;
         }
-        DevicePtr device = CreateDevice();
-        if (!device) {
+        if (next == successors.size()) {
             break;
         }
+        DevicePtr device = std::move(successors[next++]);
         devices_.insert(devices_.begin() + static_cast<std::ptrdiff_t>(i), device);
         Subscribe(*device);
         device->SetColor(DeviceColor(static_cast<int>(i)));
