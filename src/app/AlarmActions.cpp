@@ -132,9 +132,10 @@ void AlarmActions::UpdateDeviceFeed(const DeviceSnapshot& device) {
                                 : device.nStatus == kStatusNoConnection && gate.connection;
     if (mailPasses) {
         const AlertText alert = ComposeAlert(device);
-        SendAlertMessage(alert.sSubject, alert.sBody, {}, false);
+        const bool alarmOpen = device.nStatus == kStatusAlarm;
+        SendAlertMessage(alert.sSubject, alert.sBody, {}, false, alarmOpen);
         if (settings.bAlarmSms) {
-            SendAlertMessage(alert.sSubject, alert.sBody, {}, true);
+            SendAlertMessage(alert.sSubject, alert.sBody, {}, true, alarmOpen);
         }
     }
 }
@@ -193,9 +194,10 @@ void AlarmActions::ReportConnectionRestored(const DeviceSnapshot& device) {
 }
 
 bool AlarmActions::SendAlertMessage(const std::string& subject, const std::string& body,
-                                    const std::string& recipients, bool asSms) {
+                                    const std::string& recipients, bool asSms, bool alarmOpen) {
     const AlarmActionSettings settings = settings_ ? settings_() : AlarmActionSettings{};
     AlertMail mail;
+    mail.bAlarmOpen = alarmOpen;
     mail.sKind = "Alarm mail";
     mail.sSubject = subject;
     mail.sBody = body;

@@ -129,8 +129,9 @@ class AlarmActions {
     // Composes the message and hands it to the mail sender. Empty recipients: the
     // settings' list. False when the SMS account is incomplete (nothing is sent or
     // logged); the outcome of the mail itself is logged by the sender when it is done.
+    // An alarm-open notice is kept before the others when the sender's queue is full.
     bool SendAlertMessage(const std::string& subject, const std::string& body,
-                          const std::string& recipients, bool asSms);
+                          const std::string& recipients, bool asSms, bool alarmOpen = false);
 
     // The device's text reported last (empty at first); a removed device is forgotten
     // once its threads have stopped.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/DeviceGate.h"
+#include "app/OperationScope.h"
 #include "base/ListenerList.h"
 
 namespace zm {
@@ -41,14 +42,17 @@ class GenericDeviceFactory final : public DeviceFactory {
 
 // The ordered list of devices. The position is the device's number: 1-based in the
 // section names "Zor-%02d", 0-based for the colour. One re-entrant lock guards the list
-// and is held for every whole operation (creating, configuring and destroying devices
-// included); device threads never take it.
+// and is held while the list is read or changed and while devices are made and
+// configured; device threads never take it. A device leaves the list under the lock but
+// is stopped after the lock is released: the stop waits seconds, and web routes must not
+// wait for it.
 class CDeviceRegistry {
   public:
     using DevicePtr = std::shared_ptr<CTavDevice>;
     using Pump = std::function<void()>;
     // Hears a device leave the list, on the thread that removes it (the dispatcher), with
-    // the registry lock held and before the device's threads stop.
+    // the registry lock held, after its events were unsubscribed and before its threads
+    // stop.
     using RemovedListener = std::function<void(const CTavDevice& device)>;
 
     CDeviceRegistry(CDeviceGate& gate, DeviceFactory& factory);
@@ -84,6 +88,9 @@ class CDeviceRegistry {
     // other sections stay.
     void SaveDevices(CIni& ini);
     bool RemoveDevice(const CTavDevice* device);
+    // Takes the devices out of the list, asks all of them to stop, then waits for each:
+    // their stops overlap. Returns how many were registered.
+    std::size_t RemoveDevices(const std::vector<const CTavDevice*>& devices);
     void RemoveAllDevices();
     void DefaultAllDevices();
     void ApplyAllDevices();
@@ -97,6 +104,9 @@ class CDeviceRegistry {
     int IndexOf(const CTavDevice* device) const;   // -1 when not registered
 
     std::recursive_mutex& Lock() const { return lock_; }
+    // The removals and loads in progress; commands that must not run inside their waits
+    // ask here.
+    COperationTracker& Operations() { return operations_; }
 
     // Colour of the device at 0-based position index (RGB, red in the low byte).
     static std::uint32_t DeviceColor(int index);
@@ -110,6 +120,10 @@ class CDeviceRegistry {
     // Every key=value of a section, sorted by key.
     static std::string SectionText(const CIni& ini, const std::string& section);
     void Subscribe(CTavDevice& device);
+    // Lock held: takes the device out of the list and out of our events.
+    DevicePtr DetachLocked(const CTavDevice* device);
+    // Lock released: asks every device to stop, then waits for each, pumping.
+    void StopDetached(std::vector<DevicePtr>& devices);
     void OnNewState(CTavDevice* device);
     void OnNewData(CTavDevice* device);
     void OnNewTrack(CTavDevice* device);
@@ -125,6 +139,7 @@ class CDeviceRegistry {
     CLog* deviceLog_ = nullptr;
     Pump pump_;
     ListenerList<const CTavDevice&> removedListeners_;
+    COperationTracker operations_;
 };
 
 }  // namespace zm

@@ -1,5 +1,6 @@
 #include "app/MailSender.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -100,9 +101,38 @@ struct CMailSender::State {
     bool stopping = false;
     bool busy = false;
     bool ended = false;
+    size_t maxQueued = kMaxQueued;
+    size_t dropped = 0;
+    size_t droppedUnlogged = 0;
+    std::chrono::steady_clock::time_point lastDropLog{};
 };
 
-CMailSender::CMailSender() : state_(std::make_shared<State>()) {
+namespace {
+
+constexpr auto kDropLogInterval = std::chrono::minutes(1);
+
+// Mutex held: makes room for `mail` in a full queue and queues it, or not. `dropped`
+// gets the mail that gave way (`mail` itself when it was not queued).
+bool QueueInFullQueue(std::deque<AlertMail>& queue, AlertMail& mail, AlertMail& dropped) {
+    auto victim =
+        std::find_if(queue.begin(), queue.end(), [](const AlertMail& m) { return !m.bAlarmOpen; });
+    if (victim == queue.end()) {
+        if (!mail.bAlarmOpen) {
+            dropped = std::move(mail);
+            return false;
+        }
+        victim = queue.begin();
+    }
+    dropped = std::move(*victim);
+    queue.erase(victim);
+    queue.push_back(std::move(mail));
+    return true;
+}
+
+}  // namespace
+
+CMailSender::CMailSender(size_t maxQueued) : state_(std::make_shared<State>()) {
+    state_->maxQueued = std::max<size_t>(maxQueued, 1);
     ++liveThreads;
     // The thread holds the state itself: when it must be abandoned at shutdown it still
     // finds its queue and flags after this object is gone.
@@ -134,16 +164,52 @@ CMailSender::~CMailSender() {
 }
 
 bool CMailSender::Queue(AlertMail mail) {
+    AlertMail dropped;
+    size_t waiting = 0, total = 0, unlogged = 0;
+    bool queued = true;
+    bool closing = false;
     {
         std::lock_guard lock(state_->mutex);
-        if (!state_->stopping) {
+        if (state_->stopping) {
+            closing = true;
+        } else if (state_->queue.size() < state_->maxQueued) {
             state_->queue.push_back(std::move(mail));
             state_->wake.notify_one();
             return true;
+        } else {
+            queued = QueueInFullQueue(state_->queue, mail, dropped);
+            ++state_->dropped;
+            ++state_->droppedUnlogged;
+            const auto now = std::chrono::steady_clock::now();
+            if (state_->lastDropLog == std::chrono::steady_clock::time_point{} ||
+                now - state_->lastDropLog >= kDropLogInterval) {
+                state_->lastDropLog = now;
+                unlogged = state_->droppedUnlogged;
+                state_->droppedUnlogged = 0;
+            }
+            waiting = state_->queue.size();
+            total = state_->dropped;
         }
     }
-    LogNotSent(mail.sKind, kClosingReason);
-    return false;
+    if (closing) {
+        LogNotSent(mail.sKind, kClosingReason);
+        return false;
+    }
+    if (unlogged > 0) {
+        // At most one entry a minute: a dead server and a flapping sensor would fill the
+        // log as fast as the queue.
+        RunLog().AddError(
+            "<li><dt> %s \"%s\" dropped: %d alert messages wait for the mail server already; "
+            "%d dropped since the last such entry, %d in all.</li>",
+            dropped.sKind.c_str(), HtmlEscaped(dropped.sSubject).c_str(), static_cast<int>(waiting),
+            static_cast<int>(unlogged), static_cast<int>(total));
+    }
+    return queued;
+}
+
+size_t CMailSender::Dropped() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->dropped;
 }
 
 bool CMailSender::Stop(std::chrono::milliseconds bound) {
@@ -153,6 +219,7 @@ bool CMailSender::Stop(std::chrono::milliseconds bound) {
     stopped_ = true;
     std::deque<AlertMail> left;
     bool ended = false;
+    size_t unloggedDrops = 0, totalDrops = 0;
     {
         std::unique_lock lock(state_->mutex);
         state_->stopping = true;
@@ -161,6 +228,15 @@ bool CMailSender::Stop(std::chrono::milliseconds bound) {
         if (!ended) {
             left.swap(state_->queue);
         }
+        unloggedDrops = state_->droppedUnlogged;
+        totalDrops = state_->dropped;
+        state_->droppedUnlogged = 0;
+    }
+    if (unloggedDrops > 0) {
+        RunLog().AddError(
+            "<li><dt> %d more alert messages were dropped from the full queue, %d "
+            "in all.</li>",
+            static_cast<int>(unloggedDrops), static_cast<int>(totalDrops));
     }
     for (const auto& mail : left) {
         LogNotSent(mail.sKind, kClosingReason);

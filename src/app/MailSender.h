@@ -28,6 +28,8 @@ struct AlertMail {
     std::string sBody;                    // lines separated by CR LF
     std::vector<std::string> recipients;  // addresses, trimmed, none empty
     MailAccount account;
+    // Tells of an alarm that opened: kept before any other when the queue is full.
+    bool bAlarmOpen = false;
 };
 
 // Runs one SMTP session for the mail and writes its outcome to the device log and the run
@@ -44,15 +46,22 @@ class CMailSender {
     // Reason logged for a message that could not be tried before the sender stopped.
     static constexpr const char* kClosingReason = "the application was closing";
 
-    CMailSender();
+    // Mails waiting at most (a dead server must not let them grow without end).
+    static constexpr size_t kMaxQueued = 1000;
+
+    explicit CMailSender(size_t maxQueued = kMaxQueued);
     // Stops with the default bound.
     ~CMailSender();
     CMailSender(const CMailSender&) = delete;
     CMailSender& operator=(const CMailSender&) = delete;
 
     // Queues the mail behind the ones already waiting. After Stop the mail is logged as
-    // not sent and false is returned.
+    // not sent and false is returned. With the queue full, the oldest mail that tells of
+    // no opened alarm gives way (or this one, when it is such a mail itself); among alarm
+    // notices only, the oldest. Drops are counted in the run log (false: this one).
     bool Queue(AlertMail mail);
+    // Mails dropped from a full queue so far.
+    size_t Dropped() const;
 
     // Stops taking mails; those queued are still tried, in order, until `bound` has
     // passed. Whatever is still waiting then is logged as not sent. A session still

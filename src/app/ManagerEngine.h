@@ -63,6 +63,10 @@ struct EngineHooks {
     // the alarm processor; they must only hand the news on, never wait.
     std::function<void(CTavDevice& device)> deviceStateSeen;
     std::function<void(CTavDevice& device)> deviceDataSeen;
+    // A close asked for while a device operation waited (removing devices, loading a
+    // list) is put off; once the operation has ended the front end closes again as the
+    // operator would. Empty: the engine runs Close itself.
+    std::function<void()> closeAfterOperation;
 };
 
 // The main window without its widgets: the operator's settings and their snapshot, the
@@ -113,7 +117,8 @@ class CManagerEngine final : public DeviceEventSink {
     void Create();
     // Brings the loaded settings into effect and applies every device.
     void Apply();
-    // The closing sequence; false when the operator kept the window open.
+    // The closing sequence; false when the operator kept the window open, or when a device
+    // operation is under way (the close then follows it, see closeAfterOperation).
     bool Close();
 
     // The screen the default placement is centred on (a placement that the settings file
@@ -228,6 +233,9 @@ class CManagerEngine final : public DeviceEventSink {
     void InternetResult(bool available);
 
   private:
+    // While a device operation waits, the command is put off until it has ended (then
+    // posted); true when put off.
+    bool DeferDuringOperation(std::function<void()> command);
     void StartWebServer();
     void StopWebServer();
     void RefreshViews();
@@ -260,6 +268,7 @@ class CManagerEngine final : public DeviceEventSink {
     bool created_ = false;
     bool firstStart_ = false;  // the settings file had no settings section
     bool closed_ = false;
+    bool closeDeferred_ = false;
     bool webServerRunning_ = false;
     std::chrono::system_clock::time_point mapViewerStart_;
     ScreenRect screen_;

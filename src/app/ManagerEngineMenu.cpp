@@ -13,6 +13,7 @@
 #include "app/AlarmActions.h"
 #include "app/DeviceRegistry.h"
 #include "app/ManagerEngine.h"
+#include "app/OperationScope.h"
 #include "base/AppLogs.h"
 #include "base/Ini.h"
 #include "base/Log.h"
@@ -44,6 +45,9 @@ bool CManagerEngine::SaveDeviceList(const std::string& path, std::string* error)
 }
 
 bool CManagerEngine::LoadDeviceList(const std::string& path, std::string* error) {
+    // A close asked for meanwhile (a signal, the window's close box) waits for the whole
+    // load: the list it saves is then the new one, never half of the old.
+    COperationTracker::Scope operation(registry_.Operations());
     configChanged_ = true;
     CIni ini(path);
     std::string reason;

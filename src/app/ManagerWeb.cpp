@@ -74,7 +74,7 @@ bool CManagerWeb::StartWebServer() {
     }
     // A fresh server per start: the routes and the lock are bound once, before any
     // connection thread exists.
-    server_ = std::make_unique<CHttpServer>(&RunLog());
+    server_ = std::make_shared<CHttpServer>(&RunLog());
     server_->SetFileLock(&report_.GetLock());
     if (!bindAddress_.empty()) {
         server_->SetBindAddress(bindAddress_);

@@ -105,7 +105,9 @@ class CManagerWeb {
     RegistryWebSource source_;
     CKmlReport report_;
     CKmlView view_;
-    std::unique_ptr<CHttpServer> server_;
+    // Shared with its connection threads: one still in a handler when the server is
+    // switched off keeps it until it is done.
+    std::shared_ptr<CHttpServer> server_;
     std::uint16_t port_ = PreviewRecord::kPort;
     std::string bindAddress_;
     std::function<void(CHttpServer& server)> routeInstaller_;

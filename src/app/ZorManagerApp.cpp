@@ -28,7 +28,14 @@ CZorManagerApp::CZorManagerApp(Dispatcher& dispatcher, UiPort& ui, DeviceFactory
 }
 
 CZorManagerApp::~CZorManagerApp() {
+    // The engine is what the handlers run on: no handler may be inside when it goes.
+    CloseGateAndRemoveDevices();
     engine_.reset();
+}
+
+void CZorManagerApp::CloseGateAndRemoveDevices() {
+    gate_.CloseGate();
+    // Unsubscribing waits for a handler of the device that is still running.
     registry_.RemoveAllDevices();
 }
 
@@ -139,8 +146,9 @@ int CZorManagerApp::ExitInstance() {
         return 0;
     }
     exited_ = true;
-    // 1. Devices, last first: their threads stop before the logs they write close.
-    registry_.RemoveAllDevices();
+    // 1. Devices, last first: their threads stop before the logs they write close, and
+    // before the engine their events go to.
+    CloseGateAndRemoveDevices();
     engine_.reset();
     // 2. Web log and server.
     WebLog().Close();

@@ -73,6 +73,8 @@ class CZorManagerApp {
 
   private:
     bool CheckConfigurator();
+    // Every way out: no device event reaches the engine after this.
+    void CloseGateAndRemoveDevices();
 
     Dispatcher& dispatcher_;
     UiPort& ui_;

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdio>
+#include <exception>
 #include <mutex>
 
 #include "platform/NativeThread.h"
+#include "platform/ProcessInfo.h"
 
 namespace zm {
 
@@ -25,6 +28,13 @@ std::atomic<std::size_t> g_StackSize{kDefaultStack};
 // couple of milliseconds lets it serve many devices in one timer interrupt (measured: a
 // third less CPU for a thousand idle devices).
 std::atomic<unsigned long> g_TimerSlackNs{2'000'000};
+
+// The device catches what its loops throw and logs it; what still gets here ended the
+// thread, and at least the console learns which one.
+void ReportEscapedException(const char* what) {
+    std::fprintf(stderr, "thread %s ended by an exception: %s\n",
+                 platform::CurrentThreadName().c_str(), what);
+}
 
 std::mutex g_AbandonedMutex;
 std::condition_variable g_AbandonedChanged;
@@ -68,8 +78,10 @@ void CDeviceThread::Entry(void* arg) {
     }
     try {
         body();
+    } catch (const std::exception& e) {
+        ReportEscapedException(e.what());
     } catch (...) {
-        // A body must not throw; ending the thread is all that can be done here.
+        ReportEscapedException("unknown exception");
     }
     // The body's captures go first: they may own the device, whose destruction then runs
     // on this thread and must find the thread still marked as running.

@@ -265,6 +265,10 @@ class CTavDevice : public std::enable_shared_from_this<CTavDevice> {
     static void DelayedLogThreadMain(std::shared_ptr<Signals> sig);
     void LiveStart(LiveState& st);
     std::chrono::milliseconds LiveStep(LiveState& st);
+    // What the live thread does with an exception that a step let out: logged, taken as
+    // a lost connection; returns the wait before the next try.
+    std::chrono::milliseconds LiveFault(const std::string& what);
+    void FireEvents(int which);
     bool StartThread(CDeviceThread& thread, const char* name, std::function<void()> body);
     bool StopThread(CDeviceThread& thread, QuitFlag& quit, const char* name, const WaitHook& pump);
     void StopDelayedLogThread();

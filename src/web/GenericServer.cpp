@@ -4,6 +4,7 @@
 #include <future>
 #include <system_error>
 
+#include "base/Log.h"
 #include "base/Printf.h"
 #include "platform/ProcessInfo.h"
 #include "platform/Sockets.h"
@@ -287,8 +288,11 @@ void CGenericServer::AddClient(int fd, const std::string& address, int port) {
     auto state = std::make_shared<ClientState>();
     ++m_liveClients;
     try {
-        std::thread t(
-            [this, fd, address, state, wake = m_wake] { ClientThread(fd, address, state, wake); });
+        // Held until the thread's last use of the server: an owner that let go meanwhile
+        // (the web server switched off while a handler waited) leaves the server to it.
+        std::thread t([this, keep = weak_from_this().lock(), fd, address, state, wake = m_wake] {
+            ClientThread(fd, address, state, wake);
+        });
         m_clients.push_back(Client{std::move(t), state});
     } catch (const std::system_error& e) {
         --m_liveClients;
@@ -307,7 +311,16 @@ void CGenericServer::ForgetAddress(const std::string& address) {
 void CGenericServer::ClientThread(int fd, std::string address, std::shared_ptr<ClientState> state,
                                   std::shared_ptr<Wake> wake) {
     platform::NameCurrentThread("web-client");
-    ServeConnection(fd, address, *wake);
+    try {
+        ServeConnection(fd, address, *wake);
+    } catch (const std::exception& e) {
+        // Out of memory or the like outside a handler: the connection ends, the process
+        // does not.
+        LogMessage(StrPrintf("Exception in web-client: %s", HtmlEscaped(e.what()).c_str()).c_str(),
+                   "ClientThread", 0);
+    } catch (...) {
+        LogMessage("Exception in web-client", "ClientThread", 0);
+    }
     platform::CloseSocket(fd);
     {
         std::lock_guard<std::mutex> lock(m_lock);
@@ -398,7 +411,7 @@ void CGenericServer::ServeConnection(int fd, const std::string& address, const W
             }
             keepAlive = false;
             response.clear();
-            if (!HandleRequest(request, address, response, keepAlive))
+            if (!HandleRequestSafely(request, address, response, keepAlive))
                 return;
             sending = true;
             sent = 0;
@@ -430,6 +443,30 @@ void CGenericServer::ServeConnection(int fd, const std::string& address, const W
         response.clear();
         sending = false;
     }
+}
+
+bool CGenericServer::HandleRequestSafely(const std::string& request, const std::string& address,
+                                         std::string& response, bool& keepAlive) {
+    std::string what;
+    try {
+        return HandleRequest(request, address, response, keepAlive);
+    } catch (const std::exception& e) {
+        what = e.what();
+    } catch (...) {
+        what = "unknown exception";
+    }
+    // One faulty route must not end the program: the client learns of the fault, the run
+    // log of its cause.
+    LogMessage(StrPrintf("Exception in web-client: %s", HtmlEscaped(what).c_str()).c_str(),
+               "ClientThread", 500);
+    keepAlive = false;
+    static const std::string kBody = "<html><body>500 Internal Server Error</body></html>";
+    response = StrPrintf(
+        "HTTP/1.0 500 Internal Server Error\r\nContent-Length: %zu\r\nContent-Type: "
+        "text/html\r\nConnection: close\r\n\r\n",
+        kBody.size());
+    response += kBody;
+    return true;
 }
 
 void CGenericServer::HelperThread(std::shared_ptr<ServiceState> state) {
@@ -478,7 +515,9 @@ void CGenericServer::ReapClients(bool stopping) {
             ended = c.state->cv.wait_for(stateLock, std::max(left, std::chrono::milliseconds(0)),
                                          [&] { return c.state->done; });
         }
-        if (ended) {
+        if (c.thread.get_id() == std::this_thread::get_id()) {
+            c.thread.detach();  // the server's last owner was this thread: it is ending
+        } else if (ended) {
             c.thread.join();
         } else {
             LogMessage("WaitForSingleObject(...) timed out", "HelperThread", kThreadStopMs);

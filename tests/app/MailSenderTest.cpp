@@ -194,5 +194,58 @@ TEST_F(MailSenderTest, StopWaitsForQueuedMailsWithinTheBound) {
     EXPECT_EQ(CMailSender::LiveThreads(), 0);
 }
 
+// A dead server holds the first mail while state flips keep queueing: the queue stays
+// bounded, informational notices give way before alarm-open ones, and the run log counts
+// what was dropped.
+TEST_F(MailSenderTest, AFullQueueDropsOtherNoticesBeforeAlarmsAndCountsThemInTheRunLog) {
+    SilentServer silent;
+    SmtpTestServer good({"--auth", "LOGIN"});
+    {
+        CMailSender sender(3);
+        ASSERT_TRUE(sender.Queue(PlainMail(silent.port(), "stuck")));
+        ASSERT_TRUE(WaitUntil([&] { return silent.Accepted(); }, 5s));
+        struct Row {
+            const char* subject;
+            bool alarmOpen;
+            bool queued;
+        };
+        const Row rows[] = {
+            {"info 1", false, true},  {"alarm 1", true, true},
+            {"info 2", false, true},   // the queue is full now
+            {"alarm 2", true, true},   // info 1 gives way
+            {"info 3", false, true},   // info 2 gives way
+            {"alarm 3", true, true},   // info 3 gives way
+            {"info 4", false, false},  // only alarms wait: the new notice goes
+            {"alarm 4", true, true},   // among alarms only, the oldest gives way
+        };
+        for (const Row& row : rows) {
+            AlertMail mail = PlainMail(good.port(), row.subject);
+            mail.bAlarmOpen = row.alarmOpen;
+            EXPECT_EQ(sender.Queue(mail), row.queued) << row.subject;
+        }
+        EXPECT_EQ(sender.Dropped(), 5u);
+        EXPECT_EQ(sender.Pending(), 4u);  // three waiting, one being sent
+        silent.Release();
+        ASSERT_TRUE(sender.WaitIdle(30s));
+        EXPECT_TRUE(sender.Stop());
+    }
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NE(good.Message(i + 1).find("Subject: alarm " + std::to_string(i + 2)),
+                  std::string::npos);
+    }
+    EXPECT_EQ(Count(DeviceLogText(), "Alarm mail was successfully sent"), 3);
+    const std::string runLog = RunLogText();
+    // The first drop at once, the others (within the minute) when the sender stops.
+    EXPECT_EQ(EntryColor(runLog,
+                         "Alarm mail \"info 1\" dropped: 3 alert messages wait "
+                         "for the mail server already; 1 dropped since the last such "
+                         "entry, 1 in all."),
+              "#C80000")
+        << runLog;
+    EXPECT_EQ(
+        EntryColor(runLog, "4 more alert messages were dropped from the full queue, 5 in all."),
+        "#C80000");
+}
+
 }  // namespace
 }  // namespace zm::test

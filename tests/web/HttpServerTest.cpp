@@ -13,9 +13,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <regex>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -840,6 +843,72 @@ TEST_F(HttpServerTest, AcceptWithoutDescriptorsIsLoggedOnceNotOverAndOver) {
         EXPECT_EQ(Parse(got).body, "index");
         close(fd);
     }
+}
+
+}  // namespace
+}  // namespace zm
+
+namespace zm {
+namespace {
+
+TEST_F(HttpServerTest, ARouteThatThrowsGets500AndARedLineAndTheServerServesOn) {
+    runLog.SetFolder(dir.folder() + "Logs");
+    ASSERT_TRUE(runLog.Open("RunLog", false));
+    server.SetLog(&runLog);
+    server.AddRoute("/broken", []() -> std::string { throw std::runtime_error("no <data>"); });
+    server.AddReplyRoute("/api/broken", [](const std::string&) -> CHttpServer::RouteReply {
+        throw 42;  // not even a std::exception
+    });
+    Start();
+    for (const char* path : {"/broken", "/api/broken"}) {
+        SCOPED_TRACE(path);
+        bool closed = false;
+        const Response r =
+            Parse(Exchange(std::string("GET ") + path + " HTTP/1.0\r\n\r\n", &closed));
+        EXPECT_EQ(r.status, "HTTP/1.0 500 Internal Server Error");
+        EXPECT_EQ(r.headers.at("Content-Length"), std::to_string(r.body.size()));
+        EXPECT_TRUE(closed);
+    }
+    EXPECT_EQ(Parse(Exchange("GET /device-list HTTP/1.0\r\n\r\n")).body, "A;B;");
+    ASSERT_TRUE(server.Shutdown());
+    runLog.Close();
+    const std::string text = test::ReadBytes(runLog.GetPath());
+    const std::string line =
+        "HttpServer message: [\"Exception in web-client: no &lt;data&gt;\"], [\"ClientThread\"], "
+        "[500]";
+    const size_t at = text.find(line);
+    ASSERT_NE(at, std::string::npos) << text;
+    const size_t entry = text.rfind("<font color=#", text.rfind("<font color=blue>", at) - 1);
+    EXPECT_EQ(text.substr(entry, 20), "<font color=#C80000>") << "not red";
+    EXPECT_NE(text.find("Exception in web-client: unknown exception"), std::string::npos);
+}
+
+// A server that its owner lets go while a connection thread is still in a handler (the
+// handler waits for a lock the owner's thread holds): the thread keeps the server alive
+// and still answers.
+TEST_F(HttpServerTest, AnAbandonedConnectionKeepsItsServerUntilItEnds) {
+    auto owned = std::make_shared<CHttpServer>();
+    owned->SetBindAddress("127.0.0.1");
+    std::promise<void> entered, release;
+    std::shared_future<void> released = release.get_future().share();
+    owned->AddRoute("/slow", [&entered, released] {
+        entered.set_value();
+        released.wait();
+        return std::string("late");
+    });
+    ASSERT_TRUE(owned->Start(root.string(), "/preview", 0, 10000));
+    Socket client(owned->GetPort());
+    ASSERT_TRUE(client.Send("GET /slow HTTP/1.0\r\n\r\n"));
+    ASSERT_EQ(entered.get_future().wait_for(std::chrono::seconds(5)), std::future_status::ready);
+
+    EXPECT_FALSE(owned->Shutdown()) << "the connection thread was not abandoned";
+    std::weak_ptr<CHttpServer> weak = owned;
+    owned.reset();
+    EXPECT_FALSE(weak.expired()) << "the server was freed under its connection thread";
+    release.set_value();
+    EXPECT_EQ(Parse(client.ReadResponse()).body, "late");
+    EXPECT_TRUE(Eventually([&] { return weak.expired(); }))
+        << "the thread did not let go of the server";
 }
 
 }  // namespace

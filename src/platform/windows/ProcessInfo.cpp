@@ -108,4 +108,9 @@ void NameCurrentThread(const std::string& name) {
         setDescription(GetCurrentThread(), Wide(name.substr(0, 15)).c_str());
 }
 
+// Thread descriptions are read back only on newer systems; the number always works.
+std::string CurrentThreadName() {
+    return std::to_string(GetCurrentThreadId());
+}
+
 }  // namespace zm::platform

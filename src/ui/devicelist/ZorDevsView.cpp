@@ -666,9 +666,12 @@ void CZorDevsView::Remove(const Selection& selection) {
         engine->SetMapViewer(false);
     }
     rebuilding_ = true;
+    // All asked to stop at once: their waits overlap instead of adding up.
+    std::vector<const CTavDevice*> leaving;
     for (const auto& device : devices) {
-        context_.registry->RemoveDevice(device.get());
+        leaving.push_back(device.get());
     }
+    context_.registry->RemoveDevices(leaving);
     rebuilding_ = false;
     devices.clear();
     if (viewerOn) {

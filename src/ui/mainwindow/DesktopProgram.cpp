@@ -240,6 +240,12 @@ CDesktopProgram::CDesktopProgram(AssemblyOptions options)
                 devsView_->SavePlotSettings(ini);
             }
         };
+        // A close (the close box, SIGTERM) that came during a device operation.
+        hooks.closeAfterOperation = [this] {
+            if (window_) {
+                window_->close();
+            }
+        };
     };
     frontEnd.createMainWindow = [this](CManagerEngine& engine) {
         CZorManagerWnd::Parts parts;
