@@ -92,6 +92,9 @@ class Handler:
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if args.fail_rcpt:
             return f"{args.fail_rcpt} 5.1.1 Refused by test"
+        if address in args.reject_rcpt:
+            record(f"RCPT-REJECTED {address}")
+            return "550 5.1.1 No such user here"
         envelope.rcpt_tos.append(address)
         return "250 OK"
 
@@ -171,8 +174,33 @@ def authenticator(server, session, envelope, mechanism, auth_data):
     return AuthResult(success=ok, handled=False)
 
 
+started_at = time.monotonic()
+sessions_seen = 0
+
+
+def refusing_now():
+    if sessions_seen <= args.refuse_sessions:
+        return True
+    return time.monotonic() - started_at < args.refuse_for
+
+
 class RecordingSMTP(SMTP):
     """Writes each command to the transcript before aiosmtpd handles it."""
+
+    greeted = False
+
+    async def push(self, status):
+        if not self.greeted:
+            # The first thing pushed is the greeting: a busy server says 421 and hangs up.
+            self.greeted = True
+            global sessions_seen
+            sessions_seen += 1
+            if refusing_now():
+                record("REFUSED 421")
+                await super().push("421 4.3.2 Service not available, try again later")
+                self.transport.close()
+                return
+        await super().push(status)
 
     def connection_lost(self, error):
         record("DISCONNECT")
@@ -260,6 +288,12 @@ if __name__ == "__main__":
     p.add_argument("--fail-rcpt", default="", help="reply code for RCPT TO")
     p.add_argument("--fail-text", default="5.7.0 Refused by test",
                    help="text after the code of the MAIL FROM refusal")
+    p.add_argument("--reject-rcpt", action="append", default=[],
+                   help="recipient refused with 550 (repeatable)")
+    p.add_argument("--refuse-sessions", type=int, default=0,
+                   help="greet the first N sessions with 421 and hang up")
+    p.add_argument("--refuse-for", type=float, default=0.0,
+                   help="greet with 421 and hang up for this many seconds after the start")
     p.add_argument("--close-after-ehlo", action="store_true")
     p.add_argument("--reset-at-ehlo", action="store_true")
     p.add_argument("--lifetime", type=float, default=60.0)
