@@ -89,7 +89,12 @@ CManagerAssembly::CManagerAssembly(Dispatcher& dispatcher, UiPort& ui, AssemblyO
     });
     app_->SetEngineSetup([this](CManagerEngine& engine) { SetUpEngine(engine); });
     CZorManagerApp::Hooks hooks;
-    hooks.prepareKmlReport = [this] { web_->PrepareKmlReport(); };
+    hooks.prepareKmlReport = [this] {
+        // The folders exist now, and no device runs yet: the outbox's file beside the
+        // journal, with whatever an earlier run could not deliver.
+        mail_.Open(GetAppDataFolder() + "Outbox.sqlite");
+        web_->PrepareKmlReport();
+    };
     hooks.createMainWindow = [this](CManagerEngine& engine) { return CreateMainWindow(engine); };
     hooks.stopWebServer = [this] { StopWebServerAndBus(); };
     // The actions hold the engine's UDP sender, which is gone by now.
@@ -149,6 +154,9 @@ void CManagerAssembly::SetUpEngine(CManagerEngine& engine) {
     hooks.previewAddress = [this] { return web_->PreviewAddress(); };
     hooks.applyIntegration = [this](const ManagerSettings& settings) {
         integration_->Apply(settings);
+        // Messages an earlier run left wait for the accounts, which the settings bring.
+        const AlarmActionSettings actions = ActionSettingsFrom(settings);
+        mail_.SetSettings({actions.account, actions.backup, actions.nMailRetryHours});
     };
     hooks.deviceStateSeen = [this](CTavDevice& device) { integration_->OnDeviceState(device); };
     hooks.deviceDataSeen = [this](CTavDevice& device) { integration_->OnDeviceData(device); };

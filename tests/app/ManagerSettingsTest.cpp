@@ -142,13 +142,13 @@ TEST(ManagerSettings, RoundTripThroughTheFileKeepsEveryKeyInOrder) {
 
     const std::vector<std::string> keys = KeysInFile(path, ManagerSettings::kSection);
     EXPECT_EQ(keys, ManagerSettings::KeyNames());
-    ASSERT_EQ(keys.size(), 45u);
+    ASSERT_EQ(keys.size(), 52u);
     EXPECT_EQ(keys.front(), "wp");
     // The broker's keys follow "Current Lang", the last of the operator's original keys.
     const auto lang = std::find(keys.begin(), keys.end(), "Current Lang");
-    ASSERT_EQ(keys.end() - lang, 9);
+    ASSERT_EQ(keys.end() - lang, 16);
     EXPECT_EQ(*(lang + 1), "mqtt_enabled");
-    EXPECT_EQ(keys.back(), "mqtt_prefix");
+    EXPECT_EQ(keys.back(), "nMailRetryHours");
     const auto sec = std::find(keys.begin(), keys.end(), "smtp_sec");
     ASSERT_NE(sec, keys.end());
     ASSERT_NE(sec + 1, keys.end());
@@ -232,6 +232,14 @@ TEST(ManagerSettings, KeysAndDefaultsAreThoseOfTheDocumentation) {
         {"mqtt_pass", ""},
         {"mqtt_station", "", kHostName},
         {"mqtt_prefix", "zormanager"},
+        // The outbox's backup account and retry time, last.
+        {"smtp2_server", ""},
+        {"smtp2_port", "465"},
+        {"smtp2_sec", "2"},
+        {"smtp2_tls_verify", "1"},
+        {"smtp2_login", ""},
+        {"smtp2_pass", ""},
+        {"nMailRetryHours", "24"},
     };
     expected.insert(expected.end(), std::begin(broker), std::end(broker));
 
