@@ -165,7 +165,7 @@ void COutbox::StartLocked(const std::string& path) {
     // The thread holds the state itself: when it must be abandoned at shutdown it still
     // finds its database and flags after this object is gone.
     thread_ = std::thread([state = state_, path] {
-        platform::NameCurrentThread("mail-outbox");
+        platform::NameCurrentThread("mail-sender");
         state->Run(path);
         --liveThreads;
     });

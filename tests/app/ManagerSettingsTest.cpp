@@ -86,6 +86,13 @@ ManagerSettings Changed() {
     s.mqtt_pass = "mq;tt=pass";
     s.mqtt_station = "Pier/7";
     s.mqtt_prefix = "coast/guard";
+    s.smtp2_server = "backup.zm.test";
+    s.smtp2_port = 587;
+    s.smtp2_sec = 1;
+    s.smtp2_tls_verify = 0;
+    s.smtp2_login = "second";
+    s.smtp2_pass = "other secret";
+    s.nMailRetryHours = 6;
     return s;
 }
 
@@ -388,7 +395,7 @@ TEST(ManagerSettings, EveryKeyTakesPartInTheComparison) {
         EXPECT_FALSE(loaded.SameExceptPlacement(base)) << key;
         ++differing;
     }
-    EXPECT_EQ(differing, 44);
+    EXPECT_EQ(differing, 51);
 }
 
 }  // namespace

@@ -1,0 +1,104 @@
+// The outbox of the real server: killed with alert mails waiting while the mail server is
+// down, started again with the server up, every mail arrives and none twice.
+#include <signal.h>
+
+#include <chrono>
+#include <map>
+#include <regex>
+#include <set>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/DaemonPeers.h"
+#include "notify/TestPeers.h"
+#include "store/OutboxStore.h"
+#include "support/ChildProcess.h"
+#include "support/Loopback.h"
+
+namespace zm {
+namespace {
+
+using namespace std::chrono_literals;
+using test::WaitUntil;
+
+int Count(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+TEST(DaemonOutbox, KilledWithMailsWaitingSendsEachOnceAfterTheRestart) {
+    constexpr int kDevices = 20;
+    test::DaemonHome home;
+    // Twenty sensors nobody answers for: twenty lost connections, one alert mail each,
+    // while no mail server listens.
+    std::vector<test::HomeDevice> devices;
+    for (int i = 1; i <= kDevices; ++i) {
+        devices.push_back({.name = "Buoy-" + std::to_string(i), .tcpPort = test::FreeTcpPort()});
+    }
+    ManagerSettings s = test::MailAndUdpSettings(test::UnusedPort(), test::FreeTcpPort());
+    s.udp_enabled = 0;
+    s.bNoConnectionSms = true;
+    s.sMailRecipients = "duty@harbour.test";
+    home.WriteSettings(s, devices);
+    const std::string outboxFile = home.home.folder() + "AppData/Outbox.sqlite";
+    std::set<std::string> ids;
+    {
+        test::ChildProcess daemon(home.Args(), home.home.file("daemon-1.out"));
+        ASSERT_GT(daemon.Pid(), 0);
+        ASSERT_TRUE(WaitUntil(
+            [&] { return Count(home.DeviceLog(), "Alarm mail was not sent:") == kDevices; }, 40s))
+            << home.DeviceLog();
+        EXPECT_EQ(Count(home.DeviceLog(), "; will retry."), kDevices);
+        kill(daemon.Pid(), SIGKILL);
+        EXPECT_EQ(daemon.Wait(5s), 128 + SIGKILL);
+    }
+    {
+        store::COutboxStore store;
+        store.Open(outboxFile, nullptr);
+        ASSERT_TRUE(store.IsDurable());
+        for (const auto& row : store.LoadPending()) {
+            ids.insert(row.messageId);
+        }
+    }
+    ASSERT_EQ(ids.size(), static_cast<size_t>(kDevices));
+
+    // The next run has no devices and sends no alerts of its own: whatever arrives is
+    // what the killed run left.
+    test::SmtpTestServer smtp({});
+    ManagerSettings again = test::MailAndUdpSettings(smtp.port(), test::FreeTcpPort());
+    again.udp_enabled = 0;
+    again.bAlarmMails = false;
+    home.WriteSettings(again);
+    test::ChildProcess daemon(home.Args(), home.home.file("daemon-2.out"));
+    ASSERT_GT(daemon.Pid(), 0);
+    ASSERT_TRUE(smtp.WaitFor("MESSAGE " + std::to_string(kDevices) + " ", 30000))
+        << smtp.Transcript() << home.RunLog();
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return Count(home.DeviceLog(), "Alarm mail was successfully sent (recipients: 1).") ==
+                   kDevices;
+        },
+        10s));
+    EXPECT_FALSE(smtp.WaitFor("MESSAGE " + std::to_string(kDevices + 1) + " ", 1500));
+    std::map<std::string, int> seen;
+    const std::regex idLine("\r\nMessage-ID: <([^>]+)>\r\n");
+    for (int n = 1; n <= kDevices; ++n) {
+        std::smatch match;
+        const std::string message = smtp.Message(n);
+        ASSERT_TRUE(std::regex_search(message, match, idLine)) << message;
+        ++seen[match[1].str()];
+        EXPECT_NE(message.find("Subject: Buoy-"), std::string::npos);
+    }
+    for (const std::string& id : ids) {
+        EXPECT_EQ(seen[id], 1) << id;
+    }
+    EXPECT_NE(home.RunLog().find("Outbox: 20 alert messages left by an earlier run are sent now."),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace zm
