@@ -15,6 +15,7 @@
 #include "store/OutboxStore.h"
 #include "support/ChildProcess.h"
 #include "support/Loopback.h"
+#include "zor/ZorTestPeers.h"
 
 namespace zm {
 namespace {
@@ -98,6 +99,49 @@ TEST(DaemonOutbox, KilledWithMailsWaitingSendsEachOnceAfterTheRestart) {
     }
     EXPECT_NE(home.RunLog().find("Outbox: 20 alert messages left by an earlier run are sent now."),
               std::string::npos);
+}
+
+// A sensor hovering at its threshold while the mail server is down: its alarms merge into
+// the one notice waiting, which arrives with the latest state and the count once the
+// server is back, instead of one mail per flip.
+TEST(DaemonOutbox, AChatteringSensorCostsOneNoticeNotOnePerFlip) {
+    constexpr int kFlips = 12;
+    test::DaemonHome home;
+    test::SimProcess sim({"--tcp-port", "0", "--sensor",
+                          "addr=5,devnum=ZOR-0310,value=800,alarm=0,param.MinSigThr=500,"
+                          "param.MaxSigThr=10000"});
+    ASSERT_TRUE(sim.Ready());
+    const uint16_t smtpPort = test::UnusedPort();
+    ManagerSettings s = test::MailAndUdpSettings(smtpPort, test::FreeTcpPort());
+    s.udp_enabled = 0;
+    s.sMailRecipients = "duty@harbour.test";
+    home.WriteSettings(s, {{.name = "Pier-7", .tcpPort = sim.tcpPort}});
+    test::ChildProcess daemon(home.Args(), home.home.file("daemon.out"));
+    ASSERT_GT(daemon.Pid(), 0);
+    const std::string alarm = "Pier-7: Alarm reported";
+    const std::string online = "Pier-7: Online and Ok";
+    ASSERT_TRUE(WaitUntil([&] { return Count(home.DeviceLog(), online) == 1; }, 10s))
+        << home.RunLog();
+    const auto started = std::chrono::steady_clock::now();
+    for (int i = 1; i <= kFlips; ++i) {
+        ASSERT_EQ(sim.Control("set 5 alarm=1").rfind("OK", 0), 0u);
+        ASSERT_TRUE(WaitUntil([&] { return Count(home.DeviceLog(), alarm) == i; }, 8s)) << i;
+        ASSERT_EQ(sim.Control("set 5 alarm=0").rfind("OK", 0), 0u);
+        ASSERT_TRUE(WaitUntil([&] { return Count(home.DeviceLog(), online) == i + 1; }, 8s)) << i;
+    }
+    EXPECT_EQ(Count(home.DeviceLog(), "Alarm mail was not sent:"), 1) << home.DeviceLog();
+
+    // The server comes back on its port; the notice goes at its next turn (30 s after the
+    // first failure).
+    test::SmtpTestServer smtp({"--port", std::to_string(smtpPort)});
+    ASSERT_TRUE(smtp.WaitFor("MESSAGE 1 ", 45000)) << home.RunLog();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 45s);
+    EXPECT_FALSE(smtp.WaitFor("MESSAGE 2 ", 1500));
+    const std::string message = smtp.Message(1);
+    EXPECT_NE(message.find("Subject: " + alarm + "\r\n"), std::string::npos) << message;
+    EXPECT_NE(message.find(std::to_string(kFlips - 1) + " further changes since "),
+              std::string::npos)
+        << message;
 }
 
 }  // namespace

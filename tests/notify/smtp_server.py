@@ -260,7 +260,7 @@ async def main():
             timeout=30,
         )
 
-    server = await loop.create_server(factory, "127.0.0.1", 0,
+    server = await loop.create_server(factory, "127.0.0.1", args.port,
                                       ssl=tls if args.implicit_tls else None)
     port = server.sockets[0].getsockname()[1]
     print(f"PORT {port}", flush=True)
@@ -296,6 +296,7 @@ if __name__ == "__main__":
                    help="greet with 421 and hang up for this many seconds after the start")
     p.add_argument("--close-after-ehlo", action="store_true")
     p.add_argument("--reset-at-ehlo", action="store_true")
+    p.add_argument("--port", type=int, default=0, help="listen on this port (0: any free one)")
     p.add_argument("--lifetime", type=float, default=60.0)
     p.add_argument("--stamp", action="store_true",
                    help="end every transcript line with the monotonic time it was recorded")
