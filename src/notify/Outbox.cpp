@@ -25,6 +25,8 @@ using store::RecipientState;
 std::atomic<int> liveThreads{0};
 
 constexpr std::int64_t kHourMs = 3600 * 1000;
+constexpr std::int64_t kProbeEveryMs = 30 * 1000;
+constexpr std::chrono::milliseconds kProbeLimit{5000};
 // Finished messages stay listed this long.
 constexpr std::int64_t kHistoryMs = 30 * 24 * kHourMs;
 
@@ -99,6 +101,7 @@ struct COutbox::State {
         OutboxRow row;
         MailAccount account;
         MailAccount backup;
+        int retryHours = 24;
     };
 
     Options options;
@@ -115,6 +118,11 @@ struct COutbox::State {
     bool poked = false;
     int dropped = 0;
     std::optional<OutboxSettings> latest;  // the newest; none: each message's own
+    std::int64_t lastContactMs = 0;        // last attempt or probe
+    bool probing = false;
+    bool ProbeDue(std::int64_t now) const {
+        return !pending.empty() && now - lastContactMs >= kProbeEveryMs;
+    }
 
     // The database is the worker's, but Stop writes what it could not wait for.
     mutable std::mutex storeMutex;
@@ -131,6 +139,9 @@ struct COutbox::State {
     }
 
     void Run(const std::string& path);
+    // Whether a server of the waiting messages answers again: a greeting and a login, no
+    // message. True when one does.
+    bool Probe() const;
     void Enqueue(AlertMail mail);
     Entry RowFor(AlertMail& mail, std::int64_t now) const;
     void Attempt(Entry entry);
@@ -297,10 +308,11 @@ bool COutbox::WaitIdle(std::chrono::milliseconds timeout) const {
         if (state_->ended) {
             return true;
         }
-        if (!state_->inbox.empty() || state_->inFlight != 0) {
+        const std::int64_t now = state_->Now();
+        if (!state_->inbox.empty() || state_->inFlight != 0 || state_->probing ||
+            (!state_->stopping && state_->ProbeDue(now))) {
             return false;
         }
-        const std::int64_t now = state_->Now();
         return std::none_of(
             state_->pending.begin(), state_->pending.end(), [&](const State::Entry& e) {
                 return e.row.nextAttemptMs <= now && (state_->latest || IsConfigured(e.account));
@@ -343,7 +355,7 @@ void COutbox::State::Run(const std::string& path) {
     for (OutboxRow& row : recovered) {
         // Whatever waited goes out at once: the server may well be back by now.
         row.nextAttemptMs = std::min(row.nextAttemptMs, start);
-        pending.push_back({std::move(row), {}, {}});
+        pending.push_back({std::move(row), {}, {}, 24});
     }
     for (;;) {
         while (!inbox.empty() && !abandoned) {
@@ -364,6 +376,7 @@ void COutbox::State::Run(const std::string& path) {
         if (due != pending.end()) {
             Entry entry = *due;
             inFlight = entry.row.id;
+            lastContactMs = now;
             lock.unlock();
             Attempt(std::move(entry));
             lock.lock();
@@ -374,10 +387,34 @@ void COutbox::State::Run(const std::string& path) {
         if (stopping) {
             break;
         }
+        if (ProbeDue(now)) {
+            // Messages on a long retry cycle would wait up to 10 min for a server that is
+            // back already: a short look every 30 s lets them go as soon as it answers.
+            lastContactMs = now;
+            probing = true;
+            lock.unlock();
+            const bool back = Probe();
+            lock.lock();
+            probing = false;
+            idle.notify_all();
+            if (back) {
+                RunLog().AddText(
+                    "<li><dt> Outbox: the mail server answers again; %d waiting messages go "
+                    "now.</li>",
+                    static_cast<int>(pending.size()));
+                for (Entry& e : pending) {
+                    e.row.nextAttemptMs = std::min(e.row.nextAttemptMs, now);
+                }
+            }
+            continue;
+        }
         idle.notify_all();
         std::int64_t next = now + 1000;
         for (const Entry& e : pending) {
             next = std::min(next, e.row.nextAttemptMs);
+        }
+        if (!pending.empty()) {
+            next = std::min(next, lastContactMs + kProbeEveryMs);
         }
         wake.wait_for(lock, std::chrono::milliseconds(std::max<std::int64_t>(next - now, 1)),
                       [&] { return !inbox.empty() || stopping || poked; });
@@ -413,6 +450,7 @@ COutbox::State::Entry COutbox::State::RowFor(AlertMail& mail, std::int64_t now) 
     }
     entry.account = mail.account;
     entry.backup = mail.backup;
+    entry.retryHours = mail.retryHours;
     return entry;
 }
 
@@ -489,6 +527,34 @@ void COutbox::State::Enqueue(AlertMail mail) {
     pending.push_back(std::move(entry));
 }
 
+bool COutbox::State::Probe() const {
+    std::vector<MailAccount> accounts;
+    {
+        std::lock_guard lock(mutex);
+        if (latest) {
+            accounts = {latest->primary, latest->backup};
+        } else if (!pending.empty()) {
+            accounts = {pending.front().account, pending.front().backup};
+        }
+    }
+    for (const MailAccount& account : accounts) {
+        if (!IsConfigured(account) || account.nPort < 0 || account.nPort > 65535) {
+            continue;
+        }
+        try {
+            CSmtp smtp;
+            smtp.SetSessionLimit(kProbeLimit);
+            smtp.SetTlsVerify(account.bTlsVerify);
+            smtp.OpenConnection(account.sServer, static_cast<uint16_t>(account.nPort),
+                                account.nSecurity, true, account.sLogin, account.sPassword);
+            return true;
+        } catch (const ECSmtp&) {
+            // Still away; the messages keep their schedule.
+        }
+    }
+    return false;
+}
+
 SessionOutcome COutbox::State::Session(const MailAccount& account, const OutboxRow& row) const {
     SessionOutcome outcome;
     if (!IsConfigured(account)) {
@@ -548,7 +614,7 @@ SessionOutcome COutbox::State::Session(const MailAccount& account, const OutboxR
 
 void COutbox::State::Attempt(Entry entry) {
     OutboxRow& row = entry.row;
-    OutboxSettings settings{entry.account, entry.backup, 24};
+    OutboxSettings settings{entry.account, entry.backup, entry.retryHours};
     {
         std::lock_guard lock(mutex);
         if (latest) {

@@ -154,6 +154,26 @@ TEST_F(OutboxTest, SilentPrimaryThenTheBackupDelivers) {
     EXPECT_TRUE(backup.WaitFor("MESSAGE 1 "));
 }
 
+// A message on the 10-minute cycle does not wait that long for a server that is back: a
+// look every 30 s finds it, and everything waiting goes at once.
+TEST_F(OutboxTest, AServerBackIsFoundWithinHalfAMinute) {
+    const uint16_t port = test::UnusedPort();
+    COutbox outbox(Clocked());
+    ASSERT_TRUE(outbox.Queue(Notice(port, "Pier-6: Alarm reported")));
+    ASSERT_TRUE(outbox.WaitIdle(20s));
+    for (std::int64_t step : {30, 60, 120, 300, 600}) {
+        Advance(outbox, std::chrono::seconds(step));
+    }
+    ASSERT_EQ(Newest(outbox).attempts, 6);
+    ASSERT_EQ(Newest(outbox).nextAttemptMs, now_ + 600'000);
+    SmtpTestServer server({"--auth", "LOGIN", "--port", std::to_string(port)});
+    Advance(outbox, 30s);
+    ASSERT_TRUE(outbox.WaitIdle(20s));
+    EXPECT_EQ(Newest(outbox).state, OutboxState::Delivered);
+    EXPECT_EQ(Newest(outbox).attempts, 7);
+    EXPECT_TRUE(server.WaitFor("MESSAGE 1 "));
+}
+
 TEST_F(OutboxTest, ARefusedRecipientIsRefusedForGoodAndTheOthersGetIt) {
     SmtpTestServer server({"--auth", "LOGIN", "--reject-rcpt", "gone@zm.test"});
     COutbox outbox(Clocked());
