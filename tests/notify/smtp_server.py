@@ -14,6 +14,7 @@ import hashlib
 import hmac
 import logging
 import os
+import random
 import signal
 import socket
 import ssl
@@ -195,7 +196,10 @@ class RecordingSMTP(SMTP):
             self.greeted = True
             global sessions_seen
             sessions_seen += 1
-            if refusing_now():
+            if random.random() < args.stall_rate:
+                record("STALLED")
+                return  # no greeting: the client waits until its own limit
+            if refusing_now() or random.random() < args.refuse_rate:
                 record("REFUSED 421")
                 await super().push("421 4.3.2 Service not available, try again later")
                 self.transport.close()
@@ -292,6 +296,10 @@ if __name__ == "__main__":
                    help="recipient refused with 550 (repeatable)")
     p.add_argument("--refuse-sessions", type=int, default=0,
                    help="greet the first N sessions with 421 and hang up")
+    p.add_argument("--refuse-rate", type=float, default=0.0,
+                   help="greet this share of sessions (0..1, at random) with 421")
+    p.add_argument("--stall-rate", type=float, default=0.0,
+                   help="leave this share of sessions (0..1, at random) without a greeting")
     p.add_argument("--refuse-for", type=float, default=0.0,
                    help="greet with 421 and hang up for this many seconds after the start")
     p.add_argument("--close-after-ehlo", action="store_true")
