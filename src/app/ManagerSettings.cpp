@@ -67,6 +67,8 @@ const std::vector<Key>& Keys() {
         {"mqtt_pass", &S::mqtt_pass},
         {"mqtt_station", &S::mqtt_station},
         {"mqtt_prefix", &S::mqtt_prefix},
+        {"nAlarmJournalDays", &S::nAlarmJournalDays},
+        {"bAlarmSoundRepeat", &S::bAlarmSoundRepeat},
         // The outbox: the backup mail account and how long a message is retried.
         {"smtp2_server", &S::smtp2_server},
         {"smtp2_port", &S::smtp2_port},

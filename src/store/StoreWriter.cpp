@@ -1,5 +1,7 @@
 #include "store/StoreWriter.h"
 
+#include <pthread.h>
+
 #include <future>
 
 namespace zm::store {
@@ -63,6 +65,7 @@ bool CStoreWriter::Execute(const Job& job) {
 }
 
 void CStoreWriter::Loop() {
+    pthread_setname_np(pthread_self(), "store-writer");
     for (;;) {
         Entry entry;
         {

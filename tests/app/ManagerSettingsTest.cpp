@@ -86,6 +86,8 @@ ManagerSettings Changed() {
     s.mqtt_pass = "mq;tt=pass";
     s.mqtt_station = "Pier/7";
     s.mqtt_prefix = "coast/guard";
+    s.nAlarmJournalDays = 30;
+    s.bAlarmSoundRepeat = true;
     s.smtp2_server = "backup.zm.test";
     s.smtp2_port = 587;
     s.smtp2_sec = 1;
@@ -120,6 +122,8 @@ TEST(ManagerSettings, MissingFileGivesTheDefaults) {
     EXPECT_EQ(s.mqtt_prefix, "zormanager");
     EXPECT_FALSE(s.mqtt_station.empty());
     EXPECT_EQ(s.mqtt_station, ManagerSettings::DefaultMqttStation());
+    EXPECT_EQ(s.nAlarmJournalDays, 400);
+    EXPECT_FALSE(s.bAlarmSoundRepeat);
     // 1200 x 700 centred on the assumed screen.
     EXPECT_EQ(s.wp, WindowPlacement::Default(1920, 1080));
     EXPECT_EQ(s.wp.left, 360);
@@ -149,12 +153,16 @@ TEST(ManagerSettings, RoundTripThroughTheFileKeepsEveryKeyInOrder) {
 
     const std::vector<std::string> keys = KeysInFile(path, ManagerSettings::kSection);
     EXPECT_EQ(keys, ManagerSettings::KeyNames());
-    ASSERT_EQ(keys.size(), 52u);
+    ASSERT_EQ(keys.size(), 54u);
     EXPECT_EQ(keys.front(), "wp");
     // The broker's keys follow "Current Lang", the last of the operator's original keys.
     const auto lang = std::find(keys.begin(), keys.end(), "Current Lang");
-    ASSERT_EQ(keys.end() - lang, 16);
+    ASSERT_EQ(keys.end() - lang, 18);
     EXPECT_EQ(*(lang + 1), "mqtt_enabled");
+    EXPECT_EQ(*(lang + 8), "mqtt_prefix");
+    // The alarm journal's keys, then the outbox's, come last.
+    EXPECT_EQ(*(lang + 9), "nAlarmJournalDays");
+    EXPECT_EQ(*(lang + 11), "smtp2_server");
     EXPECT_EQ(keys.back(), "nMailRetryHours");
     const auto sec = std::find(keys.begin(), keys.end(), "smtp_sec");
     ASSERT_NE(sec, keys.end());
@@ -239,6 +247,8 @@ TEST(ManagerSettings, KeysAndDefaultsAreThoseOfTheDocumentation) {
         {"mqtt_pass", ""},
         {"mqtt_station", "", kHostName},
         {"mqtt_prefix", "zormanager"},
+        {"nAlarmJournalDays", "400"},
+        {"bAlarmSoundRepeat", "0"},
         // The outbox's backup account and retry time, last.
         {"smtp2_server", ""},
         {"smtp2_port", "465"},
@@ -395,7 +405,7 @@ TEST(ManagerSettings, EveryKeyTakesPartInTheComparison) {
         EXPECT_FALSE(loaded.SameExceptPlacement(base)) << key;
         ++differing;
     }
-    EXPECT_EQ(differing, 51);
+    EXPECT_EQ(differing, 53);
 }
 
 }  // namespace
