@@ -81,6 +81,7 @@ CManagerAssembly::CManagerAssembly(Dispatcher& dispatcher, UiPort& ui, AssemblyO
     lifecycle_ = std::make_unique<CAlarmLifecycle>();
     app_ = std::make_unique<CZorManagerApp>(dispatcher_, ui_, &factory_, &ops_);
     integration_ = std::make_unique<CManagerIntegration>(app_->Registry(), &RunLog());
+    integration_->SetOutboxSource([this] { return mail_.Status(); });
     // Alarm events come from the processor's own opening and closing, whatever the
     // alarm actions are switched to. The journal takes them first.
     ops_.SetAlarmObserver([this](CTavDevice& device, bool opened, const std::string& report) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
@@ -8,6 +10,7 @@
 
 #include "integration/JsonApi.h"
 #include "integration/MqttPublisher.h"
+#include "notify/Outbox.h"
 
 namespace zm {
 
@@ -50,6 +53,13 @@ class CManagerIntegration final : public IDeviceStateSource {
     std::string Station() override;
     std::vector<DeviceStateRecord> DeviceStates() override;
     std::vector<AlarmEventRecord> OpenAlarms() override;
+    OutboxSummaryRecord Outbox() override;
+
+    // Where "/api/devices" learns about the alert outbox; set before the web server runs.
+    void SetOutboxSource(std::function<OutboxStatus()> source) { outbox_ = std::move(source); }
+    // How long a message fails before the station shows it.
+    static constexpr std::int64_t kOutboxFailingShownMs = 15 * 60 * 1000;
+    static OutboxSummaryRecord Summarise(const OutboxStatus& status, std::int64_t nowMs);
 
     static DeviceStateRecord Describe(CTavDevice& device);
     CMqttPublisher& Publisher() { return publisher_; }
@@ -62,6 +72,7 @@ class CManagerIntegration final : public IDeviceStateSource {
     std::vector<AlarmEventRecord> openAlarms_;  // in the order they opened
     std::map<std::string, int> lastStatus_;     // per device name
     std::set<std::string> lost_;                // devices whose lost connection was told
+    std::function<OutboxStatus()> outbox_;
 };
 
 }  // namespace zm

@@ -9,8 +9,10 @@
 #include <string>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "app/DaemonPeers.h"
+#include "app/ManagerIntegration.h"
 #include "notify/TestPeers.h"
 #include "store/OutboxStore.h"
 #include "support/ChildProcess.h"
@@ -54,6 +56,12 @@ TEST(DaemonOutbox, KilledWithMailsWaitingSendsEachOnceAfterTheRestart) {
             [&] { return Count(home.DeviceLog(), "Alarm mail was not sent:") == kDevices; }, 40s))
             << home.DeviceLog();
         EXPECT_EQ(Count(home.DeviceLog(), "; will retry."), kDevices);
+        // A control room sees what waits; failing for less than 15 minutes is not yet news.
+        const auto api = nlohmann::json::parse(test::CurlGet(home.BaseUrl() + "/api/devices", 5),
+                                               nullptr, false);
+        ASSERT_TRUE(api.is_object());
+        EXPECT_EQ(api["outbox"]["pending"], kDevices) << api.dump();
+        EXPECT_TRUE(api["outbox"]["oldestFailingSince"].is_null()) << api.dump();
         kill(daemon.Pid(), SIGKILL);
         EXPECT_EQ(daemon.Wait(5s), 128 + SIGKILL);
     }
@@ -142,6 +150,24 @@ TEST(DaemonOutbox, AChatteringSensorCostsOneNoticeNotOnePerFlip) {
     EXPECT_NE(message.find(std::to_string(kFlips - 1) + " further changes since "),
               std::string::npos)
         << message;
+}
+
+TEST(OutboxSummary, AMessageFailingForAQuarterOfAnHourIsShown) {
+    constexpr std::int64_t kNow = 1'780'000'000'000;
+    const struct {
+        OutboxStatus status;
+        std::int64_t shown;  // seconds since 1970, 0: not shown
+    } cases[] = {
+        {{0, 0}, 0},
+        {{3, 0}, 0},                      // waiting, nothing failing
+        {{3, kNow - 14 * 60 * 1000}, 0},  // failing, not for long
+        {{3, kNow - 15 * 60 * 1000}, kNow / 1000 - 15 * 60},
+    };
+    for (const auto& c : cases) {
+        const OutboxSummaryRecord summary = CManagerIntegration::Summarise(c.status, kNow);
+        EXPECT_EQ(summary.pending, c.status.pending);
+        EXPECT_EQ(summary.oldestFailingSince, c.shown);
+    }
 }
 
 }  // namespace
