@@ -53,6 +53,8 @@ struct AlarmActionSettings {
     bool bNoConnectionSms = false;
     std::string sMailRecipients;
     MailAccount account;
+    MailAccount backup;  // no server: none
+    int nMailRetryHours = 24;
     std::string sClickatellUser = "ZorManager";
     std::string sClickatellPass;
     std::string sClickatellClientId;
@@ -131,7 +133,12 @@ class AlarmActions {
     // logged); the outcome of the mail itself is logged by the sender when it is done.
     // An alarm-open notice is kept before the others when the sender's queue is full.
     bool SendAlertMessage(const std::string& subject, const std::string& body,
-                          const std::string& recipients, bool asSms, bool alarmOpen = false);
+                          const std::string& recipients, bool asSms);
+    // The same for a device's notice of `kind`: a newer one of the same device, kind and
+    // channel replaces it while it waits in the outbox.
+    bool SendAlertMessage(const std::string& subject, const std::string& body,
+                          const std::string& recipients, bool asSms, NoticeKind kind,
+                          const std::string& device);
 
     // The device's text reported last (empty at first); a removed device is forgotten
     // once its threads have stopped.

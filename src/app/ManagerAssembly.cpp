@@ -84,6 +84,7 @@ CManagerAssembly::CManagerAssembly(Dispatcher& dispatcher, UiPort& ui, AssemblyO
                                                          auth::COperatorFile::DefaultPath());
     // The API's alarm routes and the MQTT lifecycle events follow the journal's alarms.
     integration_->AttachAlarms(lifecycle_.get());
+    integration_->SetOutboxSource([this] { return mail_.Status(); });
     // Alarm events come from the processor's own opening and closing, whatever the
     // alarm actions are switched to. The journal takes them first.
     ops_.SetAlarmObserver([this](CTavDevice& device, bool opened, const std::string& report) {
@@ -115,7 +116,12 @@ CManagerAssembly::CManagerAssembly(Dispatcher& dispatcher, UiPort& ui, AssemblyO
     });
     app_->SetEngineSetup([this](CManagerEngine& engine) { SetUpEngine(engine); });
     CZorManagerApp::Hooks hooks;
-    hooks.prepareKmlReport = [this] { web_->PrepareKmlReport(); };
+    hooks.prepareKmlReport = [this] {
+        // The folders exist now, and no device runs yet: the outbox's file beside the
+        // journal, with whatever an earlier run could not deliver.
+        mail_.Open(GetAppDataFolder() + "Outbox.sqlite");
+        web_->PrepareKmlReport();
+    };
     hooks.createMainWindow = [this](CManagerEngine& engine) { return CreateMainWindow(engine); };
     hooks.stopWebServer = [this] { StopWebServerAndBus(); };
     // The actions hold the engine's UDP sender, which is gone by now. Feed updates still
@@ -196,6 +202,9 @@ void CManagerAssembly::SetUpEngine(CManagerEngine& engine) {
     hooks.previewAddress = [this] { return web_->PreviewAddress(); };
     hooks.applyIntegration = [this](const ManagerSettings& settings) {
         integration_->Apply(settings, GetSettingsFilePath());
+        // Messages an earlier run left wait for the accounts, which the settings bring.
+        const AlarmActionSettings actions = ActionSettingsFrom(settings);
+        mail_.SetSettings({actions.account, actions.backup, actions.nMailRetryHours});
     };
     hooks.deviceStateSeen = [this](CTavDevice& device) {
         lifecycle_->OnDeviceState(FactsOf(device));

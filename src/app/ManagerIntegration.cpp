@@ -365,4 +365,24 @@ std::vector<AlarmEventRecord> CManagerIntegration::OpenAlarms() {
     return openAlarms_;
 }
 
+OutboxSummaryRecord CManagerIntegration::Summarise(const OutboxStatus& status, std::int64_t nowMs) {
+    OutboxSummaryRecord summary;
+    summary.pending = status.pending;
+    if (status.oldestFailingSinceMs > 0 &&
+        nowMs - status.oldestFailingSinceMs >= kOutboxFailingShownMs) {
+        summary.oldestFailingSince = status.oldestFailingSinceMs / 1000;
+    }
+    return summary;
+}
+
+OutboxSummaryRecord CManagerIntegration::Outbox() {
+    if (!outbox_) {
+        return {};
+    }
+    const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                         std::chrono::system_clock::now().time_since_epoch())
+                         .count();
+    return Summarise(outbox_(), now);
+}
+
 }  // namespace zm

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
@@ -11,6 +13,7 @@
 #include "base/ListenerList.h"
 #include "integration/JsonApi.h"
 #include "integration/MqttPublisher.h"
+#include "notify/Outbox.h"
 #include "web/ApiAccess.h"
 
 namespace zm {
@@ -65,6 +68,13 @@ class CManagerIntegration final : public IDeviceStateSource {
     std::string Station() override;
     std::vector<DeviceStateRecord> DeviceStates() override;
     std::vector<AlarmEventRecord> OpenAlarms() override;
+    OutboxSummaryRecord Outbox() override;
+
+    // Where "/api/devices" learns about the alert outbox; set before the web server runs.
+    void SetOutboxSource(std::function<OutboxStatus()> source) { outbox_ = std::move(source); }
+    // How long a message fails before the station shows it.
+    static constexpr std::int64_t kOutboxFailingShownMs = 15 * 60 * 1000;
+    static OutboxSummaryRecord Summarise(const OutboxStatus& status, std::int64_t nowMs);
 
     static DeviceStateRecord Describe(CTavDevice& device);
     // With the device's suppression and unacknowledged alarms when the lifecycle is there.
@@ -94,6 +104,7 @@ class CManagerIntegration final : public IDeviceStateSource {
     std::map<std::string, int> lastStatus_;            // per device name
     std::set<std::string> lost_;                       // devices whose lost connection was told
     std::map<std::string, std::int64_t> returnedIds_;  // the alarm a "closed" belongs to
+    std::function<OutboxStatus()> outbox_;
 };
 
 }  // namespace zm

@@ -69,6 +69,14 @@ const std::vector<Key>& Keys() {
         {"mqtt_prefix", &S::mqtt_prefix},
         {"nAlarmJournalDays", &S::nAlarmJournalDays},
         {"bAlarmSoundRepeat", &S::bAlarmSoundRepeat},
+        // The outbox: the backup mail account and how long a message is retried.
+        {"smtp2_server", &S::smtp2_server},
+        {"smtp2_port", &S::smtp2_port},
+        {"smtp2_sec", &S::smtp2_sec},
+        {"smtp2_tls_verify", &S::smtp2_tls_verify},
+        {"smtp2_login", &S::smtp2_login},
+        {"smtp2_pass", &S::smtp2_pass},
+        {"nMailRetryHours", &S::nMailRetryHours},
     };
     return keys;
 }

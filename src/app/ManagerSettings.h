@@ -80,6 +80,15 @@ struct ManagerSettings {
     int smtp_port = 465;
     int smtp_sec = 2;
     int smtp_tls_verify = 1;  // check the server's certificate (0: do not)
+    // The backup account, tried when the primary failed twice in a row for a message;
+    // no server: none.
+    std::string smtp2_server;
+    int smtp2_port = 465;
+    int smtp2_sec = 2;
+    int smtp2_tls_verify = 1;
+    std::string smtp2_login;
+    std::string smtp2_pass;
+    int nMailRetryHours = 24;  // an alert mail or SMS is retried this long, then given up
     std::string clickatell_user_name = "ZorManager";
     std::string clickatell_pass;
     std::string clickatell_client_id;

@@ -33,6 +33,14 @@ struct DeviceStateRecord {
     bool SameStateAs(const DeviceStateRecord& other) const;
 };
 
+// The station's outbox of alert mails and SMS (the "outbox" block of "/api/devices").
+struct OutboxSummaryRecord {
+    std::size_t pending = 0;  // messages not yet delivered
+    // Since when the oldest message that keeps failing has failed (seconds since 1970,
+    // UTC), once it has failed for 15 minutes; 0 otherwise.
+    std::int64_t oldestFailingSince = 0;
+};
+
 // One accepted data portion (topic ".../data").
 struct DataPortionRecord {
     std::string device;

@@ -14,7 +14,13 @@ std::string DevicesJsonText(IDeviceStateSource& source) {
     for (const DeviceStateRecord& state : source.DeviceStates()) {
         devices.push_back(ToJson(state));
     }
-    return JsonText(nlohmann::json{{"station", source.Station()}, {"devices", devices}});
+    const OutboxSummaryRecord outbox = source.Outbox();
+    nlohmann::json summary{{"pending", outbox.pending}, {"oldestFailingSince", nullptr}};
+    if (outbox.oldestFailingSince > 0) {
+        summary["oldestFailingSince"] = IsoTimeUtc(outbox.oldestFailingSince);
+    }
+    return JsonText(
+        nlohmann::json{{"station", source.Station()}, {"devices", devices}, {"outbox", summary}});
 }
 
 bool DeviceJsonText(IDeviceStateSource& source, const std::string& name, std::string& body) {

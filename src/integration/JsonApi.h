@@ -24,11 +24,14 @@ class IDeviceStateSource {
     virtual std::vector<DeviceStateRecord> DeviceStates() = 0;
     // The alarms open now, in the order they opened (without the alarm lifecycle).
     virtual std::vector<AlarmEventRecord> OpenAlarms() = 0;
+    // The alert outbox; a station without one has nothing pending.
+    virtual OutboxSummaryRecord Outbox() { return {}; }
 };
 
 inline constexpr const char* kJsonContentType = "application/json; charset=utf-8";
 
-// The bodies: {"station": S, "devices": [...]}, one device object (false when there is no
+// The bodies: {"station": S, "devices": [...], "outbox": {"pending": N,
+// "oldestFailingSince": time or null}}, one device object (false when there is no
 // device of that name), {"station": S, "alarms": [...]}.
 std::string DevicesJsonText(IDeviceStateSource& source);
 bool DeviceJsonText(IDeviceStateSource& source, const std::string& name, std::string& body);

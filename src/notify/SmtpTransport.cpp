@@ -228,7 +228,11 @@ void CSmtpTransport::Connect(const std::string& host, uint16_t port, int timeout
 
 void CSmtpTransport::Wait(Want want, int timeoutSec, int timeoutCode) {
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::seconds(timeoutSec);
+    auto deadline = Clock::now() + std::chrono::seconds(timeoutSec);
+    const bool sessionBound = deadline_ && *deadline_ < deadline;
+    if (sessionBound) {
+        deadline = *deadline_;
+    }
     pollfd entry{};
     entry.fd = fd_;
     entry.events = want == Want::Read ? POLLIN : POLLOUT;
@@ -240,7 +244,9 @@ void CSmtpTransport::Wait(Want want, int timeoutSec, int timeoutCode) {
             return;  // ready, or in error: the next call reports which
         }
         if (rc == 0) {
-            throw ECSmtp(timeoutCode, StrPrintf("no answer within %d s", timeoutSec));
+            throw ECSmtp(timeoutCode, sessionBound
+                                          ? std::string("session time limit reached")
+                                          : StrPrintf("no answer within %d s", timeoutSec));
         }
         if (platform::LastSocketError() != EINTR) {
             throw ECSmtp(ECSmtp::kWaitFailed, ErrnoText("poll", platform::LastSocketError()));

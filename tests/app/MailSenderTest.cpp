@@ -68,23 +68,35 @@ TEST_F(MailSenderTest, MailsGoOutInQueueOrderWithGreenLines) {
     }
 }
 
-TEST_F(MailSenderTest, FailedSendsWriteRedLinesWithTheClientsReason) {
+// A refusal for good is red at once; a failure worth retrying is orange, once, and says so.
+TEST_F(MailSenderTest, FailedSendsSayWhetherTheyAreRetried) {
     struct Case {
         const char* name;
         std::vector<std::string> flags;  // empty: nobody listens
         std::string reason;              // the client's error text
-        std::string detail;              // the system's or server's own words, run log only
+        std::string detail;              // the system's or server's own words
+        const char* color;
+        const char* ending;
     };
     const Case cases[] = {
         {"sender refused",
          {"--auth", "LOGIN", "--fail-mail", "550"},
          CSmtp::GetErrorText(ECSmtp::kMailFromRejected),
-         "Refused by test"},
+         "550 5.7.0 Refused by test",
+         "#C80000",
+         "; refused for good."},
         {"wrong password",
          {"--auth", "LOGIN", "--password", "other"},
          CSmtp::GetErrorText(ECSmtp::kAuthRejected),
-         ""},
-        {"nobody listens", {}, "", "Connection refused"},
+         "535",
+         "#C80000",
+         "; refused for good."},
+        {"nobody listens",
+         {},
+         CSmtp::GetErrorText(ECSmtp::kConnectFailed),
+         "Connection refused",
+         "#C86400",
+         "; will retry."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -101,13 +113,17 @@ TEST_F(MailSenderTest, FailedSendsWriteRedLinesWithTheClientsReason) {
         ASSERT_TRUE(sender.WaitIdle(20s));
         const std::string deviceNew = DeviceLogText().substr(deviceStart);
         const std::string runNew = RunLogText().substr(runStart);
-        const std::string line = "Alarm mail was not sent: " + c.reason;
-        EXPECT_EQ(EntryColor(deviceNew, line), "#C80000") << deviceNew;
-        EXPECT_EQ(EntryColor(runNew, line), "#C80000") << runNew;
-        if (!c.reason.empty()) {
-            EXPECT_NE(deviceNew.find(line + ".</font>"), std::string::npos) << deviceNew;
-        }
-        EXPECT_NE(runNew.find(c.detail), std::string::npos) << runNew;
+        const std::string line = "Alarm mail was not sent: " + c.reason + " (";
+        EXPECT_EQ(EntryColor(deviceNew, line), c.color) << deviceNew;
+        EXPECT_EQ(EntryColor(runNew, line), c.color) << runNew;
+        EXPECT_EQ(Count(deviceNew, "Alarm mail was not sent"), 1) << deviceNew;
+        EXPECT_NE(deviceNew.find(std::string(c.ending) + "</font>"), std::string::npos)
+            << deviceNew;
+        EXPECT_NE(deviceNew.find(c.detail), std::string::npos) << deviceNew;
+        // Each attempt in the run log, with the server it went to.
+        EXPECT_NE(runNew.find("attempt 1 via primary server 127.0.0.1:" + std::to_string(port)),
+                  std::string::npos)
+            << runNew;
         EXPECT_EQ(deviceNew.find("successfully sent"), std::string::npos);
     }
 }
@@ -192,59 +208,6 @@ TEST_F(MailSenderTest, StopWaitsForQueuedMailsWithinTheBound) {
     EXPECT_EQ(Count(DeviceLogText(), "Alarm mail was successfully sent (recipients: 2)."), 3);
     EXPECT_NE(server.Message(3).find("Subject: queued 3"), std::string::npos);
     EXPECT_EQ(CMailSender::LiveThreads(), 0);
-}
-
-// A dead server holds the first mail while state flips keep queueing: the queue stays
-// bounded, informational notices give way before alarm-open ones, and the run log counts
-// what was dropped.
-TEST_F(MailSenderTest, AFullQueueDropsOtherNoticesBeforeAlarmsAndCountsThemInTheRunLog) {
-    SilentServer silent;
-    SmtpTestServer good({"--auth", "LOGIN"});
-    {
-        CMailSender sender(3);
-        ASSERT_TRUE(sender.Queue(PlainMail(silent.port(), "stuck")));
-        ASSERT_TRUE(WaitUntil([&] { return silent.Accepted(); }, 5s));
-        struct Row {
-            const char* subject;
-            bool alarmOpen;
-            bool queued;
-        };
-        const Row rows[] = {
-            {"info 1", false, true},  {"alarm 1", true, true},
-            {"info 2", false, true},   // the queue is full now
-            {"alarm 2", true, true},   // info 1 gives way
-            {"info 3", false, true},   // info 2 gives way
-            {"alarm 3", true, true},   // info 3 gives way
-            {"info 4", false, false},  // only alarms wait: the new notice goes
-            {"alarm 4", true, true},   // among alarms only, the oldest gives way
-        };
-        for (const Row& row : rows) {
-            AlertMail mail = PlainMail(good.port(), row.subject);
-            mail.bAlarmOpen = row.alarmOpen;
-            EXPECT_EQ(sender.Queue(mail), row.queued) << row.subject;
-        }
-        EXPECT_EQ(sender.Dropped(), 5u);
-        EXPECT_EQ(sender.Pending(), 4u);  // three waiting, one being sent
-        silent.Release();
-        ASSERT_TRUE(sender.WaitIdle(30s));
-        EXPECT_TRUE(sender.Stop());
-    }
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_NE(good.Message(i + 1).find("Subject: alarm " + std::to_string(i + 2)),
-                  std::string::npos);
-    }
-    EXPECT_EQ(Count(DeviceLogText(), "Alarm mail was successfully sent"), 3);
-    const std::string runLog = RunLogText();
-    // The first drop at once, the others (within the minute) when the sender stops.
-    EXPECT_EQ(EntryColor(runLog,
-                         "Alarm mail \"info 1\" dropped: 3 alert messages wait "
-                         "for the mail server already; 1 dropped since the last such "
-                         "entry, 1 in all."),
-              "#C80000")
-        << runLog;
-    EXPECT_EQ(
-        EntryColor(runLog, "4 more alert messages were dropped from the full queue, 5 in all."),
-        "#C80000");
 }
 
 }  // namespace

@@ -88,6 +88,13 @@ ManagerSettings Changed() {
     s.mqtt_prefix = "coast/guard";
     s.nAlarmJournalDays = 30;
     s.bAlarmSoundRepeat = true;
+    s.smtp2_server = "backup.zm.test";
+    s.smtp2_port = 587;
+    s.smtp2_sec = 1;
+    s.smtp2_tls_verify = 0;
+    s.smtp2_login = "second";
+    s.smtp2_pass = "other secret";
+    s.nMailRetryHours = 6;
     return s;
 }
 
@@ -146,16 +153,17 @@ TEST(ManagerSettings, RoundTripThroughTheFileKeepsEveryKeyInOrder) {
 
     const std::vector<std::string> keys = KeysInFile(path, ManagerSettings::kSection);
     EXPECT_EQ(keys, ManagerSettings::KeyNames());
-    ASSERT_EQ(keys.size(), 47u);
+    ASSERT_EQ(keys.size(), 54u);
     EXPECT_EQ(keys.front(), "wp");
     // The broker's keys follow "Current Lang", the last of the operator's original keys.
     const auto lang = std::find(keys.begin(), keys.end(), "Current Lang");
-    ASSERT_EQ(keys.end() - lang, 11);
+    ASSERT_EQ(keys.end() - lang, 18);
     EXPECT_EQ(*(lang + 1), "mqtt_enabled");
     EXPECT_EQ(*(lang + 8), "mqtt_prefix");
-    // The alarm journal's keys come last.
+    // The alarm journal's keys, then the outbox's, come last.
     EXPECT_EQ(*(lang + 9), "nAlarmJournalDays");
-    EXPECT_EQ(keys.back(), "bAlarmSoundRepeat");
+    EXPECT_EQ(*(lang + 11), "smtp2_server");
+    EXPECT_EQ(keys.back(), "nMailRetryHours");
     const auto sec = std::find(keys.begin(), keys.end(), "smtp_sec");
     ASSERT_NE(sec, keys.end());
     ASSERT_NE(sec + 1, keys.end());
@@ -241,6 +249,14 @@ TEST(ManagerSettings, KeysAndDefaultsAreThoseOfTheDocumentation) {
         {"mqtt_prefix", "zormanager"},
         {"nAlarmJournalDays", "400"},
         {"bAlarmSoundRepeat", "0"},
+        // The outbox's backup account and retry time, last.
+        {"smtp2_server", ""},
+        {"smtp2_port", "465"},
+        {"smtp2_sec", "2"},
+        {"smtp2_tls_verify", "1"},
+        {"smtp2_login", ""},
+        {"smtp2_pass", ""},
+        {"nMailRetryHours", "24"},
     };
     expected.insert(expected.end(), std::begin(broker), std::end(broker));
 
@@ -389,7 +405,7 @@ TEST(ManagerSettings, EveryKeyTakesPartInTheComparison) {
         EXPECT_FALSE(loaded.SameExceptPlacement(base)) << key;
         ++differing;
     }
-    EXPECT_EQ(differing, 46);
+    EXPECT_EQ(differing, 53);
 }
 
 }  // namespace
