@@ -185,8 +185,8 @@ void CAlarmView::AddEntry(const AlarmPopupEntry& entry, int flashCount) {
     const QString name = QString::fromStdString(entry.deviceName);
     lastDevice_->setText(name);
 
-    // The lifecycle's alarm behind the entry: the device's newest open one that no row
-    // shows yet. A restored alarm shown again keeps its one row.
+    // The lifecycle's alarm behind the entry: the device's newest open one. An alarm that
+    // has its row already (shown again after a restart) keeps that one row.
     alarms::AlarmRecord alarm;
     bool known = false;
     if (operations_ && entry.kind == "ALARM") {
@@ -196,12 +196,32 @@ void CAlarmView::AddEntry(const AlarmPopupEntry& entry, int flashCount) {
                 known = true;
             }
         }
-        if (known && RowOfAlarm(alarm.id) >= 0) {
-            known = false;
-            alarm = {};
+    }
+    int row = known ? RowOfAlarm(alarm.id) : -1;
+    if (row >= 0) {
+        SetRowState(row, alarm);
+    } else {
+        row = AppendRow(entry);
+        if (known) {
+            list_->item(row, kColNumber)
+                ->setData(kAlarmIdRole, QVariant::fromValue<qint64>(alarm.id));
+            SetRowState(row, alarm);
         }
     }
+    list_->scrollToItem(list_->item(row, 0));
 
+    // A new entry starts the count again.
+    flashesLeft_ = std::max(flashCount, 0);
+    image_->ShowSet(0);
+    if (flashesLeft_ > 0) {
+        flashTimer_.start();
+    } else {
+        flashTimer_.stop();
+    }
+}
+
+int CAlarmView::AppendRow(const AlarmPopupEntry& entry) {
+    const QString name = QString::fromStdString(entry.deviceName);
     const int row = list_->rowCount();
     list_->insertRow(row);
     const QString cells[kColumnCount] = {QString::number(row + 1), name, TimeText(entry.time),
@@ -218,20 +238,7 @@ void CAlarmView::AddEntry(const AlarmPopupEntry& entry, int flashCount) {
     // and a long name would be cut, and the operator must read them whole.
     FitColumnTo(kColSensor, cells[kColSensor]);
     FitColumnTo(kColPosition, cells[kColPosition]);
-    if (known) {
-        list_->item(row, kColNumber)->setData(kAlarmIdRole, QVariant::fromValue<qint64>(alarm.id));
-        SetRowState(row, alarm);
-    }
-    list_->scrollToItem(list_->item(row, 0));
-
-    // A new entry starts the count again.
-    flashesLeft_ = std::max(flashCount, 0);
-    image_->ShowSet(0);
-    if (flashesLeft_ > 0) {
-        flashTimer_.start();
-    } else {
-        flashTimer_.stop();
-    }
+    return row;
 }
 
 void CAlarmView::OnFlashTick() {
@@ -292,11 +299,25 @@ void CAlarmView::OnAlarmChange(const alarms::AlarmChange& change) {
         case Kind::Returned:
         case Kind::Closed:
         case Kind::CommLost:
-        case Kind::Announced:
-            if (const int row = RowOfAlarm(change.alarm.id); row >= 0) {
+        case Kind::Announced: {
+            int row = RowOfAlarm(change.alarm.id);
+            if (row < 0 && change.kind == Kind::Opened) {
+                // The popup's entry came before the lifecycle had the alarm: the device's
+                // newest row without an alarm is this one's.
+                for (int r = list_->rowCount() - 1; r >= 0 && row < 0; --r) {
+                    if (AlarmIdOf(r) == 0 &&
+                        Cell(r, kColSensor) == QString::fromStdString(change.alarm.device)) {
+                        row = r;
+                        list_->item(r, kColNumber)
+                            ->setData(kAlarmIdRole, QVariant::fromValue<qint64>(change.alarm.id));
+                    }
+                }
+            }
+            if (row >= 0) {
                 SetRowState(row, change.alarm);
             }
             break;
+        }
         default:
             break;
     }

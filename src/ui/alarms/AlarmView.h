@@ -101,6 +101,7 @@ class CAlarmView : public QWidget {
     void OpenRowReport(int row);
     void StopFlashing();
     int RowOfAlarm(std::int64_t id) const;
+    int AppendRow(const AlarmPopupEntry& entry);
     void SetRowState(int row, const alarms::AlarmRecord& alarm);
     void OnRowFlashTick();
     void UpdateAlarmControls();
