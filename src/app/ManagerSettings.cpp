@@ -67,6 +67,8 @@ const std::vector<Key>& Keys() {
         {"mqtt_pass", &S::mqtt_pass},
         {"mqtt_station", &S::mqtt_station},
         {"mqtt_prefix", &S::mqtt_prefix},
+        {"nAlarmJournalDays", &S::nAlarmJournalDays},
+        {"bAlarmSoundRepeat", &S::bAlarmSoundRepeat},
     };
     return keys;
 }

@@ -103,6 +103,11 @@ struct ManagerSettings {
     std::string mqtt_pass;  // stored as plain text, like the other passwords
     std::string mqtt_station = DefaultMqttStation();
     std::string mqtt_prefix = "zormanager";
+    // The alarm journal: days a closed alarm is kept (values below 1 mean the default),
+    // and the alert sound repeated every 30 s while any alarm is unacknowledged.
+    int nAlarmJournalDays = kDefaultAlarmJournalDays;
+    bool bAlarmSoundRepeat = false;
+    static constexpr int kDefaultAlarmJournalDays = 400;
 
     // The computer's host name, or "zormanager" when it has none.
     static std::string DefaultMqttStation();

@@ -86,6 +86,8 @@ ManagerSettings Changed() {
     s.mqtt_pass = "mq;tt=pass";
     s.mqtt_station = "Pier/7";
     s.mqtt_prefix = "coast/guard";
+    s.nAlarmJournalDays = 30;
+    s.bAlarmSoundRepeat = true;
     return s;
 }
 
@@ -113,6 +115,8 @@ TEST(ManagerSettings, MissingFileGivesTheDefaults) {
     EXPECT_EQ(s.mqtt_prefix, "zormanager");
     EXPECT_FALSE(s.mqtt_station.empty());
     EXPECT_EQ(s.mqtt_station, ManagerSettings::DefaultMqttStation());
+    EXPECT_EQ(s.nAlarmJournalDays, 400);
+    EXPECT_FALSE(s.bAlarmSoundRepeat);
     // 1200 x 700 centred on the assumed screen.
     EXPECT_EQ(s.wp, WindowPlacement::Default(1920, 1080));
     EXPECT_EQ(s.wp.left, 360);
@@ -142,13 +146,16 @@ TEST(ManagerSettings, RoundTripThroughTheFileKeepsEveryKeyInOrder) {
 
     const std::vector<std::string> keys = KeysInFile(path, ManagerSettings::kSection);
     EXPECT_EQ(keys, ManagerSettings::KeyNames());
-    ASSERT_EQ(keys.size(), 45u);
+    ASSERT_EQ(keys.size(), 47u);
     EXPECT_EQ(keys.front(), "wp");
     // The broker's keys follow "Current Lang", the last of the operator's original keys.
     const auto lang = std::find(keys.begin(), keys.end(), "Current Lang");
-    ASSERT_EQ(keys.end() - lang, 9);
+    ASSERT_EQ(keys.end() - lang, 11);
     EXPECT_EQ(*(lang + 1), "mqtt_enabled");
-    EXPECT_EQ(keys.back(), "mqtt_prefix");
+    EXPECT_EQ(*(lang + 8), "mqtt_prefix");
+    // The alarm journal's keys come last.
+    EXPECT_EQ(*(lang + 9), "nAlarmJournalDays");
+    EXPECT_EQ(keys.back(), "bAlarmSoundRepeat");
     const auto sec = std::find(keys.begin(), keys.end(), "smtp_sec");
     ASSERT_NE(sec, keys.end());
     ASSERT_NE(sec + 1, keys.end());
@@ -232,6 +239,8 @@ TEST(ManagerSettings, KeysAndDefaultsAreThoseOfTheDocumentation) {
         {"mqtt_pass", ""},
         {"mqtt_station", "", kHostName},
         {"mqtt_prefix", "zormanager"},
+        {"nAlarmJournalDays", "400"},
+        {"bAlarmSoundRepeat", "0"},
     };
     expected.insert(expected.end(), std::begin(broker), std::end(broker));
 
