@@ -177,14 +177,15 @@ CAlarmHistoryWnd::CAlarmHistoryWnd(alarms::AlarmOperations& operations,
         t->verticalHeader()->hide();
         t->horizontalHeader()->setStretchLastSection(true);
         t->setWordWrap(false);
+        t->verticalHeader()->setDefaultSectionSize(22);
     }
     statsRow->addWidget(statsTable_, 3);
     statsRow->addWidget(perDayTable_, 1);
     statsLayout->addLayout(statsRow);
     split->addWidget(table_);
     split->addWidget(statsPane);
-    split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 2);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 1);
     layout->addWidget(split, 1);
 
     status_ = new QLabel(this);
@@ -219,7 +220,7 @@ void CAlarmHistoryWnd::RetranslateUi() {
     showStats_->setText(Tr(tpAlarmHistory_Show));
     statsTable_->setHorizontalHeaderLabels({Tr(tpAlarmHistory_Statistics), QString()});
     perDayTable_->setHorizontalHeaderLabels(
-        {Tr(tpAlarmHistory_ColOpened), Tr(tpAlarmHistory_Alarms)});
+        {Tr(tpAlarmHistory_Day), Tr(tpAlarmHistory_AlarmsTitle)});
     model_->Retranslate();
     ShowStatistics(statistics_);
     UpdateStatus();

@@ -82,6 +82,9 @@ constinit const CMlsEntry tpAlarmHistory_Loading{"tpAlarmHistory_Loading", "Load
                                                  "AlarmHistory"};
 constinit const CMlsEntry tpAlarmHistory_Alarms{"tpAlarmHistory_Alarms", "alarms", true,
                                                 "AlarmHistory"};
+constinit const CMlsEntry tpAlarmHistory_Day{"tpAlarmHistory_Day", "Day", true, "AlarmHistory"};
+constinit const CMlsEntry tpAlarmHistory_AlarmsTitle{"tpAlarmHistory_AlarmsTitle", "Alarms", true,
+                                                     "AlarmHistory"};
 constinit const CMlsEntry tpAlarmHistory_ColId{"tpAlarmHistory_ColId", "Id", true, "AlarmHistory"};
 constinit const CMlsEntry tpAlarmHistory_ColDevice{"tpAlarmHistory_ColDevice", "Device", true,
                                                    "AlarmHistory"};
@@ -173,6 +176,8 @@ std::span<const CMlsEntry* const> LifecycleTexts() {
         &tpAlarmHistory_ExportCsv,
         &tpAlarmHistory_Loading,
         &tpAlarmHistory_Alarms,
+        &tpAlarmHistory_Day,
+        &tpAlarmHistory_AlarmsTitle,
         &tpAlarmHistory_ColId,
         &tpAlarmHistory_ColDevice,
         &tpAlarmHistory_ColOpened,

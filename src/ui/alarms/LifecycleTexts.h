@@ -60,6 +60,8 @@ extern const CMlsEntry tpAlarmHistory_Show;
 extern const CMlsEntry tpAlarmHistory_ExportCsv;
 extern const CMlsEntry tpAlarmHistory_Loading;
 extern const CMlsEntry tpAlarmHistory_Alarms;
+extern const CMlsEntry tpAlarmHistory_Day;
+extern const CMlsEntry tpAlarmHistory_AlarmsTitle;
 extern const CMlsEntry tpAlarmHistory_ColId;
 extern const CMlsEntry tpAlarmHistory_ColDevice;
 extern const CMlsEntry tpAlarmHistory_ColOpened;

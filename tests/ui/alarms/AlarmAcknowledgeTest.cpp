@@ -2,6 +2,7 @@
 // rows and "Acknowledge all", rows that flash until acknowledged, writes off the GUI thread.
 #include <gtest/gtest.h>
 
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
