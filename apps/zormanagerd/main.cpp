@@ -11,6 +11,8 @@
 #include <string>
 #include <thread>
 
+#include "app/AlarmHistoryCommand.h"
+#include "app/AlarmLifecycle.h"
 #include "app/HeadlessDispatcher.h"
 #include "app/HeadlessUiPort.h"
 #include "app/MailTest.h"
@@ -64,6 +66,9 @@ void PrintUsage() {
         "  --test-mail [ADDRESS] send one test message with the settings file's SMTP\n"
         "                       account to ADDRESS (default: the list of recipients),\n"
         "                       print the outcome and exit (0: sent, 1: not sent)\n"
+        "  --alarm-history      print the alarms opened from --from to --to (whole days,\n"
+        "                       local time), of one device with --device, as CSV and\n"
+        "                       exit; works while the server runs on the same home\n"
         "  --folders            print the version and the folders in use and exit\n"
         "  --version            print the version and exit\n"
         "  --help               print this text and exit\n"
@@ -131,6 +136,10 @@ int main(int argc, char** argv) {
     std::string testAddress;
     int httpPort = zm::PreviewRecord::kPort;
     std::string httpBind;
+    bool alarmHistory = false;
+    std::string historyFrom;
+    std::string historyTo;
+    std::string historyDevice;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
@@ -181,6 +190,22 @@ int main(int argc, char** argv) {
             demo = true;
             continue;
         }
+        if (std::strcmp(arg, "--alarm-history") == 0) {
+            alarmHistory = true;
+            continue;
+        }
+        if (std::strcmp(arg, "--from") == 0 || std::strcmp(arg, "--to") == 0 ||
+            std::strcmp(arg, "--device") == 0) {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "zormanagerd: \"%s\" needs a value\n", arg);
+                return 2;
+            }
+            std::string& target = arg[2] == 'f'   ? historyFrom
+                                  : arg[2] == 't' ? historyTo
+                                                  : historyDevice;
+            target = argv[++i];
+            continue;
+        }
         if (std::strcmp(arg, "--test-mail") == 0) {
             testMail = true;
             if (i + 1 < argc && argv[i + 1][0] != '-') {
@@ -198,6 +223,11 @@ int main(int argc, char** argv) {
     }
     if (testMail) {
         return RunMailTest(testAddress);
+    }
+    if (alarmHistory) {
+        return zm::RunAlarmHistoryCommand(
+            zm::GetAppDataFolder() + zm::CAlarmLifecycle::kJournalFile, historyFrom, historyTo,
+            historyDevice);
     }
     PrintFolders();
     if (foldersOnly) {

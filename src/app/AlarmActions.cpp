@@ -106,16 +106,19 @@ void AlarmActions::UpdateDeviceFeed(const DeviceSnapshot& device) {
     if (!changed) {
         return;
     }
+    const ActionGate gate = gate_ ? gate_(device) : ActionGate{};
     if (device.nStatus == kStatusAlarm) {
-        ShowAlarm(device, settings.bAlarmPopup);
-        if (settings.bAlarmSound) {
-            ui_.PlayAlarmSound();
+        if (gate.alarm) {
+            ShowAlarm(device, settings.bAlarmPopup);
+            if (settings.bAlarmSound) {
+                ui_.PlayAlarmSound();
+            }
         }
     } else if (settings.bAlarmSound) {
         ui_.StopAlarmSound();
     }
     if (settings.bConnPopup) {
-        if (device.nStatus == kStatusNoConnection) {
+        if (device.nStatus == kStatusNoConnection && gate.connection) {
             ReportConnectionLost(device);
         } else if (device.nStatus == kStatusOnline) {
             ReportConnectionRestored(device);
@@ -124,13 +127,39 @@ void AlarmActions::UpdateDeviceFeed(const DeviceSnapshot& device) {
     if (!settings.bAlarmMails) {
         return;
     }
-    if (device.nStatus == kStatusAlarm || device.nStatus == kStatusNoConnection) {
+    const bool mailPasses = device.nStatus == kStatusAlarm
+                                ? gate.alarm && gate.alarmMail
+                                : device.nStatus == kStatusNoConnection && gate.connection;
+    if (mailPasses) {
         const AlertText alert = ComposeAlert(device);
         SendAlertMessage(alert.sSubject, alert.sBody, {}, false);
         if (settings.bAlarmSms) {
             SendAlertMessage(alert.sSubject, alert.sBody, {}, true);
         }
     }
+}
+
+void AlarmActions::AnnounceAlarm(const DeviceSnapshot& device) {
+    const AlarmActionSettings settings = settings_ ? settings_() : AlarmActionSettings{};
+    ShowAlarm(device, settings.bAlarmPopup);
+    if (settings.bAlarmSound) {
+        ui_.PlayAlarmSound();
+    }
+    if (settings.bAlarmMails) {
+        const AlertText alert = ComposeAlert(device);
+        SendAlertMessage(alert.sSubject, alert.sBody, {}, false);
+        if (settings.bAlarmSms) {
+            SendAlertMessage(alert.sSubject, alert.sBody, {}, true);
+        }
+    }
+}
+
+void AlarmActions::AnnounceAlarm(CTavDevice& device) {
+    DeviceSnapshot snapshot = SnapshotOf(device);
+    if (filler_) {
+        filler_(device, snapshot);
+    }
+    AnnounceAlarm(snapshot);
 }
 
 void AlarmActions::ShowAlarm(const DeviceSnapshot& device, bool bringToFront) {

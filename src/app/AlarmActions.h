@@ -59,6 +59,13 @@ struct AlarmActionSettings {
     std::string sClickatellApiId;
 };
 
+// What a device's alarm suppression lets through to people (all of it by default).
+struct ActionGate {
+    bool alarm = true;       // the alarm popup and sound
+    bool alarmMail = true;   // alarm mails and SMS
+    bool connection = true;  // the connection-lost popup, mail and SMS
+};
+
 // "MailExtraText.txt" in the application-data folder: text added to every alert mail.
 std::string MailExtraTextPath();
 
@@ -94,6 +101,9 @@ class AlarmActions {
     // Advanced mode belongs to the engine (the main window); the actions ask it at each
     // state-change test. No source: off.
     void SetAdvancedModeSource(std::function<bool()> source) { advanced_ = std::move(source); }
+    // Asked for every changed state before anything reaches people. No gate: all passes.
+    using Gate = std::function<ActionGate(const DeviceSnapshot& device)>;
+    void SetGate(Gate gate) { gate_ = std::move(gate); }
     bool IsAdvancedMode() const { return advanced_ && advanced_(); }
 
     // The device feed update: the state-change test, then the actions in their fixed
@@ -109,6 +119,10 @@ class AlarmActions {
     bool TestStateChange(const DeviceSnapshot& device);
 
     void ShowAlarm(const DeviceSnapshot& device, bool bringToFront);
+    // An alarm that was withheld reaches people now (its device's shelving ended while it
+    // lasts): popup, sound, mail and SMS as the switches say, without the state test.
+    void AnnounceAlarm(const DeviceSnapshot& device);
+    void AnnounceAlarm(CTavDevice& device);
     void ReportConnectionLost(const DeviceSnapshot& device);
     void ReportConnectionRestored(const DeviceSnapshot& device);
 
@@ -137,6 +151,7 @@ class AlarmActions {
     SettingsSource settings_;
     SnapshotFiller filler_;
     std::function<bool()> advanced_;
+    Gate gate_;
     std::map<std::uint64_t, std::string> lastText_;  // by instance id
 };
 

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "app/DeviceGate.h"
-#include "base/ListenerList.h"
 #include "app/ManagerSettings.h"
+#include "base/ListenerList.h"
 #include "notify/UdpFun.h"
 
 namespace zm {
@@ -154,6 +154,10 @@ class CManagerEngine final : public DeviceEventSink {
     void SetMapViewer(bool on);
     void ToggleHttpServer() { SetHttpServer(!settings_.bHttpServ); }
     void ToggleMapViewer() { SetMapViewer(!settings_.bMapView); }
+    // The alert sound repeated every 30 s while any alarm is unacknowledged (with the alarm
+    // sound switched on); the Alarm actions menu's check item.
+    void SetAlarmSoundRepeat(bool on) { settings_.bAlarmSoundRepeat = on; }
+    bool IsAlarmSoundRepeat() const { return settings_.bAlarmSoundRepeat; }
     // Checks and enabling of the GeoPreview menu (1120, 1121, 1123).
     struct GeoPreviewMenu {
         bool serverEnabled = false;   // 1120: Internet available

@@ -243,6 +243,16 @@ std::vector<AlarmRecord> History(CDatabase& db, const alarms::HistoryQuery& q) {
     return list;
 }
 
+std::optional<AlarmRecord> FindAlarm(CDatabase& db, std::int64_t id) {
+    const std::string sql = std::string("SELECT ") + kAlarmColumns + " FROM alarm WHERE id = ?";
+    CStatement row = db.Prepare(sql.c_str());
+    row.Bind(1, id);
+    if (!row.Step()) {
+        return std::nullopt;
+    }
+    return ReadAlarm(row);
+}
+
 std::vector<JournalTransition> Transitions(CDatabase& db, std::int64_t alarmId) {
     std::vector<JournalTransition> list;
     CStatement rows = db.Prepare(

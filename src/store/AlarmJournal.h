@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -63,6 +64,7 @@ std::map<std::string, alarms::DeviceSuppression> LoadSuppressions(CDatabase& db)
 std::int64_t LastAlarmId(CDatabase& db);
 // Opened in [from, to) (to 0: open end), by device when named, oldest first.
 std::vector<alarms::AlarmRecord> History(CDatabase& db, const alarms::HistoryQuery& query);
+std::optional<alarms::AlarmRecord> FindAlarm(CDatabase& db, std::int64_t id);
 std::vector<JournalTransition> Transitions(CDatabase& db, std::int64_t alarmId);
 std::vector<JournalSuppressionEvent> SuppressionEvents(CDatabase& db, const std::string& device);
 

@@ -389,7 +389,7 @@ TEST(ManagerSettings, EveryKeyTakesPartInTheComparison) {
         EXPECT_FALSE(loaded.SameExceptPlacement(base)) << key;
         ++differing;
     }
-    EXPECT_EQ(differing, 44);
+    EXPECT_EQ(differing, 46);
 }
 
 }  // namespace
