@@ -900,10 +900,21 @@ void CZorDevsView::Suppress(const Selection& selection, int command) {
     std::vector<std::string> devices;
     for (const std::string& name : selection.names) {
         const Kind kind = ops->SuppressionOf(name).kind;
-        const bool applies = command == kMenuUnshelve        ? kind == Kind::Shelved
-                             : command == kMenuInService     ? kind == Kind::OutOfService
-                                                             : kind != Kind::OutOfService ||
-                                                               command == kMenuOutOfService;
+        bool applies = false;
+        switch (command) {
+            case kMenuUnshelve:
+                applies = kind == Kind::Shelved;
+                break;
+            case kMenuInService:
+                applies = kind == Kind::OutOfService;
+                break;
+            case kMenuShelve:
+                applies = kind != Kind::OutOfService;  // maintenance outranks a shelving
+                break;
+            default:
+                applies = true;  // out of service, with this reason, whatever it was
+                break;
+        }
         if (applies) {
             devices.push_back(name);
         }
@@ -912,9 +923,9 @@ void CZorDevsView::Suppress(const Selection& selection, int command) {
         return;
     }
     if (command == kMenuShelve || command == kMenuOutOfService) {
-        CSuppressDlg dialog(command == kMenuShelve ? CSuppressDlg::Mode::Shelve
-                                                   : CSuppressDlg::Mode::OutOfService,
-                            devices, this);
+        CSuppressDlg dialog(
+            command == kMenuShelve ? CSuppressDlg::Mode::Shelve : CSuppressDlg::Mode::OutOfService,
+            devices, this);
         if (dialog.exec() != QDialog::Accepted) {
             return;
         }
