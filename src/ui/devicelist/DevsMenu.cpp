@@ -8,6 +8,7 @@
 #include "base/Printf.h"
 #include "base/texts/WindowTexts.h"
 #include "device/zor/ZorDataLogFiles.h"
+#include "ui/alarms/LifecycleTexts.h"
 
 namespace zm {
 
@@ -20,10 +21,11 @@ std::string ViewTr(const CMlsEntry& entry) {
     return Translate(entry, "ZorDevsView");
 }
 
-DevsMenuItem Command(std::string text, int command) {
+DevsMenuItem Command(std::string text, int command, bool enabled = true) {
     DevsMenuItem item;
     item.text = std::move(text);
     item.command = command;
+    item.enabled = enabled;
     return item;
 }
 
@@ -47,7 +49,7 @@ std::string UsableFolder(const std::string& folder) {
 }  // namespace
 
 std::string DevsMenuCommandName(int command) {
-    if (command < kMenuSettings || command > 13) {
+    if (command < kMenuSettings || command > kMenuLastCommand) {
         return {};
     }
     return StrPrintf("UM_ZOR_MENU_%02d", command);
@@ -80,6 +82,21 @@ std::vector<DevsMenuItem> BuildDevsMenu(const DevsMenuState& state) {
         menu.push_back(Separator());
         menu.push_back(Command(ViewTr(tpZorDevsView_Start), kMenuStart));
         menu.push_back(Command(ViewTr(tpZorDevsView_Stop), kMenuStop));
+    }
+    if (d >= 1 && state.alarms.offered) {
+        // Every item is there whenever devices are selected, so the operator finds them in
+        // one place; those that would change nothing are greyed.
+        const AlarmMenuState& a = state.alarms;
+        menu.push_back(Separator());
+        menu.push_back(
+            Command(ViewTr(tpZorDevsView_AcknowledgeAlarm), kMenuAcknowledge, a.unacked > 0));
+        menu.push_back(
+            Command(ViewTr(tpZorDevsView_ShelveAlarms), kMenuShelve, a.free + a.shelved > 0));
+        menu.push_back(Command(ViewTr(tpZorDevsView_Unshelve), kMenuUnshelve, a.shelved > 0));
+        menu.push_back(Command(ViewTr(tpZorDevsView_TakeOutOfService), kMenuOutOfService,
+                               a.free + a.shelved > 0));
+        menu.push_back(
+            Command(ViewTr(tpZorDevsView_ReturnToService), kMenuInService, a.outOfService > 0));
     }
     if (state.mapShown) {
         const CMlsEntry& fly = d == 0   ? tpZorDevsView_FlyToAllDevices

@@ -21,6 +21,7 @@
 #include "platform/StopSignals.h"
 #include "platform/SystemInfo.h"
 #include "ui/alarms/AlarmWnd.h"  // QtUiPort.h hands out pointers to it
+#include "ui/alarms/AlarmWorker.h"
 #include "ui/bridge/QtDispatcher.h"
 #include "ui/common/Accessibility.h"
 #include "ui/common/QtUiPort.h"
@@ -203,6 +204,9 @@ CDesktopProgram::CDesktopProgram(AssemblyOptions options)
       ui_(std::make_unique<CQtUiPort>(CIni(GetSettingsFilePath()))),
       loggedUi_(std::make_unique<CSoundLoggingUiPort>(*ui_)),
       assembly_(std::make_unique<CManagerAssembly>(*dispatcher_, *loggedUi_, std::move(options))) {
+    // The desktop acts as the operator logged in to the computer, with full rights.
+    const alarms::Actor actor{platform::LoggedInUserName(), ""};
+    ui_->SetAlarmLifecycle(&assembly_->Alarms(), actor);
     CManagerAssembly::FrontEnd frontEnd;
     // The engine's hooks are set before the window exists; they reach it once it does.
     frontEnd.addEngineHooks = [this](EngineHooks& hooks) {
@@ -247,14 +251,26 @@ CDesktopProgram::CDesktopProgram(AssemblyOptions options)
             }
         };
     };
-    frontEnd.createMainWindow = [this](CManagerEngine& engine) {
+    frontEnd.createMainWindow = [this, actor](CManagerEngine& engine) {
         CZorManagerWnd::Parts parts;
+        parts.alarms = &assembly_->Alarms();
+        parts.deviceNames = [this] {
+            std::vector<std::string> names;
+            for (const auto& device : assembly_->Registry().GetDevices()) {
+                names.push_back(device->GetName());
+            }
+            return names;
+        };
+        parts.isAlarmSoundRepeat = [&engine] { return engine.IsAlarmSoundRepeat(); };
+        parts.setAlarmSoundRepeat = [&engine](bool on) { engine.SetAlarmSoundRepeat(on); };
         parts.previewPageAddress = [this] {
             return StrPrintf("http://localhost:%d/preview",
                              static_cast<int>(assembly_->Web().Port()));
         };
-        parts.makeDeviceList = [this, &engine](QWidget* parent) -> IDeviceListView* {
+        parts.makeDeviceList = [this, &engine, actor](QWidget* parent) -> IDeviceListView* {
             DevsViewContext context;
+            context.alarms = &assembly_->Alarms();
+            context.actor = actor;
             context.engine = &engine;
             context.registry = &assembly_->Registry();
             context.webLog = &WebLog();
@@ -303,8 +319,11 @@ CDesktopProgram::CDesktopProgram(AssemblyOptions options)
 }
 
 CDesktopProgram::~CDesktopProgram() {
-    // Windows first: the popups and views read the engine's logs and settings.
+    // Windows first: the popups and views read the engine's logs and settings. The alarm
+    // window's writes finish before the lifecycle goes.
     delete window_.data();
+    ui_->SetAlarmLifecycle(nullptr, {});
+    ui_->AlarmWorker().WaitForDone();
     assembly_.reset();
     loggedUi_.reset();
     ui_.reset();
