@@ -638,6 +638,9 @@ std::vector<std::uint8_t> CZorDevice::BuildEmulatedAnswer(std::string* pT) {
     const double lo = 0.1 * lower;
     const double hi = 1.5 * lower;
     const double step = (hi - lo) / 100.0;
+    // Devices added in the same second share their initial name; their device numbers
+    // keep their emulated signals apart.
+    const std::string seedText = GetInitialName() + "/" + GetFamilyCode() + "/" + GetIdText();
     std::vector<std::uint8_t> records;
     std::lock_guard lock(m_DataLock);
     double value = m_BaseData.dValue;
@@ -646,8 +649,7 @@ std::vector<std::uint8_t> CZorDevice::BuildEmulatedAnswer(std::string* pT) {
             value += std::uniform_real_distribution<double>(-step, step)(m_Random);
         } else {
             if (!m_bRandomSeeded) {
-                m_Random.seed(static_cast<std::uint32_t>(
-                    std::hash<std::string>{}(GetInitialName() + "/" + GetFamilyCode())));
+                m_Random.seed(static_cast<std::uint32_t>(std::hash<std::string>{}(seedText)));
                 m_bRandomSeeded = true;
             }
             value = lo + std::uniform_real_distribution<double>(0.0, 1.0)(m_Random) * (hi - lo);
