@@ -759,19 +759,36 @@ void CZorDevice::Poll() {
 // ---------------------------------------------------------------------------------------
 // Information texts
 
+std::string CZorDevice::GetInfoItemText(InfoItem item) {
+    using namespace texts;
+    switch (item) {
+        case InfoItem::kPosition: {
+            double lat, lon;
+            GetPosition(lat, lon);
+            return StrPrintf("%.6lf°, %.6lf°", lat, lon);
+        }
+        case InfoItem::kParameters: {
+            float lower, upper, bkg;
+            GetThresholds(lower, upper, bkg);
+            return StrPrintf("%s [%s:%.0f,%.0f]", GetVersionText(true).c_str(),
+                             ZorTr(tpZorDevice_Thr).c_str(), static_cast<double>(lower),
+                             static_cast<double>(upper));
+        }
+        case InfoItem::kCurValue: {
+            std::lock_guard lock(m_DataLock);
+            return StrPrintf("%.1lf", m_BaseData.dValue);
+        }
+    }
+    return CTavDevice::GetInfoItemText(item);
+}
+
 std::string CZorDevice::GetInfoText(const std::string& sItem) {
     using namespace texts;
     if (sItem == ListTr(tpDevListCols_Position)) {
-        double lat, lon;
-        GetPosition(lat, lon);
-        return StrPrintf("%.6lf°, %.6lf°", lat, lon);
+        return GetInfoItemText(InfoItem::kPosition);
     }
-    float lower, upper, bkg;
-    GetThresholds(lower, upper, bkg);
     if (sItem == ListTr(tpDevListCols_Parameters)) {
-        return StrPrintf("%s [%s:%.0f,%.0f]", GetVersionText(true).c_str(),
-                         ZorTr(tpZorDevice_Thr).c_str(), static_cast<double>(lower),
-                         static_cast<double>(upper));
+        return GetInfoItemText(InfoItem::kParameters);
     }
     if (sItem == ListTr(tpDevListCols_Lat_Lon_Val)) {
         double lat, lon;
@@ -802,7 +819,7 @@ std::string CZorDevice::GetInfoText(const std::string& sItem) {
                          OpenFailures(), ChannelBusy());
     }
     if (sItem == ZorTr(tpZorDevice_CurValue)) {
-        return StrPrintf("%.1lf", value);
+        return GetInfoItemText(InfoItem::kCurValue);
     }
     if (sItem == ListTr(tpDevListCols_Link)) {
         return StrPrintf("%s [%d]", GetLinkText().c_str(), static_cast<int>(GetAddress()));
