@@ -6,13 +6,13 @@
 
 #include "app/AlarmActions.h"
 #include "app/DemoBus.h"
-#include "base/ListenerList.h"
 #include "app/MailSender.h"
 #include "app/ManagerEngine.h"
 #include "app/ManagerIntegration.h"
 #include "app/ManagerWeb.h"
 #include "app/ZorDeviceKind.h"
 #include "app/ZorManagerApp.h"
+#include "base/ListenerList.h"
 #include "base/MlsPrgMsg.h"
 
 namespace zm {
@@ -119,6 +119,7 @@ class CManagerAssembly {
     std::unique_ptr<CManagerIntegration> integration_;
     std::unique_ptr<CManagerWeb> web_;
     ListenerToken forgetToken_;
+    ListenerToken renameToken_;
 };
 
 }  // namespace zm

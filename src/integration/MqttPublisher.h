@@ -75,8 +75,10 @@ class CMqttPublisher {
     void PublishState(const DeviceStateRecord& state);
     void PublishData(DataPortionRecord data);
     void PublishAlarm(AlarmEventRecord event);
-    // The device's retained state is cleared (an empty retained message).
-    void ForgetDevice(const std::string& name);
+    // Devices are known by DeviceStateRecord::id; a state under a new name clears the
+    // retained state of the old one. ForgetDevice clears the device's retained state (an
+    // empty retained message).
+    void ForgetDevice(std::uint64_t id);
 
     Stats GetStats() const;
 

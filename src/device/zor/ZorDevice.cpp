@@ -5,6 +5,7 @@
 #include <ctime>
 #include <functional>
 
+#include "base/DailyLogs.h"
 #include "base/Ini.h"
 #include "base/Log.h"
 #include "base/MessageSink.h"
@@ -852,6 +853,8 @@ std::string CZorDevice::GetLogFolder() const {
 }
 
 ZorLogSnapshot CZorDevice::TakeLogSnapshot() const {
+    // The first data after midnight may come before the application's own check.
+    RollLogsIfNewDay();
     ZorLogSnapshot s;
     s.logFolder = GetLogFolder();
     {
