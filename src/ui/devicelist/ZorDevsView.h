@@ -49,7 +49,8 @@ struct DevsViewContext {
     // its command says the dialog is not there and changes nothing.
     std::function<bool(CZorDevice& device)> deviceDialog;
     std::function<bool(CZorDevice& device)> linkDialog;
-    // The month's log folder (data logs of the "Open Data Log" submenu).
+    // Where the "Open Data Log" submenu looks for data logs, subfolders included (the
+    // logs root: every month).
     std::function<std::string()> logFolder;
 };
 
