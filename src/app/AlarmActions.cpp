@@ -76,9 +76,9 @@ DeviceSnapshot SnapshotOf(CTavDevice& device) {
     d.id = device.GetInstanceId();
     d.sName = device.GetName();
     d.nStatus = device.GetStatusWithText(d.sStatusText);
-    d.sInfoParameters = device.GetInfoText("Parameters");
-    d.sInfoPosition = device.GetInfoText("Position");
-    d.sInfoCurValue = device.GetInfoText("CurValue");
+    d.sInfoParameters = device.GetInfoItemText(CTavDevice::InfoItem::kParameters);
+    d.sInfoPosition = device.GetInfoItemText(CTavDevice::InfoItem::kPosition);
+    d.sInfoCurValue = device.GetInfoItemText(CTavDevice::InfoItem::kCurValue);
     d.takeStateReportRequest = [&device] { return device.TakeStateReportRequest(); };
     return d;
 }

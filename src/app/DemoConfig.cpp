@@ -23,15 +23,16 @@ namespace {
 
 struct DemoSensor {
     const char* name;
+    const char* deviceNumber;  // the emulation's seed: each sensor its own signal
     double latitude;
     double longitude;
 };
 
 // Open water in the Gulf of Finland, a few kilometres apart.
 constexpr DemoSensor kSensors[] = {
-    {"Demo-North", 60.0830, 29.6500},
-    {"Demo-Fairway", 60.0150, 29.4200},
-    {"Demo-South", 59.9500, 29.5800},
+    {"Demo-North", "DEMO-NORTH", 60.0830, 29.6500},
+    {"Demo-Fairway", "DEMO-FAIRWAY", 60.0150, 29.4200},
+    {"Demo-South", "DEMO-SOUTH", 59.9500, 29.5800},
 };
 
 // The bus sensors: address, device number and signal. Both raise their alarm bit while
@@ -157,13 +158,17 @@ bool WriteDemoSettings(const std::string& settingsPath, const std::string& devic
             cfg.bScanning = true;
             cfg.dLatitude = latitude;
             cfg.dLongitude = longitude;
+            // The list, the trend and the map tell the sensors apart by colour.
+            cfg.crColor = CDeviceRegistry::DeviceColor(n - 1);
             link(cfg);
             device.SetZorSettings(cfg, false);
             device.ExportCfg(CDeviceRegistry::SectionName(n++), &ini);
         };
         for (const DemoSensor& sensor : kSensors) {
-            writeDevice(sensor.name, sensor.latitude, sensor.longitude,
-                        [](ZorDeviceCfg& cfg) { cfg.sLinkType = kLinkTypeEmul; });
+            writeDevice(sensor.name, sensor.latitude, sensor.longitude, [&](ZorDeviceCfg& cfg) {
+                cfg.sLinkType = kLinkTypeEmul;
+                cfg.params.SetDeviceNum(sensor.deviceNumber);
+            });
         }
         for (const BusSensor& sensor :
              withBus ? std::span(kBusSensors) : std::span<const BusSensor>()) {

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <ctime>
+#include <utility>
 
 #include "base/Ini.h"
+#include "base/Log.h"
 #include "base/Printf.h"
 #include "device/TavDevice.h"
 
@@ -36,6 +38,51 @@ void CDeviceRegistry::SetStopPump(Pump pump) {
 
 ListenerToken CDeviceRegistry::AddRemovedListener(RemovedListener listener) {
     return removedListeners_.Add(std::move(listener));
+}
+
+ListenerToken CDeviceRegistry::AddRenamedListener(RenamedListener listener) {
+    return renamedListeners_.Add(std::move(listener));
+}
+
+void CDeviceRegistry::RememberName(const CTavDevice& device) {
+    std::lock_guard lock(namesMutex_);
+    knownNames_[device.GetInstanceId()] = device.GetName();
+}
+
+void CDeviceRegistry::CheckRename(CTavDevice& device) {
+    const std::string name = device.GetName();
+    std::string oldName;
+    {
+        std::lock_guard lock(namesMutex_);
+        auto [it, fresh] = knownNames_.try_emplace(device.GetInstanceId(), name);
+        if (fresh || it->second == name) {
+            return;
+        }
+        oldName = std::exchange(it->second, name);
+    }
+    renamedListeners_.Notify(device, oldName);
+}
+
+void CDeviceRegistry::MakeNameUnique(CTavDevice& device, const std::string& section) {
+    const std::string name = device.GetName();
+    const auto taken = [&](const std::string& candidate) {
+        return std::any_of(devices_.begin(), devices_.end(), [&](const DevicePtr& other) {
+            return other.get() != &device && other->GetName() == candidate;
+        });
+    };
+    if (!taken(name)) {
+        return;
+    }
+    std::string unique;
+    for (int n = 2; unique.empty() || taken(unique); ++n) {
+        unique = name + "-" + std::to_string(n);
+    }
+    device.SetName(unique);
+    if (runLog_ != nullptr) {
+        runLog_->AddWarning("<li><dt> %s: %s '%s' %s; %s '%s'.</li>", section.c_str(),
+                            "a device named", name.c_str(), "is in the list already",
+                            "this one is named", unique.c_str());
+    }
 }
 
 std::uint32_t CDeviceRegistry::DeviceColor(int index) {
@@ -75,10 +122,12 @@ void CDeviceRegistry::Subscribe(CTavDevice& device) {
 }
 
 void CDeviceRegistry::OnNewState(CTavDevice* device) {
+    CheckRename(*device);
     gate_.PassEvent(&DeviceEventSink::OnDeviceNewState, device);
 }
 
 void CDeviceRegistry::OnNewData(CTavDevice* device) {
+    CheckRename(*device);
     gate_.PassEvent(&DeviceEventSink::OnDeviceNewData, device);
 }
 
@@ -115,6 +164,7 @@ CDeviceRegistry::DevicePtr CDeviceRegistry::AddDevice(bool applyDefaults) {
     }
     device->SetColor(DeviceColor(index));
     device->SetName(device->GetInitialName());
+    RememberName(*device);
     if (applyDefaults) {
         device->ApplyCfg();
     }
@@ -139,6 +189,8 @@ void CDeviceRegistry::LoadDevices(CIni& ini) {
         }
         device->ImportCfg(section, &ini);
         loadedSections_[device.get()] = SectionText(ini, section);
+        MakeNameUnique(*device, section);
+        RememberName(*device);
         device->ApplyCfg();
     }
 }
@@ -220,6 +272,8 @@ CDeviceRegistry::ReloadResult CDeviceRegistry::ReloadDevices(CIni& ini) {
         const std::string section = SectionName(static_cast<int>(i) + 1);
         device->ImportCfg(section, &ini);
         loadedSections_[device.get()] = sections[i];
+        MakeNameUnique(*device, section);
+        RememberName(*device);
         device->ApplyCfg();
     }
     return result;
@@ -254,6 +308,10 @@ CDeviceRegistry::DevicePtr CDeviceRegistry::DetachLocked(const CTavDevice* devic
     removed->NewDataEvent.Unsubscribe(this, &CDeviceRegistry::OnNewData);
     removed->NewTrackEvent.Unsubscribe(this, &CDeviceRegistry::OnNewTrack);
     removedListeners_.Notify(*removed);
+    {
+        std::lock_guard names(namesMutex_);
+        knownNames_.erase(removed->GetInstanceId());
+    }
     return removed;
 }
 

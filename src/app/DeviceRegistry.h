@@ -55,6 +55,12 @@ class CDeviceRegistry {
     // stop.
     using RemovedListener = std::function<void(const CTavDevice& device)>;
 
+    // Hears a device's new name with the one it had before: a device is known by its
+    // identity, so that its KML file, its MQTT topics, its open alarm and the web follow
+    // it. Called on the thread that noticed the rename (a device's event thread after any
+    // rename, or whoever called CheckRename); listeners must not wait for the dispatcher.
+    using RenamedListener = std::function<void(CTavDevice& device, const std::string& oldName)>;
+
     CDeviceRegistry(CDeviceGate& gate, DeviceFactory& factory);
     ~CDeviceRegistry();  // RemoveAllDevices
     CDeviceRegistry(const CDeviceRegistry&) = delete;
@@ -67,6 +73,11 @@ class CDeviceRegistry {
     // Everyone who keeps something per device (the KML file, the alarm memory, a plot
     // series) registers here; the registration ends with the token.
     [[nodiscard]] ListenerToken AddRemovedListener(RemovedListener listener);
+    [[nodiscard]] ListenerToken AddRenamedListener(RenamedListener listener);
+    // Tells the renamed listeners when the device's name is no longer the one last seen.
+    // Every event of a device checks, so every way of renaming is heard; a dialog may call
+    // it at once.
+    void CheckRename(CTavDevice& device);
 
     DevicePtr AddDevice(bool applyDefaults);
     // Replaces the list with the devices of sections Zor-01, Zor-02 ... up to the first
@@ -117,6 +128,12 @@ class CDeviceRegistry {
 
   private:
     DevicePtr CreateDevice();
+    // The name the device has now is the one known for it, without telling anyone.
+    void RememberName(const CTavDevice& device);
+    // A loaded device whose name another device of the list has already gets the next
+    // free "<name>-2", "<name>-3" ..., as the device dialogs allow no two devices of one
+    // name; the run log says so.
+    void MakeNameUnique(CTavDevice& device, const std::string& section);
     // Every key=value of a section, sorted by key.
     static std::string SectionText(const CIni& ini, const std::string& section);
     void Subscribe(CTavDevice& device);
@@ -140,6 +157,10 @@ class CDeviceRegistry {
     Pump pump_;
     ListenerList<const CTavDevice&> removedListeners_;
     COperationTracker operations_;
+    ListenerList<CTavDevice&, const std::string&> renamedListeners_;
+    // Device threads check renames; they never take the registry lock.
+    std::mutex namesMutex_;
+    std::unordered_map<std::uint64_t, std::string> knownNames_;  // by instance id
 };
 
 }  // namespace zm

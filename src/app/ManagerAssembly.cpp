@@ -104,9 +104,8 @@ CManagerAssembly::CManagerAssembly(Dispatcher& dispatcher, UiPort& ui, AssemblyO
     web_->SetBindAddress(options_.httpBind);
     web_->SetShareAllowed(!options_.noShare);
     forgetToken_ = app_->Registry().AddRemovedListener([this](const CTavDevice& device) {
-        const std::string name = device.GetName();
-        web_->ForgetDevice(name);
-        integration_->ForgetDevice(name);
+        web_->ForgetDevice(device.GetName());
+        integration_->ForgetDevice(device.GetInstanceId());
         // By the device's own identity: another device of the same name keeps what it
         // reported, and a new device never inherits a removed one's memory.
         if (actions_) {
@@ -114,6 +113,12 @@ CManagerAssembly::CManagerAssembly(Dispatcher& dispatcher, UiPort& ui, AssemblyO
         }
         lifecycle_->ForgetDevice(device.GetInstanceId());
     });
+    renameToken_ =
+        app_->Registry().AddRenamedListener([this](CTavDevice& device, const std::string& oldName) {
+            // The old name's file goes; the state event behind the rename writes the new.
+            web_->ForgetDevice(oldName);
+            integration_->OnDeviceRenamed(device);
+        });
     app_->SetEngineSetup([this](CManagerEngine& engine) { SetUpEngine(engine); });
     CZorManagerApp::Hooks hooks;
     hooks.prepareKmlReport = [this] {
@@ -137,6 +142,7 @@ CManagerAssembly::CManagerAssembly(Dispatcher& dispatcher, UiPort& ui, AssemblyO
 CManagerAssembly::~CManagerAssembly() {
     forgetToken_.Reset();
     announceToken_.Reset();
+    renameToken_.Reset();
     actions_.reset();
     // The web server reads the registry that the application owns: it stops first.
     web_.reset();

@@ -131,6 +131,7 @@ class CManagerAssembly {
     std::unique_ptr<CManagerWeb> web_;
     ListenerToken forgetToken_;
     ListenerToken announceToken_;
+    ListenerToken renameToken_;
 };
 
 }  // namespace zm

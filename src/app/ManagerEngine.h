@@ -133,10 +133,12 @@ class CManagerEngine final : public DeviceEventSink {
     // alone and gives false with the reason (also a run-log entry).
     bool SaveDeviceList(const std::string& path, std::string* error = nullptr);
     bool LoadDeviceList(const std::string& path, std::string* error = nullptr);
-    // The dates of the device logs in the log folder and its subfolders ("DevLog_" and ten
-    // characters, ".html"), oldest first, at most the newest 29.
-    static std::vector<std::string> DeviceLogDates(const std::string& logFolder);
-    static std::string DeviceLogPath(const std::string& logFolder, const std::string& date);
+    // The dates of the device logs under the logs root, in every month folder ("DevLog_"
+    // and ten characters, ".html"): each date once, oldest first, at most the newest 29.
+    static std::vector<std::string> DeviceLogDates(const std::string& logsRoot);
+    // The device log of a date as found there (logs root + "DevLog_" + date + ".html"
+    // when there is none).
+    static std::string DeviceLogPath(const std::string& logsRoot, const std::string& date);
     // Extra mail text (1138): the file to open, created empty when it is missing; empty
     // when it cannot be created.
     static std::string PrepareExtraTextFile();

@@ -164,7 +164,7 @@ void CManagerIntegration::OnAlarmChange(const alarms::AlarmChange& change) {
         case Kind::Returned: {
             event.event = AlarmEventRecord::kReturned;
             std::lock_guard lock(mutex_);
-            returnedIds_[change.device] = change.alarm.id;
+            returnedIds_[change.deviceId] = change.alarm.id;
             break;
         }
         case Kind::Closed:  // an acknowledgement of an alarm that had returned
@@ -209,7 +209,7 @@ void CManagerIntegration::OnAlarmChange(const alarms::AlarmChange& change) {
     // The device's state carries its suppression and its unacknowledged alarms. Told on
     // device threads too, which must not take the registry's lock: the publisher's copy of
     // the state is patched instead.
-    publisher_.PatchAlarmState(change.device, AlarmFieldsOf(change.device));
+    publisher_.PatchAlarmState(change.deviceId, change.device, AlarmFieldsOf(change.device));
 }
 
 void CManagerIntegration::Stop() {
@@ -218,6 +218,7 @@ void CManagerIntegration::Stop() {
 
 DeviceStateRecord CManagerIntegration::Describe(CTavDevice& device) {
     DeviceStateRecord s;
+    s.id = device.GetInstanceId();
     s.name = device.GetName();
     s.status = device.GetStatusWithText(s.statusText);
     const StatusLevel level = GetStatusLevel(s.status);
@@ -244,25 +245,25 @@ void CManagerIntegration::OnDeviceState(CTavDevice& device) {
     std::string report;
     {
         std::lock_guard lock(mutex_);
-        auto [it, fresh] = lastStatus_.try_emplace(state.name, state.status);
+        auto [it, fresh] = lastStatus_.try_emplace(state.id, state.status);
         const int previous = fresh ? state.status : it->second;
         it->second = state.status;
         if (state.status == kDevNoConnection && IsOnline(previous)) {
-            lost_.insert(state.name);
+            lost_.insert(state.id);
             event = AlarmEventRecord::kConnectionLost;
-        } else if (IsOnline(state.status) && lost_.erase(state.name) != 0) {
+        } else if (IsOnline(state.status) && lost_.erase(state.id) != 0) {
             event = AlarmEventRecord::kConnectionRestored;
         }
         if (event != nullptr) {
             for (const AlarmEventRecord& open : openAlarms_) {
-                if (open.device == state.name) {
+                if (open.deviceId == state.id) {
                     report = open.report;
                 }
             }
         }
     }
     if (event != nullptr) {
-        publisher_.PublishAlarm({event, state.name, state.time, state.value, report});
+        publisher_.PublishAlarm({event, state.name, state.time, state.value, report, state.id});
     }
 }
 
@@ -300,10 +301,14 @@ void CManagerIntegration::OnDeviceData(CTavDevice& device) {
 
 void CManagerIntegration::OnAlarm(CTavDevice& device, bool opened, const std::string& reportPath) {
     AlarmEventRecord event{opened ? AlarmEventRecord::kOpened : AlarmEventRecord::kClosed,
-                           device.GetName(), NowSeconds(), device.GetValue(), reportPath};
+                           device.GetName(),
+                           NowSeconds(),
+                           device.GetValue(),
+                           reportPath,
+                           device.GetInstanceId()};
     {
         std::lock_guard lock(mutex_);
-        auto same = [&](const AlarmEventRecord& a) { return a.device == event.device; };
+        auto same = [&](const AlarmEventRecord& a) { return a.deviceId == event.deviceId; };
         openAlarms_.erase(std::remove_if(openAlarms_.begin(), openAlarms_.end(), same),
                           openAlarms_.end());
         if (opened) {
@@ -318,7 +323,7 @@ void CManagerIntegration::OnAlarm(CTavDevice& device, bool opened, const std::st
     } else if (!opened) {
         {
             std::lock_guard lock(mutex_);
-            auto it = returnedIds_.find(event.device);
+            auto it = returnedIds_.find(event.deviceId);
             if (it != returnedIds_.end()) {
                 event.id = it->second;
                 returnedIds_.erase(it);
@@ -328,18 +333,34 @@ void CManagerIntegration::OnAlarm(CTavDevice& device, bool opened, const std::st
     }
 }
 
-void CManagerIntegration::ForgetDevice(const std::string& name) {
+void CManagerIntegration::ForgetDevice(std::uint64_t id) {
     {
         std::lock_guard lock(mutex_);
         openAlarms_.erase(
             std::remove_if(openAlarms_.begin(), openAlarms_.end(),
-                           [&](const AlarmEventRecord& a) { return a.device == name; }),
+                           [&](const AlarmEventRecord& a) { return a.deviceId == id; }),
             openAlarms_.end());
-        lastStatus_.erase(name);
-        lost_.erase(name);
-        returnedIds_.erase(name);
+        lastStatus_.erase(id);
+        lost_.erase(id);
+        returnedIds_.erase(id);
     }
-    publisher_.ForgetDevice(name);
+    publisher_.ForgetDevice(id);
+}
+
+void CManagerIntegration::OnDeviceRenamed(CTavDevice& device) {
+    const std::uint64_t id = device.GetInstanceId();
+    const std::string name = device.GetName();
+    {
+        std::lock_guard lock(mutex_);
+        // The open alarm is the device's, whatever it is called now: its closing event
+        // then names the alarm that /api/alarms showed.
+        for (AlarmEventRecord& open : openAlarms_) {
+            if (open.deviceId == id) {
+                open.device = name;
+            }
+        }
+    }
+    publisher_.PublishState(Describe(device));
 }
 
 void CManagerIntegration::InstallRoutes(CHttpServer& server) {

@@ -59,8 +59,11 @@ class CManagerIntegration final : public IDeviceStateSource {
     void OnDeviceState(CTavDevice& device);
     void OnDeviceData(CTavDevice& device);
     void OnAlarm(CTavDevice& device, bool opened, const std::string& reportPath);
-    // The registry's forget hook: a removed or renamed device.
-    void ForgetDevice(const std::string& name);
+    // The registry's removed hook: everything of the device goes, its retained state too.
+    void ForgetDevice(std::uint64_t id);
+    // The registry's renamed hook: its open alarm and its state follow the new name, the
+    // old name's retained state is cleared.
+    void OnDeviceRenamed(CTavDevice& device);
 
     // "/api/devices", "/api/devices/<name>", "/api/alarms".
     void InstallRoutes(CHttpServer& server);
@@ -100,10 +103,10 @@ class CManagerIntegration final : public IDeviceStateSource {
     ListenerToken alarmListener_;
     std::mutex mutex_;
     std::string station_;
-    std::vector<AlarmEventRecord> openAlarms_;         // in the order they opened
-    std::map<std::string, int> lastStatus_;            // per device name
-    std::set<std::string> lost_;                       // devices whose lost connection was told
-    std::map<std::string, std::int64_t> returnedIds_;  // the alarm a "closed" belongs to
+    std::vector<AlarmEventRecord> openAlarms_;           // in the order they opened
+    std::map<std::uint64_t, int> lastStatus_;            // per device instance id
+    std::set<std::uint64_t> lost_;                       // devices whose lost connection was told
+    std::map<std::uint64_t, std::int64_t> returnedIds_;  // the alarm a "closed" belongs to
     std::function<OutboxStatus()> outbox_;
 };
 

@@ -23,7 +23,8 @@ CZorManagerApp::CZorManagerApp(Dispatcher& dispatcher, UiPort& ui, DeviceFactory
       ownOps_(ops ? nullptr : std::make_unique<DeviceKindOps>()),
       factory_(factory ? *factory : *ownFactory_),
       ops_(ops ? *ops : *ownOps_),
-      registry_(gate_, factory_) {
+      registry_(gate_, factory_),
+      dailyLogs_(RunLog(), DeviceLog()) {
     registry_.SetStopPump([this] { dispatcher_.Pump(50); });
 }
 
@@ -106,15 +107,11 @@ CZorManagerApp::StartResult CZorManagerApp::InitInstance(bool overwriteLogs) {
         mls->SetFolder(GetTranslationsFolder());
         mls->InitLanguages();
     }
-    // 6.-8. Logs of the month's folder.
-    const std::string logFolder = GetLogFolder();
-    CreateFolderChain(logFolder);
-    RunLog().SetFolder(logFolder);
-    RunLog().Open(LocalTimeText("RunLog_%Y-%m-%d"), overwriteLogs);
-    RunLog().AddStartupInfo();
-    DeviceLog().SetFolder(logFolder);
-    DeviceLog().Open(LocalTimeText("DevLog_%Y-%m-%d"), overwriteLogs);
-    DeviceLog().AddText("<li><dt> Application started.</li>");
+    // 6.-8. Logs of the day, in the month's folder; a run that goes on past midnight
+    // goes on in the next day's files.
+    dailyLogs_.Open(overwriteLogs);
+    dispatcher_.StartTimer(kLogDayTimerId, kLogDayTimerMs, Dispatcher::TimerMode::kRepeat,
+                           [this] { dailyLogs_.RollOver(); });
     // 9. KML report.
     if (hooks_.prepareKmlReport) {
         hooks_.prepareKmlReport();
@@ -161,6 +158,7 @@ int CZorManagerApp::ExitInstance() {
     // Every thread of the run must be gone by now; one that is not (a stop that gave up
     // waiting) is named, so that the operator learns of it.
     ReportThreadsLeft(RunLog(), kThreadsLeftGrace);
+    dispatcher_.StopTimer(kLogDayTimerId);
     // 3.-4. Closing entries.
     RunLog().AddText("<li><dt> Application ended (ID:%d).</li><br/><br/>",
                      platform::CurrentThreadId());

@@ -93,6 +93,11 @@ class CTavDevice : public std::enable_shared_from_this<CTavDevice> {
     virtual void UpdateStatePane(CDevicePane* pPane);                 // 29
     virtual void UpdateDataPane(CDevicePane* pPane, bool bTrack);     // 30
 
+    // What the alert texts ask of a device. GetInfoText takes the column titles as the
+    // list shows them, in the current language; these ask the same in every language.
+    enum class InfoItem { kParameters, kPosition, kCurValue };
+    virtual std::string GetInfoItemText(InfoItem item);
+
     // Identity.
     const std::string& GetInitialName() const { return m_sInitialName; }
     const std::string& GetFamilyCode() const { return m_sFamily; }

@@ -13,6 +13,7 @@ namespace zm {
 
 // The state of one device as a control room sees it (topic ".../state", "/api/devices").
 struct DeviceStateRecord {
+    std::uint64_t id = 0;  // the device's instance id; not published
     std::string name;
     int status = 0;  // device status code
     std::string statusText;
@@ -75,7 +76,8 @@ struct AlarmEventRecord {
     std::string device;
     std::int64_t time = 0;
     double value = 0.0;
-    std::string report;  // the alarm report's path; empty when there is none
+    std::string report;          // the alarm report's path; empty when there is none
+    std::uint64_t deviceId = 0;  // the device's instance id; not published
     // The lifecycle's part; each is left out of the JSON while empty or 0.
     std::int64_t id = 0;  // the alarm's id
     std::string state;    // the alarm's state after the event

@@ -71,9 +71,11 @@ struct CMqttPublisher::Core {
     std::condition_variable wake;
     std::shared_ptr<Session> session;  // null while stopped
 
-    std::map<std::string, DeviceEntry> devices;
-    std::set<std::string> dirty;   // names whose state waits to be published
-    std::set<std::string> clears;  // names whose retained state is to be cleared
+    // By the device's identity: a rename moves its state to the new topic, and two
+    // devices never share an entry.
+    std::map<std::uint64_t, DeviceEntry> devices;
+    std::set<std::uint64_t> dirty;  // devices whose state waits to be published
+    std::set<std::string> clears;   // names whose retained state is to be cleared
     std::deque<AlarmEventRecord> alarms;
     std::deque<DataPortionRecord> data;
     bool republishAll = false;
@@ -201,8 +203,8 @@ void OnMessage(mosquitto* mosq, void* user, const mosquitto_message* message) {
     const std::string topic = message->topic;
     {
         std::lock_guard lock(link.core->mutex);
-        for (const auto& [name, entry] : link.core->devices) {
-            if (link.session->topics.DeviceState(name) == topic) {
+        for (const auto& [id, entry] : link.core->devices) {
+            if (link.session->topics.DeviceState(entry.state.name) == topic) {
                 return;
             }
         }
@@ -277,17 +279,17 @@ bool HandOver(Link& link) {
             core.republishAll = false;
             core.openAlarmsDirty = core.openAlarmsKnown;
             core.dirty.clear();
-            for (const auto& [name, entry] : core.devices) {
-                core.dirty.insert(name);
+            for (const auto& [id, entry] : core.devices) {
+                core.dirty.insert(id);
             }
         } else if (now - link.lastRefreshScan >= std::chrono::seconds(1)) {
             // A signal that moved is republished now and then, so that a dashboard that
             // subscribes late sees a recent value.
             link.lastRefreshScan = now;
-            for (auto& [name, entry] : core.devices) {
+            for (auto& [id, entry] : core.devices) {
                 if (entry.everSent && entry.state.value != entry.sent.value &&
                     now - entry.lastSent >= core.limits.stateRefresh) {
-                    core.dirty.insert(name);
+                    core.dirty.insert(id);
                 }
             }
         }
@@ -600,11 +602,19 @@ bool CMqttPublisher::IsRunning() const {
 
 void CMqttPublisher::PublishState(const DeviceStateRecord& state) {
     std::lock_guard lock(core_->mutex);
-    DeviceEntry& entry = core_->devices[state.name];
+    auto [it, fresh] = core_->devices.try_emplace(state.id);
+    DeviceEntry& entry = it->second;
+    if (!fresh && entry.state.name != state.name) {
+        // Renamed: the old name's retained state would show a device that is gone.
+        if (core_->session) {
+            core_->clears.insert(entry.state.name);
+        }
+        entry.everSent = false;
+    }
     entry.state = state;
     core_->clears.erase(state.name);
     if (!entry.everSent || !state.SameStateAs(entry.sent)) {
-        core_->dirty.insert(state.name);
+        core_->dirty.insert(state.id);
     }
 }
 
@@ -640,9 +650,14 @@ void CMqttPublisher::PublishAlarm(AlarmEventRecord event) {
     core_->alarms.push_back(std::move(event));
 }
 
-void CMqttPublisher::PatchAlarmState(const std::string& name, const DeviceStateRecord& fields) {
+void CMqttPublisher::PatchAlarmState(std::uint64_t id, const std::string& name,
+                                     const DeviceStateRecord& fields) {
     std::lock_guard lock(core_->mutex);
-    auto it = core_->devices.find(name);
+    // A restored alarm's device may not be known by its id yet: its name finds it.
+    auto it =
+        id != 0 ? core_->devices.find(id)
+                : std::find_if(core_->devices.begin(), core_->devices.end(),
+                               [&](const auto& entry) { return entry.second.state.name == name; });
     if (it == core_->devices.end()) {
         return;
     }
@@ -652,7 +667,7 @@ void CMqttPublisher::PatchAlarmState(const std::string& name, const DeviceStateR
     state.outOfServiceReason = fields.outOfServiceReason;
     state.unackedAlarms = fields.unackedAlarms;
     if (!it->second.everSent || !state.SameStateAs(it->second.sent)) {
-        core_->dirty.insert(name);
+        core_->dirty.insert(it->first);
     }
 }
 
@@ -663,11 +678,20 @@ void CMqttPublisher::PublishOpenAlarms(std::string payload) {
     core_->openAlarmsDirty = true;
 }
 
-void CMqttPublisher::ForgetDevice(const std::string& name) {
+void CMqttPublisher::ForgetDevice(std::uint64_t id) {
     std::lock_guard lock(core_->mutex);
-    core_->devices.erase(name);
-    core_->dirty.erase(name);
-    if (core_->session) {
+    const auto it = core_->devices.find(id);
+    if (it == core_->devices.end()) {
+        return;
+    }
+    const std::string name = it->second.state.name;
+    core_->devices.erase(it);
+    core_->dirty.erase(id);
+    // Another device of the same name (a moment during a load) keeps its topic.
+    const bool shared =
+        std::any_of(core_->devices.begin(), core_->devices.end(),
+                    [&](const auto& other) { return other.second.state.name == name; });
+    if (core_->session && !shared) {
         core_->clears.insert(name);
     }
 }

@@ -81,9 +81,12 @@ class CMqttPublisher {
     void PublishOpenAlarms(std::string payload);
     // The alarm part of a device's known state changed (suppression, unacknowledged
     // alarms): republished without asking the device. Nothing when the device is not known.
-    void PatchAlarmState(const std::string& name, const DeviceStateRecord& alarmFields);
-    // The device's retained state is cleared (an empty retained message).
-    void ForgetDevice(const std::string& name);
+    void PatchAlarmState(std::uint64_t id, const std::string& name,
+                         const DeviceStateRecord& alarmFields);
+    // Devices are known by DeviceStateRecord::id; a state under a new name clears the
+    // retained state of the old one. ForgetDevice clears the device's retained state (an
+    // empty retained message).
+    void ForgetDevice(std::uint64_t id);
 
     Stats GetStats() const;
 

@@ -105,10 +105,15 @@ function init() {
             doubleClickZoom: mapOptions.zoomOnDoubleClick,
             scrollWheelZoom: true
         });
-        L.tileLayer('https://{s}.tile.openstreetmap.org/{z}/{x}/{y}.png', {
+        var tiles = L.tileLayer('https://{s}.tile.openstreetmap.org/{z}/{x}/{y}.png', {
             maxZoom: 19,
             attribution: '&copy; OpenStreetMap contributors'
-        }).addTo(map);
+        });
+        // Without a way to the tile server the map is a grey square: say why, so that
+        // the operator does not take it for a fault of the devices.
+        tiles.on('tileerror', function () { showMapNotice(true); });
+        tiles.on('tileload', function () { showMapNotice(false); });
+        tiles.addTo(map);
         L.control.zoom({ position: 'topleft' }).addTo(map);
         addGeolocationControl();
         shapes = L.layerGroup().addTo(map);
@@ -116,6 +121,11 @@ function init() {
     } catch (e) {
     }
     initCallback();
+}
+function showMapNotice(show) {
+    var notice = document.getElementById('map-notice');
+    if (notice)
+        notice.style.display = show ? 'block' : 'none';
 }
 function addGeolocationControl() {
     var Control = L.Control.extend({
@@ -361,11 +371,15 @@ function flyTo(lat, lon, zoom) {
 body { font-family: arial; font-size: 13px; margin: 0; padding: 0; overflow: hidden; }
 #ui-panel { margin: 0; padding: 0; }
 #map { width: 725px; height: 470px; }
+#map-notice { display: none; position: absolute; left: 50px; bottom: 24px; z-index: 1000;
+    padding: 4px 8px; background: #fff8dc; border: 1px solid #c86400; color: #333; }
 </style>
 </head>
 <body onload="init()">
 <div id="ui-panel"></div>
 <div id="map"></div>
+<div id="map-notice">The base map cannot be loaded: the map tile server is out of reach
+(no Internet connection?). The devices are shown at their positions without it.</div>
 </body>
 </html>
 )PAGE";

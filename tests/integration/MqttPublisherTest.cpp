@@ -1,3 +1,5 @@
+#include <functional>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -32,8 +34,14 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit 
     return done();
 }
 
+// Devices of these tests are told apart by name; a rename gives the id explicitly.
+std::uint64_t IdOf(const std::string& name) {
+    return std::hash<std::string>{}(name) | 1;
+}
+
 DeviceStateRecord State(const std::string& name, int status, double value = 0) {
     DeviceStateRecord s;
+    s.id = IdOf(name);
     s.name = name;
     s.status = status;
     s.statusText = status == 5 ? "Alarm reported" : "Online and Ok";
@@ -214,7 +222,7 @@ TEST_F(MqttPublisherTest, ForgottenDeviceAndOrderlyStopLeaveNoStaleState) {
         publisher.PublishState(State("Kept", 1));
         publisher.Apply(settings);
         ASSERT_TRUE(WaitFor([&] { return publisher.GetStats().statesPublished == 2; }));
-        publisher.ForgetDevice("Gone");
+        publisher.ForgetDevice(IdOf("Gone"));
         std::this_thread::sleep_for(300ms);
         publisher.Stop();
         EXPECT_FALSE(publisher.IsRunning());
@@ -227,6 +235,29 @@ TEST_F(MqttPublisherTest, ForgottenDeviceAndOrderlyStopLeaveNoStaleState) {
     const auto status = sub.On("zormanager/harbour/status");
     ASSERT_EQ(status.size(), 1u);
     EXPECT_EQ(status[0].payload, "offline");
+}
+
+TEST_F(MqttPublisherTest, ARenamedDeviceLeavesNoRetainedStateUnderItsOldName) {
+    {
+        CMqttPublisher publisher(&runLog);
+        publisher.PublishState(State("Pier-1", 5, 800));
+        publisher.Apply(settings);
+        ASSERT_TRUE(WaitFor([&] { return publisher.GetStats().statesPublished == 1; }));
+        DeviceStateRecord renamed = State("Pier-9", 5, 800);
+        renamed.id = IdOf("Pier-1");
+        publisher.PublishState(renamed);
+        ASSERT_TRUE(WaitFor([&] { return publisher.GetStats().statesPublished == 2; }));
+        // A reconnect republishes what the publisher knows: the new name only.
+        publisher.Stop();
+        publisher.Apply(settings);
+        ASSERT_TRUE(WaitFor([&] { return publisher.GetStats().statesPublished >= 3; }));
+        std::this_thread::sleep_for(300ms);
+    }
+    MqttSubscriber sub(broker->Port(), "zormanager/harbour/device/+/state");
+    ASSERT_TRUE(WaitFor([&] { return !sub.On(Topic("Pier-9")).empty(); })) << sub.Raw();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(sub.On(Topic("Pier-1")).empty()) << sub.Raw();
+    EXPECT_EQ(sub.Messages().size(), 1u) << sub.Raw();
 }
 
 TEST_F(MqttPublisherTest, RetainedStateOfADeviceRemovedMeanwhileIsClearedAtConnect) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/DatedLogFiles.h"
 #include "base/MlsPrgMsg.h"
 #include "base/Printf.h"
 #include "base/texts/WindowTexts.h"
@@ -14,7 +15,6 @@ namespace zm {
 
 namespace {
 
-constexpr size_t kDateLength = 10;
 constexpr size_t kMostDates = 29;
 
 std::string ViewTr(const CMlsEntry& entry) {
@@ -157,38 +157,24 @@ std::vector<int> FitColumnWidths(const std::vector<DeviceRow>& rows, bool advanc
 
 std::vector<std::string> FindDataLogDates(const std::string& logFolder, const std::string& idText,
                                           const std::string& deviceName) {
-    namespace fs = std::filesystem;
-    const std::string prefix = DataLogPrefix(idText, deviceName);
     std::vector<std::string> dates;
-    std::error_code ec;
-    const std::string folder = UsableFolder(logFolder);
-    if (folder.empty()) {
-        return dates;
-    }
-    fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
-    for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (!it->is_regular_file(ec)) {
-            continue;
-        }
-        std::string name = it->path().filename().string();
-        if (name.size() < prefix.size() + kDateLength + 4 || name.rfind(prefix, 0) != 0 ||
-            !name.ends_with(".txt")) {
-            continue;
-        }
-        dates.push_back(name.substr(prefix.size(), kDateLength));
-    }
-    std::sort(dates.begin(), dates.end());
-    dates.erase(std::unique(dates.begin(), dates.end()), dates.end());
-    if (dates.size() > kMostDates) {
-        dates.erase(dates.begin(), dates.end() - kMostDates);
+    for (const DatedLogFile& file : FindDatedLogFiles(
+             UsableFolder(logFolder), DataLogPrefix(idText, deviceName), ".txt", kMostDates)) {
+        dates.push_back(file.date);
     }
     return dates;
 }
 
 std::string DataLogFileFor(const std::string& logFolder, const std::string& idText,
                            const std::string& deviceName, const std::string& date) {
-    return UsableFolder(logFolder) + ZorFileNamePart(deviceName) + "/" +
-           DataLogPrefix(idText, deviceName) + ZorFileNamePart(date) + ".txt";
+    const std::string folder = UsableFolder(logFolder);
+    std::string found = PathOfDate(
+        FindDatedLogFiles(folder, DataLogPrefix(idText, deviceName), ".txt", kMostDates), date);
+    if (!found.empty()) {
+        return found;
+    }
+    return folder + ZorFileNamePart(deviceName) + "/" + DataLogPrefix(idText, deviceName) +
+           ZorFileNamePart(date) + ".txt";
 }
 
 std::string StatusReportText(const std::vector<StatusReportEntry>& entries) {

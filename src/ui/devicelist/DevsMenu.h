@@ -64,12 +64,12 @@ std::string MenuPlainText(const std::string& text);
 std::vector<int> FitColumnWidths(const std::vector<DeviceRow>& rows, bool advanced,
                                  const std::function<int(const std::string&)>& textWidth);
 
-// The data-log dates of a device: files "<prefix><10-character date>...txt" in the log
-// folder and its subfolders, where the prefix is "DataLog_<id>_<name>_". Sorted, at most
-// the latest 29.
+// The data-log dates of a device: files "<prefix><10-character date>...txt" in the logs
+// root and its subfolders (every month's), where the prefix is "DataLog_<id>_<name>_".
+// Each date once, sorted, at most the latest 29.
 std::vector<std::string> FindDataLogDates(const std::string& logFolder, const std::string& idText,
                                           const std::string& deviceName);
-// The file a chosen date opens.
+// The file a chosen date opens: the one found, else folder + name + "/" + its file name.
 std::string DataLogFileFor(const std::string& logFolder, const std::string& idText,
                            const std::string& deviceName, const std::string& date);
 

@@ -51,7 +51,8 @@ struct DevsViewContext {
     // its command says the dialog is not there and changes nothing.
     std::function<bool(CZorDevice& device)> deviceDialog;
     std::function<bool(CZorDevice& device)> linkDialog;
-    // The month's log folder (data logs of the "Open Data Log" submenu).
+    // Where the "Open Data Log" submenu looks for data logs, subfolders included (the
+    // logs root: every month).
     std::function<std::string()> logFolder;
     // The alarm lifecycle (acknowledge, shelve, out of service) and the operator who acts;
     // without it the list offers none of it.

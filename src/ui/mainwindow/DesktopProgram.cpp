@@ -281,7 +281,8 @@ CDesktopProgram::CDesktopProgram(AssemblyOptions options)
             context.forgetKml = [this](const std::string& name) {
                 assembly_->Web().ForgetDevice(name);
             };
-            context.logFolder = [] { return GetLogFolder(); };
+            // Data logs of every month, not only of the current one.
+            context.logFolder = [] { return GetLogsRootFolder(); };
             // The device and link dialogs installed below open through the device itself.
             context.deviceDialog = [](CZorDevice& device) { return device.EditDeviceDialog(); };
             context.linkDialog = [](CZorDevice& device) { return device.EditSettings(); };

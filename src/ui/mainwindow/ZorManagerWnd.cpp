@@ -31,7 +31,6 @@
 #include "ui/mainwindow/CommandIds.h"
 #include "ui/mainwindow/DeviceListFileDialog.h"
 #include "ui/mainwindow/DeviceListPlaceholder.h"
-#include "ui/mainwindow/DeviceLogDates.h"
 #include "ui/mainwindow/MainMenu.h"
 #include "ui/mainwindow/QtMlsMenu.h"
 #include "ui/map/GeoMapView.h"
@@ -313,7 +312,7 @@ void CZorManagerWnd::SetDeviceListEnabled(bool enabled) {
 
 void CZorManagerWnd::FillDeviceLogMenu() {
     QStringList dates;
-    for (const std::string& date : FindDeviceLogDates(GetLogFolder())) {
+    for (const std::string& date : CManagerEngine::DeviceLogDates(GetLogsRootFolder())) {
         dates.append(ToQString(date));
     }
     menu_->SetDeviceLogDates(dates);
@@ -507,7 +506,8 @@ void CZorManagerWnd::OpenDeviceLog(int position) {
             s.bPrintLine = false;
         }
     }
-    OpenWithSystem(DeviceLogPath(GetLogFolder(), dates[position].toStdString()));
+    OpenWithSystem(
+        CManagerEngine::DeviceLogPath(GetLogsRootFolder(), dates[position].toStdString()));
 }
 
 void CZorManagerWnd::SaveDeviceList() {
