@@ -65,12 +65,13 @@ struct AlarmEventRecord {
 
     AlarmEventRecord() = default;
     AlarmEventRecord(std::string eventName, std::string deviceName, std::int64_t when,
-                     double signal, std::string reportPath)
+                     double signal, std::string reportPath, std::uint64_t instanceId = 0)
         : event(std::move(eventName)),
           device(std::move(deviceName)),
           time(when),
           value(signal),
-          report(std::move(reportPath)) {}
+          report(std::move(reportPath)),
+          deviceId(instanceId) {}
 
     std::string event;
     std::string device;

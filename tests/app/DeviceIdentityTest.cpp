@@ -39,7 +39,8 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit 
 
 class DeviceIdentityTest : public ::testing::Test {
   protected:
-    DeviceIdentityTest() : registry(gate, factory), integration(registry, &runLog) {
+    DeviceIdentityTest()
+        : registry(gate, factory), integration(registry, &runLog, home.file("Operators.txt")) {
         SetHomeRoot(home.folder());
         runLog.SetFolder(home.folder());
         runLog.Open("RunLog", false);
