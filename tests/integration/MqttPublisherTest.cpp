@@ -168,6 +168,8 @@ TEST_F(MqttPublisherTest, OpenAlarmListFollowsItsEventsAndReturnsAfterABrokerRes
     publisher.Apply(settings);
     MqttSubscriber sub(broker->Port(), "zormanager/harbour/+");
     ASSERT_TRUE(WaitFor([&] { return publisher.GetStats().connected; }));
+    // The retained status shows the subscription is in place: the event is not retained.
+    ASSERT_TRUE(WaitFor([&] { return !sub.On("zormanager/harbour/status").empty(); })) << sub.Raw();
     AlarmEventRecord opened(AlarmEventRecord::kOpened, "A", 1700000001, 700, "");
     opened.id = 7;
     opened.state = "active_unacked";
