@@ -15,12 +15,14 @@
 #include "app/HeadlessUiPort.h"
 #include "app/MailTest.h"
 #include "app/ManagerAssembly.h"
+#include "app/ManagerWeb.h"
 #include "app/ZorManagerApp.h"
 #include "base/Folders.h"
 #include "base/Ini.h"
 #include "base/Printf.h"
 #include "base/Version.h"
 #include "platform/ServiceNotify.h"
+#include "web/SelfSignedCertificate.h"
 
 namespace {
 
@@ -45,7 +47,7 @@ void PrintUsage() {
     std::printf(
         "Usage: zormanagerd [--home DIR] [--http-port N] [--http-bind ADDRESS]\n"
         "                   [--no-internet-check] [--no-share] [--demo]\n"
-        "                   [--test-mail [ADDRESS]]\n"
+        "                   [--test-mail [ADDRESS]] [--make-certificate HOSTNAME]\n"
         "                   [--folders] [--version] [--help]\n"
         "\n"
         "  --home DIR           keep settings, logs, KML files and lock files under DIR\n"
@@ -64,6 +66,10 @@ void PrintUsage() {
         "  --test-mail [ADDRESS] send one test message with the settings file's SMTP\n"
         "                       account to ADDRESS (default: the list of recipients),\n"
         "                       print the outcome and exit (0: sent, 1: not sent)\n"
+        "  --make-certificate HOSTNAME  write a self-signed key and certificate for\n"
+        "                       HOSTNAME into the configuration folder (the files of\n"
+        "                       https_cert and https_key), print where they are and the\n"
+        "                       certificate's SHA-256 fingerprint, and exit\n"
         "  --folders            print the version and the folders in use and exit\n"
         "  --version            print the version and exit\n"
         "  --help               print this text and exit\n"
@@ -93,6 +99,36 @@ int RunMailTest(const std::string& address) {
     }
     std::fflush(stdout);
     return result.bSucceeded ? 0 : 1;
+}
+
+// Beside a running server too: only two new files are written, never an existing one.
+int RunMakeCertificate(const std::string& host) {
+    zm::ManagerSettings settings;
+    const std::string path = zm::GetSettingsFilePath();
+    if (::access(path.c_str(), R_OK) == 0) {
+        zm::CIni ini(path);
+        settings.Load(ini);
+    }
+    const zm::HttpsOptions https = zm::HttpsOptions::From(settings);
+    zm::SelfSignedCertificate files;
+    files.certFile = https.certFile;
+    files.keyFile = https.keyFile;
+    std::string error;
+    if (!zm::MakeSelfSignedCertificate(host, files, error)) {
+        std::fprintf(stderr, "zormanagerd: no certificate made: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("Certificate for %s (valid %d days):\n", host.c_str(),
+                zm::SelfSignedCertificate::kValidDays);
+    std::printf("  certificate: %s\n", files.certFile.c_str());
+    std::printf("  key:         %s (mode 0600)\n", files.keyFile.c_str());
+    std::printf("  SHA-256 fingerprint: %s\n", files.fingerprint.c_str());
+    std::printf(
+        "Set https_port (for example 8443) in section %s of %s and start the server;\n"
+        "compare the fingerprint with the one the browser shows on the first visit.\n",
+        zm::ManagerSettings::kSection, path.c_str());
+    std::fflush(stdout);
+    return 0;
 }
 
 // A port number 1..65535, or 0 when the text is not one.
@@ -129,6 +165,8 @@ int main(int argc, char** argv) {
     bool demo = false;
     bool testMail = false;
     std::string testAddress;
+    bool makeCertificate = false;
+    std::string certificateHost;
     int httpPort = zm::PreviewRecord::kPort;
     std::string httpBind;
     for (int i = 1; i < argc; ++i) {
@@ -169,6 +207,20 @@ int main(int argc, char** argv) {
             }
             continue;
         }
+        if (std::strcmp(arg, "--make-certificate") == 0) {
+            if (i + 1 >= argc || argv[i + 1][0] == '-') {
+                std::fprintf(stderr, "zormanagerd: \"%s\" needs a host name\n", arg);
+                return 2;
+            }
+            certificateHost = argv[++i];
+            if (!zm::IsCertificateHostName(certificateHost)) {
+                std::fprintf(stderr, "zormanagerd: \"%s\" is no host name or IP address\n",
+                             certificateHost.c_str());
+                return 2;
+            }
+            makeCertificate = true;
+            continue;
+        }
         if (std::strcmp(arg, "--no-internet-check") == 0) {
             noInternetCheck = true;
             continue;
@@ -198,6 +250,9 @@ int main(int argc, char** argv) {
     }
     if (testMail) {
         return RunMailTest(testAddress);
+    }
+    if (makeCertificate) {
+        return RunMakeCertificate(certificateHost);
     }
     PrintFolders();
     if (foldersOnly) {

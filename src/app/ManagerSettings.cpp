@@ -67,6 +67,11 @@ const std::vector<Key>& Keys() {
         {"mqtt_pass", &S::mqtt_pass},
         {"mqtt_station", &S::mqtt_station},
         {"mqtt_prefix", &S::mqtt_prefix},
+        {"https_port", &S::https_port},
+        {"https_cert", &S::https_cert},
+        {"https_key", &S::https_key},
+        {"sMapTilesUrl", &S::sMapTilesUrl},
+        {"sMapTilesAttribution", &S::sMapTilesAttribution},
     };
     return keys;
 }

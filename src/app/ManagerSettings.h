@@ -103,6 +103,16 @@ struct ManagerSettings {
     std::string mqtt_pass;  // stored as plain text, like the other passwords
     std::string mqtt_station = DefaultMqttStation();
     std::string mqtt_prefix = "zormanager";
+    // HTTPS beside the plain port: 0 is off. Empty paths are the files that
+    // "zormanagerd --make-certificate" writes; a relative path is under the configuration
+    // folder. Applied at every start of the web server.
+    int https_port = 0;
+    std::string https_cert;
+    std::string https_key;
+    // Outside map tiles drawn over the station's own base map where they load
+    // ("https://{s}.tile.example.org/{z}/{x}/{y}.png"); empty: none.
+    std::string sMapTilesUrl;
+    std::string sMapTilesAttribution;
 
     // The computer's host name, or "zormanager" when it has none.
     static std::string DefaultMqttStation();

@@ -15,6 +15,7 @@
 #include "base/Printf.h"
 #include "platform/ProcessInfo.h"
 #include "web/ServerLog.h"
+#include "web/TlsContext.h"
 
 namespace zm {
 
@@ -59,7 +60,42 @@ bool WaitDone(State& state, int maxMs) {
     return state.cv.wait_for(lock, std::chrono::milliseconds(maxMs), [&] { return state.done; });
 }
 
+class PlainStream final : public CConnectionStream {
+  public:
+    explicit PlainStream(int fd) : fd_(fd) {}
+    Result Receive(char* buffer, size_t size, size_t& got) override {
+        ssize_t n = recv(fd_, buffer, size, 0);
+        if (n > 0) {
+            got = static_cast<size_t>(n);
+            return Result::kOk;
+        }
+        if (n == 0)
+            return Result::kClosed;
+        return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? Result::kWantRead
+                                                                         : Result::kError;
+    }
+    Result Send(const char* data, size_t size, size_t& put) override {
+        for (;;) {
+            ssize_t n = send(fd_, data, size, MSG_NOSIGNAL);
+            if (n >= 0) {
+                put = static_cast<size_t>(n);
+                return Result::kOk;
+            }
+            if (errno == EINTR)
+                continue;
+            return errno == EAGAIN || errno == EWOULDBLOCK ? Result::kWantWrite : Result::kError;
+        }
+    }
+
+  private:
+    int fd_;
+};
+
 }  // namespace
+
+std::unique_ptr<CConnectionStream> MakePlainStream(int fd) {
+    return std::make_unique<PlainStream>(fd);
+}
 
 CGenericServer::CGenericServer(CLog* log) : m_pLog(log) {}
 
@@ -320,7 +356,7 @@ void CGenericServer::ForgetAddress(const std::string& address) {
 void CGenericServer::ClientThread(int fd, std::string address, std::shared_ptr<ClientState> state,
                                   std::shared_ptr<Wake> wake) {
     platform::NameCurrentThread("web-client");
-    ServeConnection(fd, *wake);
+    ServeConnection(fd, address, *wake);
     close(fd);
     {
         std::lock_guard<std::mutex> lock(m_lock);
@@ -338,67 +374,103 @@ void CGenericServer::LogSlowRequest(std::chrono::milliseconds deadline) {
                           static_cast<long>(deadline.count()));
 }
 
-void CGenericServer::ServeConnection(int fd, const Wake& wake) {
+void CGenericServer::ServeConnection(int fd, const std::string& address, const Wake& wake) {
+    using Result = CConnectionStream::Result;
     const uint32_t timeoutMs = m_clientTimeoutMs;
     const auto headerDeadline =
         std::chrono::milliseconds(timeoutMs == 0 ? kHeaderDeadlineMs : timeoutMs);
+    std::unique_ptr<CConnectionStream> stream = m_tls ? m_tls->Wrap(fd) : MakePlainStream(fd);
+    if (!stream) {
+        LogMessage("SSL_new(...) failure", "ClientThread", 0);
+        return;
+    }
+    const ClientInfo client{address, stream->IsSecure()};
     std::unique_ptr<char[]> buffer(new char[kMaxReceive]);  // not zeroed: every connection pays
     std::string request, response;
     size_t sent = 0;
     bool sending = false;
     bool keepAlive = false;
+    bool open = false;
+    Result waitsFor = Result::kOk;  // what the stream's last call waits for, if anything
     // Every byte restarts the idle time-out; the header's deadline runs from its first byte
-    // and is not restarted, so a client that trickles cannot hold its slot for long.
-    Clock::time_point requestDue{};
+    // and is not restarted, so a client that trickles cannot hold its slot for long. A TLS
+    // handshake counts as part of the first header.
+    Clock::time_point requestDue = Clock::now() + headerDeadline;
 
     for (;;) {
-        int pollTimeout = timeoutMs == 0 ? -1 : static_cast<int>(timeoutMs);
-        bool deadlineBounds = false;
-        if (!sending && !request.empty()) {
-            auto left = std::chrono::ceil<std::chrono::milliseconds>(requestDue - Clock::now());
-            if (left.count() <= 0) {
-                LogSlowRequest(headerDeadline);
+        if (!open) {
+            const Result r = stream->Open();
+            if (r == Result::kOk) {
+                open = true;
+                waitsFor = Result::kOk;
+                continue;
+            }
+            if (r != Result::kWantRead && r != Result::kWantWrite) {
+                if (RateLimitAllows(m_lastHandshakeLog))
+                    LogWarningMessage(
+                        StrPrintf("TLS handshake with %s failed", address.c_str()).c_str(),
+                        "ClientThread", 0);
                 return;
             }
-            if (pollTimeout < 0 || left.count() <= pollTimeout) {
-                pollTimeout = static_cast<int>(left.count());
-                deadlineBounds = true;
+            waitsFor = r;
+        }
+        // Bytes the TLS layer holds already are read without waiting for the socket.
+        if (!(open && !sending && stream->HasBuffered())) {
+            int pollTimeout = timeoutMs == 0 ? -1 : static_cast<int>(timeoutMs);
+            bool deadlineBounds = false;
+            if (!open || (!sending && !request.empty())) {
+                auto left = std::chrono::ceil<std::chrono::milliseconds>(requestDue - Clock::now());
+                if (left.count() <= 0) {
+                    LogSlowRequest(headerDeadline);
+                    return;
+                }
+                if (pollTimeout < 0 || left.count() <= pollTimeout) {
+                    pollTimeout = static_cast<int>(left.count());
+                    deadlineBounds = true;
+                }
             }
+            short events = sending ? POLLOUT : POLLIN;
+            if (waitsFor == Result::kWantRead)
+                events = POLLIN;
+            else if (waitsFor == Result::kWantWrite)
+                events = POLLOUT;
+            pollfd fds[2] = {{fd, events, 0}, {wake.fd, POLLIN, 0}};
+            int n = poll(fds, 2, pollTimeout);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                LogMessage("WaitForMultipleObjects(...) failure", "ClientThread", errno);
+                return;
+            }
+            if (fds[1].revents)
+                return;  // the server stops
+            if (n == 0) {
+                if (deadlineBounds)
+                    LogSlowRequest(headerDeadline);
+                return;  // idle past the client time-out, or the header's deadline passed
+            }
+            if (fds[0].revents & (POLLERR | POLLNVAL))
+                return;
         }
-        pollfd fds[2] = {{fd, static_cast<short>(sending ? POLLOUT : POLLIN), 0},
-                         {wake.fd, POLLIN, 0}};
-        int n = poll(fds, 2, pollTimeout);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            LogMessage("WaitForMultipleObjects(...) failure", "ClientThread", errno);
-            return;
-        }
-        if (fds[1].revents)
-            return;  // the server stops
-        if (n == 0) {
-            if (deadlineBounds)
-                LogSlowRequest(headerDeadline);
-            return;  // idle past the client time-out, or the header's deadline passed
-        }
-        if (fds[0].revents & (POLLERR | POLLNVAL))
-            return;
+        if (!open)
+            continue;
 
         if (!sending) {
             // Never more than the request cap in all, so the cap holds to the byte.
             const size_t room = std::min(kMaxReceive, kMaxRequest - request.size());
-            ssize_t got = recv(fd, buffer.get(), room, 0);
-            if (got == 0)
-                return;  // the client closed
-            if (got < 0) {
-                if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
-                    continue;
-                return;
+            size_t got = 0;
+            const Result r = stream->Receive(buffer.get(), room, got);
+            if (r == Result::kWantRead || r == Result::kWantWrite) {
+                waitsFor = r;
+                continue;
             }
+            if (r != Result::kOk || got == 0)
+                return;  // the client closed, or the connection broke
+            waitsFor = Result::kOk;
             m_kbReceived.fetch_add(static_cast<double>(got) / 1024.0);
             if (request.empty())
                 requestDue = Clock::now() + headerDeadline;
-            request.append(buffer.get(), static_cast<size_t>(got));
+            request.append(buffer.get(), got);
             if (!IsRequestComplete(request)) {
                 if (request.size() >= kMaxRequest) {
                     if (RateLimitAllows(m_lastOversizeLog))
@@ -410,25 +482,27 @@ void CGenericServer::ServeConnection(int fd, const Wake& wake) {
             }
             keepAlive = false;
             response.clear();
-            if (!HandleRequest(request, response, keepAlive))
+            if (!HandleRequest(client, request, response, keepAlive))
                 return;
             sending = true;
             sent = 0;
         }
 
         // Send what the socket takes now; the rest waits for the next write event.
+        waitsFor = Result::kOk;
         while (sent < response.size()) {
             size_t chunk = std::min(kMaxSend, response.size() - sent);
-            ssize_t put = send(fd, response.data() + sent, chunk, MSG_NOSIGNAL);
-            if (put < 0) {
-                if (errno == EINTR)
-                    continue;
-                if (errno == EAGAIN || errno == EWOULDBLOCK)
-                    break;
+            size_t put = 0;
+            const Result r = stream->Send(response.data() + sent, chunk, put);
+            if (r == Result::kWantRead || r == Result::kWantWrite) {
+                waitsFor = r;
+                break;
+            }
+            if (r != Result::kOk) {
                 LogMessage("WSASend(...) failure", "ClientThread, Primary Send", errno);
                 return;
             }
-            sent += static_cast<size_t>(put);
+            sent += put;
         }
         if (sent < response.size())
             continue;

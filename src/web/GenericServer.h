@@ -17,6 +17,13 @@
 namespace zm {
 
 class CLog;
+class CTlsContext;
+
+// Who sent a request, and over which road.
+struct ClientInfo {
+    std::string address;  // dotted IPv4
+    bool secure = false;  // over TLS
+};
 
 // A multi-threaded TCP server: one accept thread, one helper thread that reaps finished
 // connection threads, and one thread per connection. A derived class decides when a
@@ -51,6 +58,10 @@ class CGenericServer {
     // Listening address, dotted IPv4; empty (the default) means all local addresses.
     // Takes effect at the next start.
     void SetBindAddress(const std::string& address) { m_bindAddress = address; }
+    // Every connection speaks TLS with this context; none (plain TCP) by default. Takes
+    // effect at the next start.
+    void SetTls(std::shared_ptr<const CTlsContext> tls) { m_tls = std::move(tls); }
+    bool IsSecure() const { return m_tls != nullptr; }
 
     bool IsRunning() const { return m_running; }
     // The listening port; when 0 was asked for, the one the system chose.
@@ -68,8 +79,8 @@ class CGenericServer {
     virtual void OnDataSent(size_t bytes);
     virtual bool IsRequestComplete(const std::string& request) = 0;
     // false: close the connection without an answer; true: send `response`.
-    virtual bool HandleRequest(const std::string& request, std::string& response,
-                               bool& keepAlive) = 0;
+    virtual bool HandleRequest(const ClientInfo& client, const std::string& request,
+                               std::string& response, bool& keepAlive) = 0;
 
     bool StartServer(uint16_t port, uint32_t clientTimeoutMs);
     // false when a thread had to be abandoned.
@@ -102,7 +113,7 @@ class CGenericServer {
     void HelperThread(std::shared_ptr<ServiceState> state);
     void ClientThread(int fd, std::string address, std::shared_ptr<ClientState> state,
                       std::shared_ptr<Wake> wake);
-    void ServeConnection(int fd, const Wake& wake);
+    void ServeConnection(int fd, const std::string& address, const Wake& wake);
     void AddClient(int fd, const std::string& address, int port);
     void ForgetAddress(const std::string& address);  // under m_lock
     void ReapClients(bool stopping);
@@ -112,6 +123,7 @@ class CGenericServer {
 
     CLog* m_pLog;
     std::string m_bindAddress;
+    std::shared_ptr<const CTlsContext> m_tls;
     std::atomic<bool> m_running{false};
     std::atomic<uint16_t> m_port{0};
     std::atomic<uint32_t> m_clientTimeoutMs{0};
@@ -138,7 +150,7 @@ class CGenericServer {
 
     std::mutex m_rateLock;
     std::chrono::steady_clock::time_point m_lastBusyLog{}, m_lastAddressLog{}, m_lastOversizeLog{},
-        m_lastSlowLog{}, m_lastAcceptLog{};
+        m_lastSlowLog{}, m_lastAcceptLog{}, m_lastHandshakeLog{};
 };
 
 }  // namespace zm

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "web/GenericServer.h"
+#include "web/SecureTransport.h"
 
 namespace zm {
 
@@ -39,6 +40,14 @@ class CHttpServer : public CGenericServer {
     void AddReplyRoute(const std::string& path, ReplyFunction function, bool prefix = false);
     // The lock of the files in the web folder; none by default. Must outlive the server.
     void SetFileLock(std::recursive_mutex* lock);
+    // Which plain-HTTP requests are redirected to or refused in favour of HTTPS; by
+    // default (HTTPS off) none. Before the start.
+    void SetSecureTransport(CSecureTransportRule rule) { m_transport = std::move(rule); }
+    // One more origin ("https://*.tile.example.org") that pages may load images from, for
+    // outside map tiles; before the start. Everything else comes from this server only.
+    void AllowImagesFrom(const std::string& origin);
+    // The security headers every answer carries, each line ending in CR LF.
+    const std::string& SecurityHeaders() const { return m_securityHeaders; }
 
     // rootFolder gets a trailing "/" when it has none. Logged as "CHttpServer::Start (port)".
     bool Start(const std::string& rootFolder, const std::string& defaultPage, uint16_t port,
@@ -56,7 +65,8 @@ class CHttpServer : public CGenericServer {
 
   protected:
     bool IsRequestComplete(const std::string& request) override;
-    bool HandleRequest(const std::string& request, std::string& response, bool& keepAlive) override;
+    bool HandleRequest(const ClientInfo& client, const std::string& request, std::string& response,
+                       bool& keepAlive) override;
 
   private:
     // Reads root + path into body; false for a missing file, a folder, or a path that
@@ -76,6 +86,8 @@ class CHttpServer : public CGenericServer {
     };
     std::map<std::string, ReplyRoute> m_replyRoutes;
     std::atomic<std::recursive_mutex*> m_fileLock{nullptr};
+    CSecureTransportRule m_transport;
+    std::string m_securityHeaders;
 };
 
 }  // namespace zm

@@ -6,6 +6,7 @@
 #include "base/Log.h"
 #include "web/HttpServer.h"
 #include "web/PreviewPage.h"
+#include "web/PreviewScript.h"
 #include "web/XmlDoc.h"
 
 namespace zm {
@@ -22,13 +23,21 @@ std::string FirstDeviceName(IWebDeviceSource& source) {
     return devices.empty() ? std::string() : devices.front().name;
 }
 
-void RegisterWebRoutes(CHttpServer& server, IWebDeviceSource& source) {
+void RegisterWebRoutes(CHttpServer& server, IWebDeviceSource& source, PreviewMap map) {
     IWebDeviceSource* s = &source;
-    auto page = [s](bool embedded) {
+    const std::string tiles = TileOrigin(map.tilesUrl);
+    if (tiles.empty()) {
+        map.tilesUrl.clear();
+    } else {
+        server.AllowImagesFrom(tiles);
+    }
+    auto page = [s, map](bool embedded) {
         double lat, lon;
         PreviewCenter(s->SnapshotDevices(), lat, lon);
-        return BuildPreviewPage(embedded, lat, lon);
+        return BuildPreviewPage(embedded, lat, lon, map);
     };
+    server.AddRoute(PreviewRecord::kScriptPath, [] { return std::string(PreviewScript()); });
+    server.AddRoute(PreviewRecord::kStylePath, [] { return std::string(PreviewStyle()); });
     server.AddRoute(PreviewRecord::kPagePath, [page] { return page(false); });
     server.AddRoute(PreviewRecord::kEmbeddedPath, [page] { return page(true); });
     server.AddRoute("/device-list", [s] { return DeviceListText(*s); });

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "web/PreviewDevices.h"
+#include "web/PreviewPage.h"
 
 namespace zm {
 
@@ -14,9 +15,10 @@ class CLog;
 std::string DeviceListText(IWebDeviceSource& source);
 std::string FirstDeviceName(IWebDeviceSource& source);
 
-// Registers "/preview", "/preview-embedded", "/device-list" and "/sync". The source must
-// outlive the server's connection threads.
-void RegisterWebRoutes(CHttpServer& server, IWebDeviceSource& source);
+// Registers "/preview", "/preview-embedded", "/device-list" and "/sync", and the page's
+// script and style sheet. A tile URL the content security policy cannot name is left out.
+// The source must outlive the server's connection threads.
+void RegisterWebRoutes(CHttpServer& server, IWebDeviceSource& source, PreviewMap map = {});
 
 // Copies Leaflet (script, style sheet, its images) from the system's copy into
 // webFolder + "leaflet/", so that the page needs no outside server. Failures are run-log

@@ -86,6 +86,11 @@ ManagerSettings Changed() {
     s.mqtt_pass = "mq;tt=pass";
     s.mqtt_station = "Pier/7";
     s.mqtt_prefix = "coast/guard";
+    s.https_port = 8443;
+    s.https_cert = "/etc/ssl/station.pem";
+    s.https_key = "station-key.pem";
+    s.sMapTilesUrl = "https://{s}.tile.example.org/{z}/{x}/{y}.png";
+    s.sMapTilesAttribution = "&copy; Example";
     return s;
 }
 
@@ -142,13 +147,14 @@ TEST(ManagerSettings, RoundTripThroughTheFileKeepsEveryKeyInOrder) {
 
     const std::vector<std::string> keys = KeysInFile(path, ManagerSettings::kSection);
     EXPECT_EQ(keys, ManagerSettings::KeyNames());
-    ASSERT_EQ(keys.size(), 45u);
+    ASSERT_EQ(keys.size(), 50u);
     EXPECT_EQ(keys.front(), "wp");
     // The broker's keys follow "Current Lang", the last of the operator's original keys.
     const auto lang = std::find(keys.begin(), keys.end(), "Current Lang");
-    ASSERT_EQ(keys.end() - lang, 9);
+    ASSERT_EQ(keys.end() - lang, 14);
     EXPECT_EQ(*(lang + 1), "mqtt_enabled");
-    EXPECT_EQ(keys.back(), "mqtt_prefix");
+    EXPECT_EQ(*(lang + 8), "mqtt_prefix");
+    EXPECT_EQ(keys.back(), "sMapTilesAttribution");
     const auto sec = std::find(keys.begin(), keys.end(), "smtp_sec");
     ASSERT_NE(sec, keys.end());
     ASSERT_NE(sec + 1, keys.end());
@@ -232,6 +238,14 @@ TEST(ManagerSettings, KeysAndDefaultsAreThoseOfTheDocumentation) {
         {"mqtt_pass", ""},
         {"mqtt_station", "", kHostName},
         {"mqtt_prefix", "zormanager"},
+        // HTTPS off until a port is set; the certificate's files default to those that
+        // --make-certificate writes.
+        {"https_port", "0"},
+        {"https_cert", ""},
+        {"https_key", ""},
+        // No outside map tiles unless the operator names them.
+        {"sMapTilesUrl", ""},
+        {"sMapTilesAttribution", ""},
     };
     expected.insert(expected.end(), std::begin(broker), std::end(broker));
 
@@ -380,7 +394,7 @@ TEST(ManagerSettings, EveryKeyTakesPartInTheComparison) {
         EXPECT_FALSE(loaded.SameExceptPlacement(base)) << key;
         ++differing;
     }
-    EXPECT_EQ(differing, 44);
+    EXPECT_EQ(differing, 49);
 }
 
 }  // namespace
