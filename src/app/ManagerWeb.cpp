@@ -82,6 +82,7 @@ void CManagerWeb::PrepareKmlReport() {
     report_.CreateReportResourceFiles();
     report_.CreatePreviewKML();
     InstallLeaflet(report_.GetReportFolder(), &RunLog());
+    baseMap_ = InstallBaseMap(report_.GetReportFolder(), &RunLog());
 }
 
 std::unique_ptr<CHttpServer> CManagerWeb::MakeServer() {
@@ -92,7 +93,9 @@ std::unique_ptr<CHttpServer> CManagerWeb::MakeServer() {
     if (!bindAddress_.empty()) {
         server->SetBindAddress(bindAddress_);
     }
-    RegisterWebRoutes(*server, source_, map_);
+    PreviewMap map = map_;
+    map.baseMap = baseMap_;
+    RegisterWebRoutes(*server, source_, map);
     if (routeInstaller_) {
         routeInstaller_(*server);
     }

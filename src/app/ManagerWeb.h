@@ -132,6 +132,7 @@ class CManagerWeb {
     std::unique_ptr<CHttpServer> httpsServer_;
     HttpsOptions https_;
     PreviewMap map_;
+    bool baseMap_ = false;  // the land layer is in the web folder
     std::uint16_t port_ = PreviewRecord::kPort;
     std::string bindAddress_;
     std::function<void(CHttpServer& server)> routeInstaller_;

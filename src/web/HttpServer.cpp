@@ -144,6 +144,7 @@ CHttpServer::CHttpServer(CLog* log)
         {"gz", "application/x-gzip"},
         {"class", "application/x-java-class"},
         {"js", "application/x-javascript"},
+        {"json geojson", "application/json"},
         {"lzh", "application/x-lzh"},
         {"lnk", "application/x-ms-shortcut"},
         {"tar", "application/x-tar"},

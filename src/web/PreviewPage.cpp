@@ -84,6 +84,8 @@ std::string BuildPreviewPage(bool embedded, double lat, double lon, const Previe
         page +=
             " data-tiles-attribution=\"" + CXmlDoc::EscapeText(map.tilesAttribution, true) + "\"";
     }
+    if (map.baseMap)
+        page += " data-basemap=\"1\"";
     page += ">\n";
     page += kTail;
     return page;

@@ -25,6 +25,7 @@ struct PreviewRecord {
 struct PreviewMap {
     std::string tilesUrl;
     std::string tilesAttribution;
+    bool baseMap = false;  // the web folder has the offline land layer
 };
 
 inline constexpr double kDefaultCenterLat = 48.523386;

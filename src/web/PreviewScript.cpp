@@ -100,7 +100,9 @@ function init() {
             doubleClickZoom: mapOptions.zoomOnDoubleClick,
             scrollWheelZoom: true
         });
+        addBaseMap();
         addTileLayer();
+        L.control.scale({ imperial: false, position: 'bottomleft' }).addTo(map);
         L.control.zoom({ position: 'topleft' }).addTo(map);
         addGeolocationControl();
         shapes = L.layerGroup().addTo(map);
@@ -108,6 +110,41 @@ function init() {
     } catch (e) {
     }
     initCallback();
+}
+// The station's own land layer, under the tiles and the markers, over a plain sea: the
+// map shows the coast without any outside server. map.zorBaseMap tells whether it came.
+function addBaseMap() {
+    map.zorBaseMap = 'none';
+    if (document.body.getAttribute('data-basemap') != '1')
+        return;
+    map.createPane('basemap');
+    map.getPane('basemap').style.zIndex = 150;
+    map.getPane('basemap').style.pointerEvents = 'none';
+    map.zorBaseMap = 'loading';
+    var request = getXMLHttpRequestObject();
+    request.open('GET', '/basemap/land.geojson', true);
+    request.onload = function () {
+        if (request.status != 200) {
+            map.zorBaseMap = 'failed';
+            return;
+        }
+        try {
+            L.geoJSON(JSON.parse(request.responseText), {
+                pane: 'basemap',
+                interactive: false,
+                renderer: L.canvas({ pane: 'basemap' }),
+                style: { stroke: true, color: '#9a9482', weight: 1, fillColor: '#efe9d9',
+                         fillOpacity: 1 }
+            }).addTo(map);
+            map.zorBaseMap = 'drawn';
+        } catch (e) {
+            map.zorBaseMap = 'failed';
+        }
+    };
+    request.onerror = function () {
+        map.zorBaseMap = 'failed';
+    };
+    request.send(null);
 }
 // The outside tiles the settings name, if any; where they do not load the map stays as it
 // is, and that is no error.
@@ -363,6 +400,8 @@ const char* PreviewStyle() {
     return R"CSS(body { font-family: arial; font-size: 13px; margin: 0; padding: 0; overflow: hidden; }
 #ui-panel { margin: 0; padding: 0; }
 #map { width: 725px; height: 470px; }
+/* The sea under the station's land layer. */
+#map.leaflet-container { background: #aacbe0; }
 )CSS";
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "web/PreviewDevices.h"
 #include "web/PreviewPage.h"
@@ -26,5 +27,14 @@ void RegisterWebRoutes(CHttpServer& server, IWebDeviceSource& source, PreviewMap
 inline constexpr const char* kSystemLeafletFolder = "/usr/share/javascript/leaflet/";
 bool InstallLeaflet(const std::string& webFolder, CLog* log,
                     const std::string& sourceFolder = kSystemLeafletFolder);
+
+// The offline base map (land polygons as GeoJSON, made at build time from Natural Earth)
+// into webFolder + "basemap/land.geojson". The first candidate file that exists is taken:
+// beside the program, then the installed data folder. false, with an orange run-log line,
+// when there is none: the maps then draw no land.
+inline constexpr const char* kBaseMapFile = "basemap/land.geojson";
+std::vector<std::string> BaseMapCandidates();
+bool InstallBaseMap(const std::string& webFolder, CLog* log,
+                    const std::vector<std::string>& candidates = BaseMapCandidates());
 
 }  // namespace zm
