@@ -8,6 +8,7 @@
 #include "app/ManagerSettings.h"
 #include "app/StatusLevel.h"
 #include "app/ZorDeviceKind.h"
+#include "base/Folders.h"
 #include "device/DeviceStatus.h"
 #include "device/TavDevice.h"
 #include "device/zor/ZorDevice.h"
@@ -191,6 +192,10 @@ std::vector<DeviceStateRecord> CManagerIntegration::DeviceStates() {
         list.push_back(Describe(*device));
     }
     return list;
+}
+
+std::string CManagerIntegration::DataLogsFolder() {
+    return GetUserDocsFolder() + "Logs/";
 }
 
 std::vector<AlarmEventRecord> CManagerIntegration::OpenAlarms() {

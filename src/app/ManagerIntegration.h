@@ -50,6 +50,7 @@ class CManagerIntegration final : public IDeviceStateSource {
     std::string Station() override;
     std::vector<DeviceStateRecord> DeviceStates() override;
     std::vector<AlarmEventRecord> OpenAlarms() override;
+    std::string DataLogsFolder() override;
 
     static DeviceStateRecord Describe(CTavDevice& device);
     CMqttPublisher& Publisher() { return publisher_; }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,9 @@ class IDeviceStateSource {
     virtual std::vector<DeviceStateRecord> DeviceStates() = 0;
     // The alarms open now, in the order they opened.
     virtual std::vector<AlarmEventRecord> OpenAlarms() = 0;
+    // The folder of the monthly log folders, where the devices' data logs are; empty
+    // when there are none to read.
+    virtual std::string DataLogsFolder() { return {}; }
 };
 
 inline constexpr const char* kJsonContentType = "application/json; charset=utf-8";
@@ -29,7 +33,16 @@ std::string DevicesJsonText(IDeviceStateSource& source);
 bool DeviceJsonText(IDeviceStateSource& source, const std::string& name, std::string& body);
 std::string AlarmsJsonText(IDeviceStateSource& source);
 
-// Registers "/api/devices", "/api/devices/<name>" and "/api/alarms". The source must
+// The trend of "/api/devices/<name>/data?from=&to=&max_points=" (seconds since 1970; to
+// defaults to now, from to an hour before to, max_points to 2000). false with the status
+// and an error body for a query that cannot be answered.
+class CDeviceTrendReader;
+bool DeviceDataJsonText(IDeviceStateSource& source, CDeviceTrendReader& reader,
+                        const std::string& name, const std::string& query, std::int64_t now,
+                        std::string& body, std::string& status);
+
+// Registers "/api/devices", "/api/devices/<name>", "/api/devices/<name>/data" and
+// "/api/alarms". The source must
 // outlive the server's connection threads.
 void RegisterJsonApi(CHttpServer& server, IDeviceStateSource& source);
 

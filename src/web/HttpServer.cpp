@@ -203,6 +203,16 @@ void CHttpServer::AddRoute(const std::string& path, RouteFunction function) {
 }
 
 void CHttpServer::AddReplyRoute(const std::string& path, ReplyFunction function, bool prefix) {
+    AddQueryReplyRoute(
+        path,
+        [function = std::move(function)](const std::string& rest, const std::string&) {
+            return function(rest);
+        },
+        prefix);
+}
+
+void CHttpServer::AddQueryReplyRoute(const std::string& path, QueryReplyFunction function,
+                                     bool prefix) {
     std::unique_lock<std::shared_mutex> lock(m_routeLock);
     m_replyRoutes[path] = ReplyRoute{std::move(function), prefix};
 }
@@ -404,7 +414,7 @@ bool CHttpServer::HandleRequest(const ClientInfo& client, const std::string& req
     const std::string contentType = ContentTypeFor(path);
 
     RouteFunction route;
-    ReplyFunction replyRoute;
+    QueryReplyFunction replyRoute;
     std::string rest;
     {
         std::shared_lock<std::shared_mutex> lock(m_routeLock);
@@ -427,7 +437,16 @@ bool CHttpServer::HandleRequest(const ClientInfo& client, const std::string& req
         }
     }
     if (replyRoute) {
-        const RouteReply reply = replyRoute(rest);
+        // From the target as sent: a decoded "&" or "=" in a value must not split it.
+        std::string query;
+        {
+            size_t end = request.find_first_of(" \r\n", blank + 1);
+            const std::string target =
+                request.substr(blank + 1, end == std::string::npos ? end : end - blank - 1);
+            if (size_t mark = target.find('?'); mark != std::string::npos)
+                query = target.substr(mark + 1);
+        }
+        const RouteReply reply = replyRoute(rest, query);
         if (reply.status.rfind("200", 0) != 0)
             keepAlive = false;
         response = StrPrintf(kResponseHeader, reply.status.c_str(), date.c_str(), kServerName,

@@ -28,6 +28,9 @@ class CHttpServer : public CGenericServer {
     };
     // Gets the part of the decoded path after the route's own path, without a query.
     using ReplyFunction = std::function<RouteReply(const std::string& rest)>;
+    // The same with the request's query (the text after "?", as sent, not decoded).
+    using QueryReplyFunction =
+        std::function<RouteReply(const std::string& rest, const std::string& query)>;
 
     static constexpr const char* kServerName = "ZorManagerWebServer/1.0";
 
@@ -38,6 +41,8 @@ class CHttpServer : public CGenericServer {
     // A route that sets status and content type. With `prefix` it answers every path that
     // begins with `path` (the longest such route wins); plain routes come first.
     void AddReplyRoute(const std::string& path, ReplyFunction function, bool prefix = false);
+    void AddQueryReplyRoute(const std::string& path, QueryReplyFunction function,
+                            bool prefix = false);
     // The lock of the files in the web folder; none by default. Must outlive the server.
     void SetFileLock(std::recursive_mutex* lock);
     // Which plain-HTTP requests are redirected to or refused in favour of HTTPS; by
@@ -81,7 +86,7 @@ class CHttpServer : public CGenericServer {
     mutable std::shared_mutex m_routeLock;  // every request reads, only set-up writes
     std::map<std::string, RouteFunction> m_routes;
     struct ReplyRoute {
-        ReplyFunction function;
+        QueryReplyFunction function;
         bool prefix = false;
     };
     std::map<std::string, ReplyRoute> m_replyRoutes;
