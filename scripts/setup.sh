@@ -29,7 +29,8 @@ ZM_PACKAGES=(
     libxml2-utils        # tests: xmllint, an independent reader of the KML files
     chromium             # tests: a headless browser loads the preview page and its markers
     nodejs               # the build: makes the offline base map (tools/basemap/make-land.js)
-    npm                  # installs the base map's pinned packages (zm_setup_basemap)
+    npm                  # installs the web pages' pinned packages (zm_setup_npm)
+    libjs-chart.js       # bench/web/chart_bench.py: Chart.js measured against uPlot
     chromium-driver      # tests: chromedriver, the WebDriver server that drives that browser
     gdal-bin             # tests: GDAL's ogrinfo reads our KML as an independent reader
     ccache               # build: compiler cache shared by worktrees and rebuilds
@@ -83,24 +84,28 @@ zm_missing_packages() {
     printf '%s\n' "${missing[@]}"
 }
 
-# The offline base map's sources from npm, pinned in third_party/basemap (package.json
-# and package-lock.json: world-atlas 2.0.2 with Natural Earth's public-domain land,
-# topojson-client 3.1.0, both ISC-licensed) into the ignored .cache/basemap/, where the
-# build finds them. Only when the lock file changed or nothing is there yet.
-zm_setup_basemap() {
-    local root
+# What the web pages take from npm, pinned in third_party/<set>/ (package.json and
+# package-lock.json) and installed with npm ci into the ignored .cache/<set>/, where the
+# build finds it: "basemap" (world-atlas 2.0.2 with Natural Earth's public-domain land,
+# topojson-client 3.1.0, both ISC) and "console" (uPlot 1.6.32, MIT). Only when a lock
+# file changed or nothing is there yet.
+zm_setup_npm() {
+    local set="$1" root
     root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-    local from="$root/third_party/basemap" to="$root/.cache/basemap"
-    if [ -f "$to/node_modules/world-atlas/land-10m.json" ] &&
-        cmp -s "$from/package-lock.json" "$to/package-lock.json"; then
+    local from="$root/third_party/$set" to="$root/.cache/$set"
+    if [ -d "$to/node_modules" ] && cmp -s "$from/package-lock.json" "$to/package-lock.json"; then
         return 0
     fi
-    command -v npm >/dev/null 2>&1 || { echo "npm is missing: no offline base map" >&2; return 1; }
+    command -v npm >/dev/null 2>&1 || { echo "npm is missing: no $set packages" >&2; return 1; }
     mkdir -p "$to" && cp "$from/package.json" "$from/package-lock.json" "$to/" || return 1
     (cd "$to" && npm ci --ignore-scripts --no-audit --no-fund --silent) || {
-        echo "npm ci failed: no offline base map" >&2
+        echo "npm ci failed: no $set packages" >&2
         return 1
     }
+}
+
+zm_setup_basemap() {
+    zm_setup_npm basemap && zm_setup_npm console
 }
 
 zm_setup() {
