@@ -67,6 +67,12 @@ ZM_BENCH_PACKAGES=(
     nginx                # bench: the reference static file server beside ours
 )
 
+# Only for the windows preset (the platform layer's Windows side, compiled but not yet in
+# the suite): install by hand with apt-get before `cmake --preset windows`.
+ZM_WINDOWS_PACKAGES=(
+    g++-mingw-w64-x86-64-posix  # build: the Windows cross compiler (C++20, std::thread)
+)
+
 # Only for bench/fuzz/run.sh, which installs them itself; the suite replays the fuzz corpora
 # with the normal compiler.
 ZM_FUZZ_PACKAGES=(

@@ -1,8 +1,5 @@
 // The headless server: the engine without windows. Start-up, reloads and shutdown run on
 // the dispatcher thread; the main thread only waits for SIGHUP, SIGINT or SIGTERM.
-#include <signal.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -11,17 +8,23 @@
 #include <string>
 #include <thread>
 
+#include "app/AlarmHistoryCommand.h"
+#include "app/AlarmLifecycle.h"
 #include "app/HeadlessDispatcher.h"
 #include "app/HeadlessUiPort.h"
 #include "app/MailTest.h"
 #include "app/ManagerAssembly.h"
 #include "app/ManagerWeb.h"
+#include "app/OperatorCommands.h"
 #include "app/ZorManagerApp.h"
+#include "auth/OperatorFile.h"
 #include "base/Folders.h"
 #include "base/Ini.h"
 #include "base/Printf.h"
 #include "base/Version.h"
+#include "platform/FileIo.h"
 #include "platform/ServiceNotify.h"
+#include "platform/StopSignals.h"
 #include "web/SelfSignedCertificate.h"
 
 namespace {
@@ -48,6 +51,8 @@ void PrintUsage() {
         "Usage: zormanagerd [--home DIR] [--http-port N] [--http-bind ADDRESS]\n"
         "                   [--no-internet-check] [--no-share] [--demo]\n"
         "                   [--test-mail [ADDRESS]] [--make-certificate HOSTNAME]\n"
+        "                   [--add-operator NAME --role ROLE --password-stdin]\n"
+        "                   [--remove-operator NAME] [--list-operators]\n"
         "                   [--folders] [--version] [--help]\n"
         "\n"
         "  --home DIR           keep settings, logs, KML files and lock files under DIR\n"
@@ -70,6 +75,16 @@ void PrintUsage() {
         "                       HOSTNAME into the configuration folder (the files of\n"
         "                       https_cert and https_key), print where they are and the\n"
         "                       certificate's SHA-256 fingerprint, and exit\n"
+        "  --add-operator NAME  create or update the account NAME for the JSON API's\n"
+        "                       writes, with --role viewer|operator|admin and the password\n"
+        "                       as the first line of standard input (--password-stdin)\n"
+        "  --remove-operator NAME  remove that account\n"
+        "  --list-operators     print the accounts' names and roles\n"
+        "                       (the accounts file is AppData/Config/Operators.txt; these\n"
+        "                       commands work while the server runs)\n"
+        "  --alarm-history      print the alarms opened from --from to --to (whole days,\n"
+        "                       local time), of one device with --device, as CSV and\n"
+        "                       exit; works while the server runs on the same home\n"
         "  --folders            print the version and the folders in use and exit\n"
         "  --version            print the version and exit\n"
         "  --help               print this text and exit\n"
@@ -87,7 +102,7 @@ void PrintUsage() {
 int RunMailTest(const std::string& address) {
     zm::ManagerSettings settings;
     const std::string path = zm::GetSettingsFilePath();
-    if (::access(path.c_str(), R_OK) != 0) {
+    if (!zm::platform::IsReadableFile(path)) {
         std::printf("Connection failed:\n --> no settings file at %s.\n", path.c_str());
         return 1;
     }
@@ -105,7 +120,7 @@ int RunMailTest(const std::string& address) {
 int RunMakeCertificate(const std::string& host) {
     zm::ManagerSettings settings;
     const std::string path = zm::GetSettingsFilePath();
-    if (::access(path.c_str(), R_OK) == 0) {
+    if (zm::platform::IsReadableFile(path)) {
         zm::CIni ini(path);
         settings.Load(ini);
     }
@@ -169,6 +184,11 @@ int main(int argc, char** argv) {
     std::string certificateHost;
     int httpPort = zm::PreviewRecord::kPort;
     std::string httpBind;
+    zm::OperatorCommand operatorCommand;
+    bool alarmHistory = false;
+    std::string historyFrom;
+    std::string historyTo;
+    std::string historyDevice;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
@@ -233,11 +253,60 @@ int main(int argc, char** argv) {
             demo = true;
             continue;
         }
+        if (std::strcmp(arg, "--alarm-history") == 0) {
+            alarmHistory = true;
+            continue;
+        }
+        if (std::strcmp(arg, "--from") == 0 || std::strcmp(arg, "--to") == 0 ||
+            std::strcmp(arg, "--device") == 0) {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "zormanagerd: \"%s\" needs a value\n", arg);
+                return 2;
+            }
+            std::string& target = arg[2] == 'f'   ? historyFrom
+                                  : arg[2] == 't' ? historyTo
+                                                  : historyDevice;
+            target = argv[++i];
+            continue;
+        }
         if (std::strcmp(arg, "--test-mail") == 0) {
             testMail = true;
             if (i + 1 < argc && argv[i + 1][0] != '-') {
                 testAddress = argv[++i];
             }
+            continue;
+        }
+        if (std::strcmp(arg, "--add-operator") == 0 || std::strcmp(arg, "--remove-operator") == 0 ||
+            std::strcmp(arg, "--role") == 0) {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "zormanagerd: \"%s\" needs a value\n", arg);
+                return 2;
+            }
+            const char* value = argv[++i];
+            if (arg[2] == 'r' && arg[3] == 'o') {
+                operatorCommand.role = value;
+                continue;
+            }
+            const auto kind =
+                arg[2] == 'a' ? zm::OperatorCommand::Kind::Add : zm::OperatorCommand::Kind::Remove;
+            if (operatorCommand.kind != zm::OperatorCommand::Kind::None) {
+                std::fprintf(stderr, "zormanagerd: one account command at a time\n");
+                return 2;
+            }
+            operatorCommand.kind = kind;
+            operatorCommand.name = value;
+            continue;
+        }
+        if (std::strcmp(arg, "--list-operators") == 0) {
+            if (operatorCommand.kind != zm::OperatorCommand::Kind::None) {
+                std::fprintf(stderr, "zormanagerd: one account command at a time\n");
+                return 2;
+            }
+            operatorCommand.kind = zm::OperatorCommand::Kind::List;
+            continue;
+        }
+        if (std::strcmp(arg, "--password-stdin") == 0) {
+            operatorCommand.passwordStdin = true;
             continue;
         }
         std::fprintf(stderr, "zormanagerd: unknown option \"%s\" (see --help)\n", arg);
@@ -254,6 +323,15 @@ int main(int argc, char** argv) {
     if (makeCertificate) {
         return RunMakeCertificate(certificateHost);
     }
+    if (operatorCommand.kind != zm::OperatorCommand::Kind::None) {
+        return zm::RunOperatorCommand(operatorCommand, zm::auth::COperatorFile::DefaultPath(),
+                                      stdin, stdout, stderr);
+    }
+    if (alarmHistory) {
+        return zm::RunAlarmHistoryCommand(
+            zm::GetAppDataFolder() + zm::CAlarmLifecycle::kJournalFile, historyFrom, historyTo,
+            historyDevice);
+    }
     PrintFolders();
     if (foldersOnly) {
         return 0;
@@ -269,13 +347,8 @@ int main(int argc, char** argv) {
     }
 
     // Blocked before any thread starts, so that every thread inherits the mask and the
-    // signals wait for sigwait below.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    sigaddset(&stopSignals, SIGHUP);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // signals wait for WaitForStopSignal below.
+    zm::platform::HoldStopSignals();
 
     zm::HeadlessUiPort ui;
     zm::HeadlessDispatcher dispatcher;
@@ -305,11 +378,7 @@ int main(int argc, char** argv) {
             [&] { zm::platform::NotifyServiceReady(ServiceStatus(*assembly, httpPort)); });
         bool closed = false;
         while (!closed) {
-            int signal = 0;
-            if (sigwait(&stopSignals, &signal) != 0) {
-                continue;
-            }
-            if (signal == SIGHUP) {
+            if (zm::platform::WaitForStopSignal() == zm::platform::StopSignal::kReload) {
                 zm::platform::NotifyServiceReloading();
                 dispatcher.Call([&] {
                     if (zm::CManagerEngine* engine = assembly->Engine()) {

@@ -55,6 +55,15 @@ AlarmActionSettings ActionSettingsFrom(const ManagerSettings& s) {
     a.account.sSenderName = s.smtp_sender_name;
     a.account.sSenderMail = s.smtp_sender_mail;
     a.account.sReplyTo = s.smtp_reply_to;
+    a.backup = a.account;
+    a.backup.sServer = s.smtp2_server;
+    a.backup.nPort = s.smtp2_port;
+    a.backup.nSecurity = s.smtp2_sec;
+    a.backup.bTlsVerify = s.smtp2_tls_verify != 0;
+    a.backup.sLogin = s.smtp2_login;
+    a.backup.sPassword = s.smtp2_pass;
+    // A retry time that makes no sense gets the documented day; a month is the most.
+    a.nMailRetryHours = s.nMailRetryHours >= 1 && s.nMailRetryHours <= 720 ? s.nMailRetryHours : 24;
     a.sClickatellUser = s.clickatell_user_name;
     a.sClickatellPass = s.clickatell_pass;
     a.sClickatellClientId = s.clickatell_client_id;
@@ -67,9 +76,9 @@ DeviceSnapshot SnapshotOf(CTavDevice& device) {
     d.id = device.GetInstanceId();
     d.sName = device.GetName();
     d.nStatus = device.GetStatusWithText(d.sStatusText);
-    d.sInfoParameters = device.GetInfoText("Parameters");
-    d.sInfoPosition = device.GetInfoText("Position");
-    d.sInfoCurValue = device.GetInfoText("CurValue");
+    d.sInfoParameters = device.GetInfoItemText(CTavDevice::InfoItem::kParameters);
+    d.sInfoPosition = device.GetInfoItemText(CTavDevice::InfoItem::kPosition);
+    d.sInfoCurValue = device.GetInfoItemText(CTavDevice::InfoItem::kCurValue);
     d.takeStateReportRequest = [&device] { return device.TakeStateReportRequest(); };
     return d;
 }
@@ -106,16 +115,19 @@ void AlarmActions::UpdateDeviceFeed(const DeviceSnapshot& device) {
     if (!changed) {
         return;
     }
+    const ActionGate gate = gate_ ? gate_(device) : ActionGate{};
     if (device.nStatus == kStatusAlarm) {
-        ShowAlarm(device, settings.bAlarmPopup);
-        if (settings.bAlarmSound) {
-            ui_.PlayAlarmSound();
+        if (gate.alarm) {
+            ShowAlarm(device, settings.bAlarmPopup);
+            if (settings.bAlarmSound) {
+                ui_.PlayAlarmSound();
+            }
         }
     } else if (settings.bAlarmSound) {
         ui_.StopAlarmSound();
     }
     if (settings.bConnPopup) {
-        if (device.nStatus == kStatusNoConnection) {
+        if (device.nStatus == kStatusNoConnection && gate.connection) {
             ReportConnectionLost(device);
         } else if (device.nStatus == kStatusOnline) {
             ReportConnectionRestored(device);
@@ -124,13 +136,41 @@ void AlarmActions::UpdateDeviceFeed(const DeviceSnapshot& device) {
     if (!settings.bAlarmMails) {
         return;
     }
-    if (device.nStatus == kStatusAlarm || device.nStatus == kStatusNoConnection) {
+    const bool mailPasses = device.nStatus == kStatusAlarm
+                                ? gate.alarm && gate.alarmMail
+                                : device.nStatus == kStatusNoConnection && gate.connection;
+    if (mailPasses) {
+        const AlertText alert = ComposeAlert(device);
+        const NoticeKind kind =
+            device.nStatus == kStatusAlarm ? NoticeKind::AlarmOpened : NoticeKind::ConnectionLost;
+        SendAlertMessage(alert.sSubject, alert.sBody, {}, false, kind, device.sName);
+        if (settings.bAlarmSms) {
+            SendAlertMessage(alert.sSubject, alert.sBody, {}, true, kind, device.sName);
+        }
+    }
+}
+
+void AlarmActions::AnnounceAlarm(const DeviceSnapshot& device) {
+    const AlarmActionSettings settings = settings_ ? settings_() : AlarmActionSettings{};
+    ShowAlarm(device, settings.bAlarmPopup);
+    if (settings.bAlarmSound) {
+        ui_.PlayAlarmSound();
+    }
+    if (settings.bAlarmMails) {
         const AlertText alert = ComposeAlert(device);
         SendAlertMessage(alert.sSubject, alert.sBody, {}, false);
         if (settings.bAlarmSms) {
             SendAlertMessage(alert.sSubject, alert.sBody, {}, true);
         }
     }
+}
+
+void AlarmActions::AnnounceAlarm(CTavDevice& device) {
+    DeviceSnapshot snapshot = SnapshotOf(device);
+    if (filler_) {
+        filler_(device, snapshot);
+    }
+    AnnounceAlarm(snapshot);
 }
 
 void AlarmActions::ShowAlarm(const DeviceSnapshot& device, bool bringToFront) {
@@ -165,12 +205,22 @@ void AlarmActions::ReportConnectionRestored(const DeviceSnapshot& device) {
 
 bool AlarmActions::SendAlertMessage(const std::string& subject, const std::string& body,
                                     const std::string& recipients, bool asSms) {
+    return SendAlertMessage(subject, body, recipients, asSms, NoticeKind::Other, {});
+}
+
+bool AlarmActions::SendAlertMessage(const std::string& subject, const std::string& body,
+                                    const std::string& recipients, bool asSms, NoticeKind kind,
+                                    const std::string& device) {
     const AlarmActionSettings settings = settings_ ? settings_() : AlarmActionSettings{};
     AlertMail mail;
     mail.sKind = "Alarm mail";
     mail.sSubject = subject;
     mail.sBody = body;
     mail.account = settings.account;
+    mail.backup = settings.backup;
+    mail.retryHours = settings.nMailRetryHours;
+    mail.kind = kind;
+    mail.sDevice = device;
     const std::string list = recipients.empty() ? settings.sMailRecipients : recipients;
     if (asSms) {
         mail.sKind = "Alarm sms";
@@ -181,16 +231,26 @@ bool AlarmActions::SendAlertMessage(const std::string& subject, const std::strin
         }
         mail.sBody = gateway.BuildSmsBody(body, list);
         mail.recipients = {CClickatell::GatewayAddress()};
+        // The note joins the text the gateway sends, not the gateway's own lines.
+        mail.bodyWithNote = [gateway, body, list](const std::string& note) {
+            return gateway.BuildSmsBody(body + " (" + note + ")", list);
+        };
     } else {
         mail.recipients = MailRecipients(list);
         std::string extra;
         if (ReadTextFile(MailExtraTextPath(), extra) && !extra.empty()) {
-            mail.sBody += StrPrintf("\r\n%s\r\n", extra.c_str());
+            extra = StrPrintf("\r\n%s\r\n", extra.c_str());
         }
+        mail.sBody += extra;
+        mail.bodyWithNote = [body, extra](const std::string& note) {
+            return body + "\r\n\r\n" + note + extra;
+        };
     }
     if (mail.recipients.empty() || mail.sBody.empty()) {
         return true;  // nothing to send, nothing failed
     }
+    // The accounts of the moment serve the messages still waiting as well.
+    mail_.SetSettings({settings.account, settings.backup, settings.nMailRetryHours});
     return mail_.Queue(std::move(mail));
 }
 

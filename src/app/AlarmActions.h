@@ -53,10 +53,19 @@ struct AlarmActionSettings {
     bool bNoConnectionSms = false;
     std::string sMailRecipients;
     MailAccount account;
+    MailAccount backup;  // no server: none
+    int nMailRetryHours = 24;
     std::string sClickatellUser = "ZorManager";
     std::string sClickatellPass;
     std::string sClickatellClientId;
     std::string sClickatellApiId;
+};
+
+// What a device's alarm suppression lets through to people (all of it by default).
+struct ActionGate {
+    bool alarm = true;       // the alarm popup and sound
+    bool alarmMail = true;   // alarm mails and SMS
+    bool connection = true;  // the connection-lost popup, mail and SMS
 };
 
 // "MailExtraText.txt" in the application-data folder: text added to every alert mail.
@@ -94,6 +103,9 @@ class AlarmActions {
     // Advanced mode belongs to the engine (the main window); the actions ask it at each
     // state-change test. No source: off.
     void SetAdvancedModeSource(std::function<bool()> source) { advanced_ = std::move(source); }
+    // Asked for every changed state before anything reaches people. No gate: all passes.
+    using Gate = std::function<ActionGate(const DeviceSnapshot& device)>;
+    void SetGate(Gate gate) { gate_ = std::move(gate); }
     bool IsAdvancedMode() const { return advanced_ && advanced_(); }
 
     // The device feed update: the state-change test, then the actions in their fixed
@@ -109,14 +121,24 @@ class AlarmActions {
     bool TestStateChange(const DeviceSnapshot& device);
 
     void ShowAlarm(const DeviceSnapshot& device, bool bringToFront);
+    // An alarm that was withheld reaches people now (its device's shelving ended while it
+    // lasts): popup, sound, mail and SMS as the switches say, without the state test.
+    void AnnounceAlarm(const DeviceSnapshot& device);
+    void AnnounceAlarm(CTavDevice& device);
     void ReportConnectionLost(const DeviceSnapshot& device);
     void ReportConnectionRestored(const DeviceSnapshot& device);
 
     // Composes the message and hands it to the mail sender. Empty recipients: the
     // settings' list. False when the SMS account is incomplete (nothing is sent or
     // logged); the outcome of the mail itself is logged by the sender when it is done.
+    // An alarm-open notice is kept before the others when the sender's queue is full.
     bool SendAlertMessage(const std::string& subject, const std::string& body,
                           const std::string& recipients, bool asSms);
+    // The same for a device's notice of `kind`: a newer one of the same device, kind and
+    // channel replaces it while it waits in the outbox.
+    bool SendAlertMessage(const std::string& subject, const std::string& body,
+                          const std::string& recipients, bool asSms, NoticeKind kind,
+                          const std::string& device);
 
     // The device's text reported last (empty at first); a removed device is forgotten
     // once its threads have stopped.
@@ -137,6 +159,7 @@ class AlarmActions {
     SettingsSource settings_;
     SnapshotFiller filler_;
     std::function<bool()> advanced_;
+    Gate gate_;
     std::map<std::uint64_t, std::string> lastText_;  // by instance id
 };
 

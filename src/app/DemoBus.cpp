@@ -1,35 +1,18 @@
 #include "app/DemoBus.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <ctime>
 #include <vector>
 
 #include "base/Printf.h"
+#include "platform/ChildProcess.h"
+#include "platform/FileIo.h"
 #include "platform/ProcessInfo.h"
 
 namespace zm {
 
 namespace {
-
-std::string ExitText(int status) {
-    if (WIFEXITED(status)) {
-        return StrPrintf("exit code %d", WEXITSTATUS(status));
-    }
-    if (WIFSIGNALED(status)) {
-        return StrPrintf("signal %d (%s)", WTERMSIG(status), strsignal(WTERMSIG(status)));
-    }
-    return "unknown end";
-}
 
 std::string TimeStamp() {
     const std::time_t now = std::time(nullptr);
@@ -38,35 +21,6 @@ std::string TimeStamp() {
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
     return text;
-}
-
-// Runs in the child between fork and exec: only calls that are safe there.
-[[noreturn]] void ExecSimulator(pid_t parent, int in, int out, char* const* argv) {
-    setpgid(0, 0);
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (getppid() != parent) {
-        _exit(126);  // the server is gone already
-    }
-    // The server blocks its stop signals for sigwait; the simulator needs them.
-    sigset_t none;
-    sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
-        signal(sig, SIG_DFL);
-    }
-    dup2(in, STDIN_FILENO);
-    dup2(out, STDOUT_FILENO);
-    dup2(out, STDERR_FILENO);
-    // Nothing else of the server's (its instance lock above all) goes with it.
-    if (syscall(SYS_close_range, 3U, ~0U, 0U) != 0) {
-        for (int fd = 3; fd < 1024; ++fd) {
-            close(fd);
-        }
-    }
-    execv(argv[0], argv);
-    static const char kFailed[] = "zor-sim: the program could not be run\n";
-    [[maybe_unused]] ssize_t n = write(STDERR_FILENO, kFailed, sizeof kFailed - 1);
-    _exit(127);
 }
 
 }  // namespace
@@ -79,7 +33,7 @@ void CDemoBus::SetOnUnexpectedEnd(std::function<void(const std::string&)> callba
     onUnexpectedEnd_ = std::move(callback);
 }
 
-pid_t CDemoBus::Pid() const {
+int CDemoBus::Pid() const {
     std::lock_guard lock(processMutex_);
     return pid_;
 }
@@ -99,30 +53,13 @@ void CDemoBus::LogLine(const std::string& line) {
         return;
     }
     const std::string text = TimeStamp() + " " + line + "\n";
-    [[maybe_unused]] ssize_t n = write(logFd_, text.data(), text.size());  // O_APPEND: whole
+    platform::WriteFile(logFd_, text.data(), text.size());  // appended whole
 }
 
 bool CDemoBus::Start(const std::string& simPath, const std::string& busFile,
                      const std::string& logPath, std::string* error, int readyMs) {
     Stop();
-    logFd_ = open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    int pipeFds[2] = {-1, -1};
-    const int devNull = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    if (pipe2(pipeFds, O_CLOEXEC) != 0 || devNull < 0) {
-        *error = StrPrintf("no pipe for the simulator's output: %s", std::strerror(errno));
-        for (int fd : {pipeFds[0], pipeFds[1], devNull}) {
-            if (fd >= 0) {
-                close(fd);
-            }
-        }
-        return false;
-    }
-    std::vector<std::string> args = {simPath, "--config", busFile};
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
+    logFd_ = platform::OpenForAppend(logPath, 0644);
     LogLine(StrPrintf("starting %s --config %s", simPath.c_str(), busFile.c_str()));
     {
         std::lock_guard lock(stateMutex_);
@@ -133,25 +70,29 @@ bool CDemoBus::Start(const std::string& simPath, const std::string& busFile,
         lastWords_.clear();
     }
     stopping_ = false;
-    const pid_t parent = getpid();
-    pid_t pid = fork();
-    if (pid == 0) {
-        ExecSimulator(parent, devNull, pipeFds[1], argv.data());
+    platform::ChildOptions options;
+    options.ownProcessGroup = true;
+    options.endsWithStarter = true;
+    options.execFailureText = "zor-sim: the program could not be run\n";
+    platform::StartedChild child;
+    int systemError = 0;
+    const platform::StartFailure failure =
+        platform::StartChild({simPath, "--config", busFile}, options, child, systemError);
+    if (failure == platform::StartFailure::kNoPipe) {
+        *error = StrPrintf("no pipe for the simulator's output: %s", std::strerror(systemError));
+        return false;
     }
-    const int forkErrno = errno;
-    close(pipeFds[1]);
-    close(devNull);
-    if (pid < 0) {
-        close(pipeFds[0]);
-        *error = StrPrintf("the simulator could not be started: %s", std::strerror(forkErrno));
+    if (failure == platform::StartFailure::kNoProcess) {
+        *error = StrPrintf("the simulator could not be started: %s", std::strerror(systemError));
         LogLine(*error);
         return false;
     }
+    const int pid = child.pid;
     {
         std::lock_guard lock(processMutex_);
         pid_ = pid;
     }
-    outputFd_ = pipeFds[0];
+    outputFd_ = child.output;
     watcher_ = std::thread([this] { Watch(); });
 
     bool ready = false;
@@ -163,7 +104,7 @@ bool CDemoBus::Start(const std::string& simPath, const std::string& busFile,
         ready = ready_;
     }
     if (ready) {
-        LogLine(StrPrintf("zor-sim runs as process %d", static_cast<int>(pid)));
+        LogLine(StrPrintf("zor-sim runs as process %d", pid));
         return true;
     }
     std::string ended;
@@ -190,21 +131,20 @@ void CDemoBus::Stop(int graceMs) {
     {
         std::lock_guard lock(processMutex_);
         if (pid_ > 0) {
-            const pid_t pid = pid_;
+            const int pid = pid_;
             const std::string ended = ReapLocked(graceMs, true);
-            LogLine(StrPrintf("zor-sim (process %d) stopped: %s", static_cast<int>(pid),
-                              ended.c_str()));
+            LogLine(StrPrintf("zor-sim (process %d) stopped: %s", pid, ended.c_str()));
         }
     }
     if (watcher_.joinable()) {
         watcher_.join();
     }
     if (outputFd_ >= 0) {
-        close(outputFd_);
+        platform::CloseFile(outputFd_);
         outputFd_ = -1;
     }
     if (logFd_ >= 0) {
-        close(logFd_);
+        platform::CloseFile(logFd_);
         logFd_ = -1;
     }
 }
@@ -213,24 +153,24 @@ std::string CDemoBus::ReapLocked(int graceMs, bool terminate) {
     if (pid_ <= 0) {
         return "already ended";
     }
-    int status = 0;
-    pid_t got = waitpid(pid_, &status, WNOHANG);
-    if (got == 0 && terminate) {
-        kill(pid_, SIGTERM);
+    std::string ended;
+    platform::ChildState state = platform::ReapChild(pid_, false, ended);
+    if (state == platform::ChildState::kRunning && terminate) {
+        platform::TerminateChild(pid_);
     }
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(graceMs);
-    while (got == 0 && std::chrono::steady_clock::now() < end) {
+    while (state == platform::ChildState::kRunning && std::chrono::steady_clock::now() < end) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        got = waitpid(pid_, &status, WNOHANG);
+        state = platform::ReapChild(pid_, false, ended);
     }
     std::string text;
-    if (got == 0) {
-        kill(pid_, SIGKILL);
-        got = waitpid(pid_, &status, 0);
+    if (state == platform::ChildState::kRunning) {
+        platform::KillChild(pid_);
+        state = platform::ReapChild(pid_, true, ended);
         text = "killed after " + std::to_string(graceMs) + " ms: ";
     }
     pid_ = -1;
-    return got > 0 ? text + ExitText(status) : text + "not reaped: " + std::strerror(errno);
+    return state == platform::ChildState::kEnded ? text + ended : text + "not reaped: " + ended;
 }
 
 void CDemoBus::Output(const std::string& line) {
@@ -254,19 +194,15 @@ void CDemoBus::Watch() {
     platform::NameCurrentThread("demo-bus");
     std::string pending;
     for (;;) {
-        pollfd p{outputFd_, POLLIN, 0};
-        const int rc = poll(&p, 1, 200);
-        if (rc == 0 || (rc < 0 && errno == EINTR)) {
+        const int rc = platform::WaitForInput(outputFd_, 200);
+        if (rc == 0) {
             if (stopping_ && Pid() <= 0) {
                 break;  // stopped, and the output is quiet
             }
             continue;
         }
         char buffer[1024];
-        const ssize_t n = rc < 0 ? -1 : read(outputFd_, buffer, sizeof buffer);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
-            continue;
-        }
+        const long n = rc < 0 ? -1 : platform::ReadFile(outputFd_, buffer, sizeof buffer);
         if (n <= 0) {
             break;
         }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <atomic>
 #include <condition_variable>
 #include <functional>
@@ -37,7 +35,7 @@ class CDemoBus {
     // nothing runs.
     void Stop(int graceMs = 3000);
 
-    pid_t Pid() const;
+    int Pid() const;
     // "127.0.0.1:PORT" of the bus and of its control port, as the simulator reported them.
     std::string Endpoint() const;
     std::string ControlEndpoint() const;
@@ -51,7 +49,7 @@ class CDemoBus {
     void LogLine(const std::string& line);
 
     mutable std::mutex processMutex_;  // pid_ and reaping
-    pid_t pid_ = -1;
+    int pid_ = -1;
     mutable std::mutex stateMutex_;  // what the output said so far
     std::condition_variable stateChanged_;
     bool ready_ = false;

@@ -1,10 +1,5 @@
 #include "app/DemoConfig.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +14,8 @@
 #include "base/Printf.h"
 #include "device/zor/ZorDevice.h"
 #include "links/DeviceLink.h"
+#include "platform/FileIo.h"
+#include "platform/Sockets.h"
 
 namespace zm {
 
@@ -26,15 +23,16 @@ namespace {
 
 struct DemoSensor {
     const char* name;
+    const char* deviceNumber;  // the emulation's seed: each sensor its own signal
     double latitude;
     double longitude;
 };
 
 // Open water in the Gulf of Finland, a few kilometres apart.
 constexpr DemoSensor kSensors[] = {
-    {"Demo-North", 60.0830, 29.6500},
-    {"Demo-Fairway", 60.0150, 29.4200},
-    {"Demo-South", 59.9500, 29.5800},
+    {"Demo-North", "DEMO-NORTH", 60.0830, 29.6500},
+    {"Demo-Fairway", "DEMO-FAIRWAY", 60.0150, 29.4200},
+    {"Demo-South", "DEMO-SOUTH", 59.9500, 29.5800},
 };
 
 // The bus sensors: address, device number and signal. Both raise their alarm bit while
@@ -61,8 +59,9 @@ constexpr double kBusMaxSigThr = 10000;
 // Binds a loopback TCP socket to `port` (0: the kernel's choice) for a moment; the port
 // it got, or 0 when the bind failed.
 int TryLoopbackPort(int port) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
+    platform::StartSockets();
+    const platform::SocketHandle fd = platform::OpenSocket(AF_INET, SOCK_STREAM, 0, false);
+    if (fd == platform::kInvalidSocket) {
         return 0;
     }
     sockaddr_in sa{};
@@ -75,7 +74,7 @@ int TryLoopbackPort(int port) {
         getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) == 0) {
         got = ntohs(sa.sin_port);
     }
-    close(fd);
+    platform::CloseSocket(fd);
     return got;
 }
 
@@ -121,7 +120,7 @@ bool WriteBusFile(const std::string& busFile, int port) {
 
 bool WriteDemoSettings(const std::string& settingsPath, const std::string& deviceDefaults,
                        const std::string& busFile, bool withBus, std::string* error) {
-    if (::access(settingsPath.c_str(), F_OK) == 0) {
+    if (platform::PathExists(settingsPath)) {
         *error = StrPrintf("the settings file %s exists already", settingsPath.c_str());
         return false;
     }
@@ -159,13 +158,17 @@ bool WriteDemoSettings(const std::string& settingsPath, const std::string& devic
             cfg.bScanning = true;
             cfg.dLatitude = latitude;
             cfg.dLongitude = longitude;
+            // The list, the trend and the map tell the sensors apart by colour.
+            cfg.crColor = CDeviceRegistry::DeviceColor(n - 1);
             link(cfg);
             device.SetZorSettings(cfg, false);
             device.ExportCfg(CDeviceRegistry::SectionName(n++), &ini);
         };
         for (const DemoSensor& sensor : kSensors) {
-            writeDevice(sensor.name, sensor.latitude, sensor.longitude,
-                        [](ZorDeviceCfg& cfg) { cfg.sLinkType = kLinkTypeEmul; });
+            writeDevice(sensor.name, sensor.latitude, sensor.longitude, [&](ZorDeviceCfg& cfg) {
+                cfg.sLinkType = kLinkTypeEmul;
+                cfg.params.SetDeviceNum(sensor.deviceNumber);
+            });
         }
         for (const BusSensor& sensor :
              withBus ? std::span(kBusSensors) : std::span<const BusSensor>()) {
@@ -179,7 +182,7 @@ bool WriteDemoSettings(const std::string& settingsPath, const std::string& devic
             });
         }
     }
-    if (::access(settingsPath.c_str(), F_OK) != 0) {
+    if (!platform::PathExists(settingsPath)) {
         if (withBus) {
             std::filesystem::remove(busFile, ec);
         }
@@ -204,7 +207,7 @@ int ReadDemoBusPort(const std::string& busFile) {
 
 std::string FindZorSim() {
     const std::string path = GetProgramFolder() + "zor-sim";
-    return ::access(path.c_str(), X_OK) == 0 ? path : std::string();
+    return platform::IsExecutableFile(path) ? path : std::string();
 }
 
 }  // namespace zm

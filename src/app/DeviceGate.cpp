@@ -1,40 +1,69 @@
 #include "app/DeviceGate.h"
 
 #include <chrono>
-#include <thread>
 
 namespace zm {
 
 void CDeviceGate::SetSink(DeviceEventSink* sink) {
-    DeviceEventSink* expected = nullptr;
-    sink_.compare_exchange_strong(expected, sink);
+    std::lock_guard lock(mutex_);
+    if (sink_ == nullptr) {
+        sink_ = sink;
+    }
 }
 
 void CDeviceGate::ClearSink(DeviceEventSink* sink) {
-    DeviceEventSink* expected = sink;
-    sink_.compare_exchange_strong(expected, nullptr);
+    {
+        std::lock_guard lock(mutex_);
+        if (sink_ != sink) {
+            return;
+        }
+        sink_ = nullptr;
+    }
+    // A handler that is inside runs on the sink: it must be out before the sink is freed.
+    WaitIdle(nullptr);
 }
 
 void CDeviceGate::PassEvent(Handler handler, CTavDevice* device) {
-    // Counted before the closing flag is read: a handler that saw the gate open is then
-    // always seen by CloseGate, which sets the flag before it reads the count.
-    busy_.fetch_add(1);
-    DeviceEventSink* sink = sink_.load();
-    if (sink != nullptr && !closing_.load()) {
-        (sink->*handler)(device);
+    DeviceEventSink* sink;
+    {
+        // The count and the check are one step: whoever closes the gate afterwards sees
+        // this handler counted.
+        std::lock_guard lock(mutex_);
+        if (sink_ == nullptr || closing_.load()) {
+            return;
+        }
+        sink = sink_;
+        busy_.fetch_add(1);
     }
-    busy_.fetch_sub(1);
+    struct Leave {
+        CDeviceGate& gate;
+        ~Leave() {
+            std::lock_guard lock(gate.mutex_);
+            if (gate.busy_.fetch_sub(1) == 1) {
+                gate.idle_.notify_all();
+            }
+        }
+    } leave{*this};
+    (sink->*handler)(device);
 }
 
 bool CDeviceGate::CloseGate() {
-    closing_.store(true);
-    for (int i = 0; i < kCloseChecks; ++i) {
-        if (busy_.load() == 0) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(kCloseCheckMs));
+    {
+        std::lock_guard lock(mutex_);
+        closing_.store(true);
     }
-    return busy_.load() == 0;
+    const int limitMs = kCloseChecks * kCloseCheckMs;
+    return WaitIdle(&limitMs);
+}
+
+bool CDeviceGate::WaitIdle(const int* limitMs) {
+    std::unique_lock lock(mutex_);
+    const auto idle = [this] { return busy_.load() == 0; };
+    if (limitMs == nullptr) {
+        idle_.wait(lock, idle);
+        return true;
+    }
+    return idle_.wait_for(lock, std::chrono::milliseconds(*limitMs), idle);
 }
 
 }  // namespace zm

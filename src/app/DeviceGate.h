@@ -1,6 +1,8 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 namespace zm {
 
@@ -27,7 +29,9 @@ class CDeviceGate {
 
     // Sets the sink unless one is set already.
     void SetSink(DeviceEventSink* sink);
-    // Clears the sink when it is this one (its owner is going away).
+    // Clears the sink when it is this one (its owner is going away) and waits, without a
+    // limit, until no handler runs any more: the owner may then go. Handlers never wait
+    // for the owner's thread, so the wait ends.
     void ClearSink(DeviceEventSink* sink);
 
     // Calls the sink's handler with the device, unless there is no sink or the gate is
@@ -41,7 +45,12 @@ class CDeviceGate {
     int Busy() const { return busy_.load(); }
 
   private:
-    std::atomic<DeviceEventSink*> sink_{nullptr};
+    // Waits until busy is 0, at most `limit` (none: no limit); true when it is.
+    bool WaitIdle(const int* limitMs);
+
+    std::mutex mutex_;  // the sink and the count change together
+    std::condition_variable idle_;
+    DeviceEventSink* sink_ = nullptr;
     std::atomic<bool> closing_{false};
     std::atomic<int> busy_{0};
 };

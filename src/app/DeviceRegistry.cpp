@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <ctime>
+#include <utility>
 
 #include "base/Ini.h"
+#include "base/Log.h"
 #include "base/Printf.h"
 #include "device/TavDevice.h"
 
@@ -36,6 +38,51 @@ void CDeviceRegistry::SetStopPump(Pump pump) {
 
 ListenerToken CDeviceRegistry::AddRemovedListener(RemovedListener listener) {
     return removedListeners_.Add(std::move(listener));
+}
+
+ListenerToken CDeviceRegistry::AddRenamedListener(RenamedListener listener) {
+    return renamedListeners_.Add(std::move(listener));
+}
+
+void CDeviceRegistry::RememberName(const CTavDevice& device) {
+    std::lock_guard lock(namesMutex_);
+    knownNames_[device.GetInstanceId()] = device.GetName();
+}
+
+void CDeviceRegistry::CheckRename(CTavDevice& device) {
+    const std::string name = device.GetName();
+    std::string oldName;
+    {
+        std::lock_guard lock(namesMutex_);
+        auto [it, fresh] = knownNames_.try_emplace(device.GetInstanceId(), name);
+        if (fresh || it->second == name) {
+            return;
+        }
+        oldName = std::exchange(it->second, name);
+    }
+    renamedListeners_.Notify(device, oldName);
+}
+
+void CDeviceRegistry::MakeNameUnique(CTavDevice& device, const std::string& section) {
+    const std::string name = device.GetName();
+    const auto taken = [&](const std::string& candidate) {
+        return std::any_of(devices_.begin(), devices_.end(), [&](const DevicePtr& other) {
+            return other.get() != &device && other->GetName() == candidate;
+        });
+    };
+    if (!taken(name)) {
+        return;
+    }
+    std::string unique;
+    for (int n = 2; unique.empty() || taken(unique); ++n) {
+        unique = name + "-" + std::to_string(n);
+    }
+    device.SetName(unique);
+    if (runLog_ != nullptr) {
+        runLog_->AddWarning("<li><dt> %s: %s '%s' %s; %s '%s'.</li>", section.c_str(),
+                            "a device named", name.c_str(), "is in the list already",
+                            "this one is named", unique.c_str());
+    }
 }
 
 std::uint32_t CDeviceRegistry::DeviceColor(int index) {
@@ -75,10 +122,12 @@ void CDeviceRegistry::Subscribe(CTavDevice& device) {
 }
 
 void CDeviceRegistry::OnNewState(CTavDevice* device) {
+    CheckRename(*device);
     gate_.PassEvent(&DeviceEventSink::OnDeviceNewState, device);
 }
 
 void CDeviceRegistry::OnNewData(CTavDevice* device) {
+    CheckRename(*device);
     gate_.PassEvent(&DeviceEventSink::OnDeviceNewData, device);
 }
 
@@ -115,6 +164,7 @@ CDeviceRegistry::DevicePtr CDeviceRegistry::AddDevice(bool applyDefaults) {
     }
     device->SetColor(DeviceColor(index));
     device->SetName(device->GetInitialName());
+    RememberName(*device);
     if (applyDefaults) {
         device->ApplyCfg();
     }
@@ -122,8 +172,10 @@ CDeviceRegistry::DevicePtr CDeviceRegistry::AddDevice(bool applyDefaults) {
 }
 
 void CDeviceRegistry::LoadDevices(CIni& ini) {
-    std::lock_guard lock(lock_);
+    COperationTracker::Scope operation(operations_);
+    // Stopped without the lock: the web routes go on answering meanwhile.
     RemoveAllDevices();
+    std::lock_guard lock(lock_);
     // One parse of the file for all sections instead of one per key.
     CIniBatch batch(ini.GetPathName());
     for (int n = 1;; ++n) {
@@ -137,6 +189,8 @@ void CDeviceRegistry::LoadDevices(CIni& ini) {
         }
         device->ImportCfg(section, &ini);
         loadedSections_[device.get()] = SectionText(ini, section);
+        MakeNameUnique(*device, section);
+        RememberName(*device);
         device->ApplyCfg();
     }
 }
@@ -156,37 +210,61 @@ std::string CDeviceRegistry::SectionText(const CIni& ini, const std::string& sec
 }
 
 CDeviceRegistry::ReloadResult CDeviceRegistry::ReloadDevices(CIni& ini) {
-    std::lock_guard lock(lock_);
+    COperationTracker::Scope operation(operations_);
     ReloadResult result;
     CIniBatch batch(ini.GetPathName());
     std::vector<std::string> sections;
     for (int n = 1; ini.IsSectionExist(SectionName(n)); ++n) {
         sections.push_back(SectionText(ini, SectionName(n)));
     }
-    while (devices_.size() > sections.size()) {
-        RemoveDevice(devices_.back().get());
-        ++result.removed;
-    }
-    for (std::size_t i = 0; i < sections.size(); ++i) {
-        if (i < devices_.size()) {
-            // The section as the operator left it, not the running configuration: a
-            // sensor's own parameter block, read while polling, is no edit.
-            const auto it = loadedSections_.find(devices_[i].get());
-            if (it != loadedSections_.end() && it->second == sections[i]) {
-                ++result.kept;
-                continue;
+    std::vector<bool> kept(sections.size(), false);
+    std::vector<DevicePtr> leaving;
+    std::vector<DevicePtr> successors;
+    {
+        std::lock_guard lock(lock_);
+        const std::size_t before = devices_.size();
+        // From the end, so that the positions of the devices before stay as they are.
+        for (std::size_t i = before; i-- > 0;) {
+            if (i < sections.size()) {
+                // The section as the operator left it, not the running configuration: a
+                // sensor's own parameter block, read while polling, is no edit.
+                const auto it = loadedSections_.find(devices_[i].get());
+                if (it != loadedSections_.end() && it->second == sections[i]) {
+                    kept[i] = true;
+                    ++result.kept;
+                    continue;
+                }
+                ++result.replaced;
+            } else {
+                ++result.removed;
+            }
+            leaving.push_back(DetachLocked(devices_[i].get()));
+        }
+        result.added = static_cast<int>(sections.size()) - result.kept - result.replaced;
+        // Made while their predecessors still exist, so that no successor is taken for
+        // the device it replaces; they start only below.
+        for (std::size_t i = 0; i < sections.size(); ++i) {
+            if (!kept[i]) {
+                DevicePtr device = CreateDevice();
+                if (!device) {
+                    break;
+                }
+                successors.push_back(std::move(device));
             }
         }
-        DevicePtr device = CreateDevice();
-        if (!device) {
+    }
+    // The old devices are gone before their successors open the same ports.
+    StopDetached(leaving);
+    std::lock_guard lock(lock_);
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < sections.size(); ++i) {
+        if (kept[i]) {
+            continue;
+        }
+        if (next == successors.size()) {
             break;
         }
-        if (i < devices_.size()) {
-            RemoveDevice(devices_[i].get());
-            ++result.replaced;
-        } else {
-            ++result.added;
-        }
+        DevicePtr device = std::move(successors[next++]);
         devices_.insert(devices_.begin() + static_cast<std::ptrdiff_t>(i), device);
         Subscribe(*device);
         device->SetColor(DeviceColor(static_cast<int>(i)));
@@ -194,6 +272,8 @@ CDeviceRegistry::ReloadResult CDeviceRegistry::ReloadDevices(CIni& ini) {
         const std::string section = SectionName(static_cast<int>(i) + 1);
         device->ImportCfg(section, &ini);
         loadedSections_[device.get()] = sections[i];
+        MakeNameUnique(*device, section);
+        RememberName(*device);
         device->ApplyCfg();
     }
     return result;
@@ -214,12 +294,11 @@ void CDeviceRegistry::SaveDevices(CIni& ini) {
     }
 }
 
-bool CDeviceRegistry::RemoveDevice(const CTavDevice* device) {
-    std::lock_guard lock(lock_);
+CDeviceRegistry::DevicePtr CDeviceRegistry::DetachLocked(const CTavDevice* device) {
     auto it = std::find_if(devices_.begin(), devices_.end(),
                            [device](const DevicePtr& p) { return p.get() == device; });
     if (it == devices_.end()) {
-        return false;
+        return nullptr;
     }
     DevicePtr removed = std::move(*it);
     devices_.erase(it);
@@ -229,21 +308,61 @@ bool CDeviceRegistry::RemoveDevice(const CTavDevice* device) {
     removed->NewDataEvent.Unsubscribe(this, &CDeviceRegistry::OnNewData);
     removed->NewTrackEvent.Unsubscribe(this, &CDeviceRegistry::OnNewTrack);
     removedListeners_.Notify(*removed);
-    removed->StopThreads(pump_);
-    removed.reset();
-    return true;
+    {
+        std::lock_guard names(namesMutex_);
+        knownNames_.erase(removed->GetInstanceId());
+    }
+    return removed;
+}
+
+void CDeviceRegistry::StopDetached(std::vector<DevicePtr>& devices) {
+    Pump pump;
+    {
+        std::lock_guard lock(lock_);
+        pump = pump_;
+    }
+    // Every poll in progress winds down at once; each stop below then waits only for
+    // what is left of its own device's exchange.
+    for (const DevicePtr& device : devices) {
+        device->RequestStopThreads();
+    }
+    for (DevicePtr& device : devices) {
+        device->StopThreads(pump);
+        device.reset();
+    }
+    devices.clear();
+}
+
+bool CDeviceRegistry::RemoveDevice(const CTavDevice* device) {
+    return RemoveDevices({device}) == 1;
+}
+
+std::size_t CDeviceRegistry::RemoveDevices(const std::vector<const CTavDevice*>& devices) {
+    COperationTracker::Scope operation(operations_);
+    std::vector<DevicePtr> removed;
+    {
+        std::lock_guard lock(lock_);
+        for (const CTavDevice* device : devices) {
+            if (DevicePtr detached = DetachLocked(device)) {
+                removed.push_back(std::move(detached));
+            }
+        }
+    }
+    const std::size_t count = removed.size();
+    StopDetached(removed);
+    return count;
 }
 
 void CDeviceRegistry::RemoveAllDevices() {
-    std::lock_guard lock(lock_);
-    // Every poll in progress winds down at once; each stop below then waits only for
-    // what is left of its own device's exchange.
-    for (const DevicePtr& device : devices_) {
-        device->RequestStopThreads();
+    COperationTracker::Scope operation(operations_);
+    std::vector<DevicePtr> removed;
+    {
+        std::lock_guard lock(lock_);
+        while (!devices_.empty()) {
+            removed.push_back(DetachLocked(devices_.back().get()));  // last first
+        }
     }
-    while (!devices_.empty()) {
-        RemoveDevice(devices_.back().get());
-    }
+    StopDetached(removed);
 }
 
 void CDeviceRegistry::DefaultAllDevices() {

@@ -18,8 +18,6 @@ namespace zm {
 
 namespace {
 
-std::atomic<int> liveThreads{0};
-
 void LogNotSent(const std::string& kind, const std::string& reason) {
     // The reason may carry a server's own words.
     const std::string shown = HtmlEscaped(reason);
@@ -90,109 +88,6 @@ bool DeliverAlertMail(const AlertMail& mail) {
     RunLog().AddSuccess("<li><dt> %s was successfully sent (recipients: %d).</li>",
                         mail.sKind.c_str(), count);
     return true;
-}
-
-struct CMailSender::State {
-    mutable std::mutex mutex;
-    std::condition_variable wake;          // a mail was queued or stop was asked
-    mutable std::condition_variable idle;  // the queue ran empty or the thread ended
-    std::deque<AlertMail> queue;
-    bool stopping = false;
-    bool busy = false;
-    bool ended = false;
-};
-
-CMailSender::CMailSender() : state_(std::make_shared<State>()) {
-    ++liveThreads;
-    // The thread holds the state itself: when it must be abandoned at shutdown it still
-    // finds its queue and flags after this object is gone.
-    thread_ = std::thread([state = state_] {
-        platform::NameCurrentThread("mail-sender");
-        std::unique_lock lock(state->mutex);
-        for (;;) {
-            state->wake.wait(lock, [&] { return state->stopping || !state->queue.empty(); });
-            if (state->queue.empty()) {
-                break;  // stopping with nothing left
-            }
-            AlertMail mail = std::move(state->queue.front());
-            state->queue.pop_front();
-            state->busy = true;
-            lock.unlock();
-            DeliverAlertMail(mail);
-            lock.lock();
-            state->busy = false;
-            state->idle.notify_all();
-        }
-        state->ended = true;
-        state->idle.notify_all();
-        --liveThreads;
-    });
-}
-
-CMailSender::~CMailSender() {
-    Stop();
-}
-
-bool CMailSender::Queue(AlertMail mail) {
-    {
-        std::lock_guard lock(state_->mutex);
-        if (!state_->stopping) {
-            state_->queue.push_back(std::move(mail));
-            state_->wake.notify_one();
-            return true;
-        }
-    }
-    LogNotSent(mail.sKind, kClosingReason);
-    return false;
-}
-
-bool CMailSender::Stop(std::chrono::milliseconds bound) {
-    if (stopped_) {
-        return stopResult_;
-    }
-    stopped_ = true;
-    std::deque<AlertMail> left;
-    bool ended = false;
-    {
-        std::unique_lock lock(state_->mutex);
-        state_->stopping = true;
-        state_->wake.notify_one();
-        ended = state_->idle.wait_for(lock, bound, [&] { return state_->ended; });
-        if (!ended) {
-            left.swap(state_->queue);
-        }
-    }
-    for (const auto& mail : left) {
-        LogNotSent(mail.sKind, kClosingReason);
-    }
-    if (!ended) {
-        RunLog().AddError(
-            "<li><dt> Mail sender FAILED to stop within %d ms; the message being sent is left "
-            "to finish on its own.</li>",
-            static_cast<int>(bound.count()));
-    }
-    if (ended) {
-        thread_.join();
-    } else {
-        thread_.detach();
-    }
-    stopResult_ = ended;
-    return ended;
-}
-
-size_t CMailSender::Pending() const {
-    std::lock_guard lock(state_->mutex);
-    return state_->queue.size() + (state_->busy ? 1 : 0);
-}
-
-bool CMailSender::WaitIdle(std::chrono::milliseconds timeout) const {
-    std::unique_lock lock(state_->mutex);
-    return state_->idle.wait_for(lock, timeout,
-                                 [&] { return state_->queue.empty() && !state_->busy; });
-}
-
-int CMailSender::LiveThreads() {
-    return liveThreads.load();
 }
 
 }  // namespace zm

@@ -1,27 +1,40 @@
 #include "app/ManagerAssembly.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "app/DemoConfig.h"
 #include "app/Dispatcher.h"
 #include "app/UiPort.h"
+#include "auth/OperatorFile.h"
 #include "base/AppLogs.h"
 #include "base/Folders.h"
 #include "base/Log.h"
 #include "base/MessageSink.h"
 #include "base/Printf.h"
 #include "device/TavDevice.h"
+#include "platform/FileIo.h"
 
 namespace zm {
+
+namespace {
+
+AlarmDeviceFacts FactsOf(CTavDevice& device) {
+    AlarmDeviceFacts facts;
+    facts.id = device.GetInstanceId();
+    facts.name = device.GetName();
+    facts.status = device.GetStatus();
+    facts.value = device.GetValue();
+    return facts;
+}
+
+}  // namespace
 
 bool PrepareDemo(bool demo, DemoPlan* plan, std::string* error) {
     // A home that has settings keeps them: the demo only fills an empty one. Only a home
     // that the demo wrote with a bus has the bus file, so no other home starts zor-sim.
     plan->busFile = GetConfigFolder() + kDemoBusFile;
     plan->zorSim = FindZorSim();
-    if (demo && ::access(GetSettingsFilePath().c_str(), F_OK) != 0) {
+    if (demo && !platform::PathExists(GetSettingsFilePath())) {
         if (!WriteDemoSettings(GetSettingsFilePath(),
                                GetConfigFolder() + CZorManagerApp::kDeviceDefaultsFile,
                                plan->busFile, !plan->zorSim.empty(), error)) {
@@ -30,7 +43,7 @@ bool PrepareDemo(bool demo, DemoPlan* plan, std::string* error) {
         std::printf("Demo configuration written to %s\n", GetSettingsFilePath().c_str());
         std::fflush(stdout);
     }
-    const bool busFileExists = ::access(plan->busFile.c_str(), F_OK) == 0;
+    const bool busFileExists = platform::PathExists(plan->busFile);
     plan->runBus = demo && busFileExists;
     if (!demo && busFileExists) {
         std::printf("This home has the demo's simulated bus (%s); start with --demo to run it.\n",
@@ -65,12 +78,25 @@ CManagerAssembly::CManagerAssembly(Dispatcher& dispatcher, UiPort& ui, AssemblyO
         std::fflush(stdout);
         RunLog().AddError("<li><dt> %s</li>", HtmlEscaped(ended).c_str());
     });
+    lifecycle_ = std::make_unique<CAlarmLifecycle>();
     app_ = std::make_unique<CZorManagerApp>(dispatcher_, ui_, &factory_, &ops_);
-    integration_ = std::make_unique<CManagerIntegration>(app_->Registry(), &RunLog());
+    integration_ = std::make_unique<CManagerIntegration>(app_->Registry(), &RunLog(),
+                                                         auth::COperatorFile::DefaultPath());
+    // The API's alarm routes and the MQTT lifecycle events follow the journal's alarms.
+    integration_->AttachAlarms(lifecycle_.get());
+    integration_->SetOutboxSource([this] { return mail_.Status(); });
     // Alarm events come from the processor's own opening and closing, whatever the
-    // alarm actions are switched to.
+    // alarm actions are switched to. The journal takes them first.
     ops_.SetAlarmObserver([this](CTavDevice& device, bool opened, const std::string& report) {
+        if (opened) {
+            lifecycle_->OnAlarmOpened(FactsOf(device), report);
+        } else {
+            lifecycle_->OnAlarmClosed(FactsOf(device));
+        }
         integration_->OnAlarm(device, opened, report);
+    });
+    ops_.SetRunObserver([this](CTavDevice& device, bool inAlarm) {
+        lifecycle_->OnProcessorRun(FactsOf(device), inAlarm);
     });
     web_ = std::make_unique<CManagerWeb>(app_->Registry());
     web_->SetRouteInstaller([this](CHttpServer& server) { integration_->InstallRoutes(server); });
@@ -78,22 +104,35 @@ CManagerAssembly::CManagerAssembly(Dispatcher& dispatcher, UiPort& ui, AssemblyO
     web_->SetBindAddress(options_.httpBind);
     web_->SetShareAllowed(!options_.noShare);
     forgetToken_ = app_->Registry().AddRemovedListener([this](const CTavDevice& device) {
-        const std::string name = device.GetName();
-        web_->ForgetDevice(name);
-        integration_->ForgetDevice(name);
+        web_->ForgetDevice(device.GetName());
+        integration_->ForgetDevice(device.GetInstanceId());
         // By the device's own identity: another device of the same name keeps what it
         // reported, and a new device never inherits a removed one's memory.
         if (actions_) {
             actions_->ForgetDevice(device.GetInstanceId());
         }
+        lifecycle_->ForgetDevice(device.GetInstanceId());
     });
+    renameToken_ =
+        app_->Registry().AddRenamedListener([this](CTavDevice& device, const std::string& oldName) {
+            // The old name's file goes; the state event behind the rename writes the new.
+            web_->ForgetDevice(oldName);
+            integration_->OnDeviceRenamed(device);
+        });
     app_->SetEngineSetup([this](CManagerEngine& engine) { SetUpEngine(engine); });
     CZorManagerApp::Hooks hooks;
-    hooks.prepareKmlReport = [this] { web_->PrepareKmlReport(); };
+    hooks.prepareKmlReport = [this] {
+        // The folders exist now, and no device runs yet: the outbox's file beside the
+        // journal, with whatever an earlier run could not deliver.
+        mail_.Open(GetAppDataFolder() + "Outbox.sqlite");
+        web_->PrepareKmlReport();
+    };
     hooks.createMainWindow = [this](CManagerEngine& engine) { return CreateMainWindow(engine); };
     hooks.stopWebServer = [this] { StopWebServerAndBus(); };
-    // The actions hold the engine's UDP sender, which is gone by now.
+    // The actions hold the engine's UDP sender, which is gone by now. Feed updates still
+    // waiting for the journal run before the actions go.
     hooks.stopMailSender = [this] {
+        lifecycle_->Stop();
         actions_.reset();
         mail_.Stop();
     };
@@ -102,13 +141,16 @@ CManagerAssembly::CManagerAssembly(Dispatcher& dispatcher, UiPort& ui, AssemblyO
 
 CManagerAssembly::~CManagerAssembly() {
     forgetToken_.Reset();
+    announceToken_.Reset();
+    renameToken_.Reset();
     actions_.reset();
     // The web server reads the registry that the application owns: it stops first.
     web_.reset();
     // Devices that still run until the application goes tell the publisher their events.
     app_.reset();
     integration_.reset();
-    bus_.Stop();  // on every way out, before the thread that started it ends
+    lifecycle_.reset();  // after the devices: it commits what they told last
+    bus_.Stop();         // on every way out, before the thread that started it ends
 }
 
 void CManagerAssembly::SetFrontEnd(FrontEnd frontEnd) {
@@ -135,11 +177,28 @@ void CManagerAssembly::SetUpEngine(CManagerEngine& engine) {
         ui_, engine.Udp(), mail_, [&engine] { return ActionSettingsFrom(engine.Settings()); });
     actions_->SetSnapshotFiller(FillZorSnapshot);
     actions_->SetAdvancedModeSource([&engine] { return engine.IsAdvancedMode(); });
+    actions_->SetGate([this](const DeviceSnapshot& device) { return lifecycle_->GateFor(device); });
+    WireLifecycle();
+    lifecycle_->SetRetentionSource([&engine] { return engine.Settings().nAlarmJournalDays; });
+    lifecycle_->SetSoundRepeatSource(
+        [&engine] { return engine.IsAlarmSoundRepeat() && engine.Settings().bAlarmSound; });
+    lifecycle_->Start(dispatcher_, ui_);
     EngineHooks hooks;
     hooks.updateDevFeed = [this](CTavDevice* device) {
-        if (actions_) {
-            actions_->UpdateDeviceFeed(device, app_->Registry());
+        if (!actions_) {
+            return;
         }
+        if (device == nullptr) {
+            actions_->UpdateDeviceFeed(nullptr, app_->Registry());
+            return;
+        }
+        // A device's alarm reaches people only once its opening is in the journal.
+        std::weak_ptr<CTavDevice> weak = device->weak_from_this();
+        lifecycle_->GateFeed(FactsOf(*device), [this, weak] {
+            if (auto d = weak.lock(); d && actions_) {
+                actions_->UpdateDeviceFeed(d.get(), app_->Registry());
+            }
+        });
     };
     hooks.updateKmlView = [this](CTavDevice* device, int param) {
         web_->UpdateKmlView(device, param);
@@ -153,16 +212,63 @@ void CManagerAssembly::SetUpEngine(CManagerEngine& engine) {
     hooks.stopWebServer = [this] { web_->StopWebServer(); };
     hooks.previewAddress = [this] { return web_->PreviewAddress(); };
     hooks.applyIntegration = [this](const ManagerSettings& settings) {
-        integration_->Apply(settings);
+        integration_->Apply(settings, GetSettingsFilePath());
+        // Messages an earlier run left wait for the accounts, which the settings bring.
+        const AlarmActionSettings actions = ActionSettingsFrom(settings);
+        mail_.SetSettings({actions.account, actions.backup, actions.nMailRetryHours});
     };
-    hooks.deviceStateSeen = [this](CTavDevice& device) { integration_->OnDeviceState(device); };
-    hooks.deviceDataSeen = [this](CTavDevice& device) { integration_->OnDeviceData(device); };
+    hooks.deviceStateSeen = [this](CTavDevice& device) {
+        lifecycle_->OnDeviceState(FactsOf(device));
+        integration_->OnDeviceState(device);
+    };
+    hooks.deviceDataSeen = [this](CTavDevice& device) {
+        lifecycle_->OnDeviceData(FactsOf(device));
+        integration_->OnDeviceData(device);
+    };
     if (frontEnd_.addEngineHooks) {
         frontEnd_.addEngineHooks(hooks);
     }
     engine.SetHooks(std::move(hooks));
     if (frontEnd_.setupEngine) {
         frontEnd_.setupEngine(engine);
+    }
+}
+
+// The journal opens once, in the application-data folder of this run's home, before the
+// devices start; a reloaded engine keeps it.
+void CManagerAssembly::WireLifecycle() {
+    if (!lifecycle_->JournalPath().empty() || announceToken_.IsActive()) {
+        return;
+    }
+    lifecycle_->Open(GetAppDataFolder() + CAlarmLifecycle::kJournalFile, &RunLog(), &DeviceLog());
+    lifecycle_->SetDeviceDirectory([this](const std::string& name) {
+        for (const auto& device : app_->Registry().GetDevices()) {
+            if (device && device->GetName() == name) {
+                return true;
+            }
+        }
+        return false;
+    });
+    announceToken_ = lifecycle_->AddChangeListener([this](const alarms::AlarmChange& change) {
+        if (change.kind == alarms::AlarmChange::Kind::Announced) {
+            const std::uint64_t id = change.deviceId;
+            dispatcher_.Post([this, id] { AnnounceAlarm(id); });
+        }
+    });
+}
+
+std::shared_ptr<CTavDevice> CManagerAssembly::DeviceById(std::uint64_t id) {
+    for (const auto& device : app_->Registry().GetDevices()) {
+        if (device && device->GetInstanceId() == id) {
+            return device;
+        }
+    }
+    return nullptr;
+}
+
+void CManagerAssembly::AnnounceAlarm(std::uint64_t deviceId) {
+    if (auto device = DeviceById(deviceId); device && actions_) {
+        actions_->AnnounceAlarm(*device);
     }
 }
 

@@ -4,15 +4,17 @@
 #include <memory>
 #include <string>
 
+#include "alarms/AlarmOperations.h"
 #include "app/AlarmActions.h"
+#include "app/AlarmLifecycle.h"
 #include "app/DemoBus.h"
-#include "base/ListenerList.h"
 #include "app/MailSender.h"
 #include "app/ManagerEngine.h"
 #include "app/ManagerIntegration.h"
 #include "app/ManagerWeb.h"
 #include "app/ZorDeviceKind.h"
 #include "app/ZorManagerApp.h"
+#include "base/ListenerList.h"
 #include "base/MlsPrgMsg.h"
 
 namespace zm {
@@ -87,6 +89,10 @@ class CManagerAssembly {
     CManagerIntegration& Integration() { return *integration_; }
     CMailSender& Mail() { return mail_; }
     AlarmActions* Actions() { return actions_.get(); }  // null outside Start ... Exit
+    // The alarm lifecycle every front end calls: acknowledgement, suppression, history.
+    // Lives as long as the assembly; its journal opens at Start.
+    alarms::AlarmOperations& Alarms() { return *lifecycle_; }
+    CAlarmLifecycle& Lifecycle() { return *lifecycle_; }
     CDemoBus& DemoBus() { return bus_; }
     const AssemblyOptions& Options() const { return options_; }
 
@@ -95,6 +101,9 @@ class CManagerAssembly {
     bool CreateMainWindow(CManagerEngine& engine);
     void StartDemoBus();
     void StopWebServerAndBus();
+    void WireLifecycle();
+    void AnnounceAlarm(std::uint64_t deviceId);
+    std::shared_ptr<CTavDevice> DeviceById(std::uint64_t id);
 
     // Before everything else and gone after it: the message boxes of the whole program
     // go to the UiPort, and the translation service finds its folder when it is made.
@@ -113,12 +122,16 @@ class CManagerAssembly {
     ZorDeviceFactory factory_;
     ZorDeviceKindOps ops_;
     CMailSender mail_;
+    // Outlives the devices: their event threads tell it their alarms until they stop.
+    std::unique_ptr<CAlarmLifecycle> lifecycle_;
     std::unique_ptr<AlarmActions> actions_;
     std::unique_ptr<CZorManagerApp> app_;
     // Reads the registry; the web server's routes read it until the server stops.
     std::unique_ptr<CManagerIntegration> integration_;
     std::unique_ptr<CManagerWeb> web_;
     ListenerToken forgetToken_;
+    ListenerToken announceToken_;
+    ListenerToken renameToken_;
 };
 
 }  // namespace zm

@@ -128,6 +128,21 @@ bool CManagerEngine::Close() {
     if (closed_) {
         return true;
     }
+    // Inside a pumped wait the list is half removed; saving it now would lose devices.
+    if (registry_.Operations().IsBusy()) {
+        if (!closeDeferred_) {
+            closeDeferred_ = true;
+            DeferDuringOperation([this] {
+                closeDeferred_ = false;
+                if (hooks_.closeAfterOperation) {
+                    hooks_.closeAfterOperation();
+                } else {
+                    Close();
+                }
+            });
+        }
+        return false;
+    }
     if (hooks_.currentPlacement) {
         settings_.wp = hooks_.currentPlacement();
     }
@@ -157,6 +172,7 @@ bool CManagerEngine::Close() {
 }
 
 bool CManagerEngine::ReloadDeviceList() {
+    COperationTracker::Scope operation(registry_.Operations());
     const std::string path = settingsFile_.GetPathName();
     // An unreadable or emptied file is an editor's half-done save, not an empty list.
     std::string reason;
@@ -219,6 +235,9 @@ void CManagerEngine::ReloadIntegrationSettings() {
 }
 
 void CManagerEngine::SetHttpServer(bool on) {
+    if (DeferDuringOperation([this, on] { SetHttpServer(on); })) {
+        return;
+    }
     if (settings_.bHttpServ == on) {
         return;
     }
@@ -349,6 +368,11 @@ void CManagerEngine::InternetCheckDone(bool available) {
     if (closed_) {
         return;
     }
+    // Stopping the web server inside a device operation's wait would abandon connection
+    // threads that wait for the registry.
+    if (DeferDuringOperation([this, available] { InternetCheckDone(available); })) {
+        return;
+    }
     internet_ = available;
     if (available != previousInternet_) {
         const bool mapView = settings_.bMapView;
@@ -387,6 +411,21 @@ void CManagerEngine::InternetCheckDone(bool available) {
         failures_ = 0;
     }
     ScheduleInternetCheck(period_);
+}
+
+bool CManagerEngine::DeferDuringOperation(std::function<void()> command) {
+    if (!registry_.Operations().IsBusy()) {
+        return false;
+    }
+    Dispatcher* dispatcher = &dispatcher_;
+    registry_.Operations().RunWhenIdle([dispatcher, alive = Alive(), command = std::move(command)] {
+        dispatcher->Post([alive, command] {
+            if (!alive.expired()) {
+                command();
+            }
+        });
+    });
+    return true;
 }
 
 void CManagerEngine::StartWebServer() {

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "app/DeviceGate.h"
-#include "base/ListenerList.h"
 #include "app/ManagerSettings.h"
+#include "base/ListenerList.h"
 #include "notify/UdpFun.h"
 
 namespace zm {
@@ -63,6 +63,10 @@ struct EngineHooks {
     // the alarm processor; they must only hand the news on, never wait.
     std::function<void(CTavDevice& device)> deviceStateSeen;
     std::function<void(CTavDevice& device)> deviceDataSeen;
+    // A close asked for while a device operation waited (removing devices, loading a
+    // list) is put off; once the operation has ended the front end closes again as the
+    // operator would. Empty: the engine runs Close itself.
+    std::function<void()> closeAfterOperation;
 };
 
 // The main window without its widgets: the operator's settings and their snapshot, the
@@ -113,7 +117,8 @@ class CManagerEngine final : public DeviceEventSink {
     void Create();
     // Brings the loaded settings into effect and applies every device.
     void Apply();
-    // The closing sequence; false when the operator kept the window open.
+    // The closing sequence; false when the operator kept the window open, or when a device
+    // operation is under way (the close then follows it, see closeAfterOperation).
     bool Close();
 
     // The screen the default placement is centred on (a placement that the settings file
@@ -128,10 +133,12 @@ class CManagerEngine final : public DeviceEventSink {
     // alone and gives false with the reason (also a run-log entry).
     bool SaveDeviceList(const std::string& path, std::string* error = nullptr);
     bool LoadDeviceList(const std::string& path, std::string* error = nullptr);
-    // The dates of the device logs in the log folder and its subfolders ("DevLog_" and ten
-    // characters, ".html"), oldest first, at most the newest 29.
-    static std::vector<std::string> DeviceLogDates(const std::string& logFolder);
-    static std::string DeviceLogPath(const std::string& logFolder, const std::string& date);
+    // The dates of the device logs under the logs root, in every month folder ("DevLog_"
+    // and ten characters, ".html"): each date once, oldest first, at most the newest 29.
+    static std::vector<std::string> DeviceLogDates(const std::string& logsRoot);
+    // The device log of a date as found there (logs root + "DevLog_" + date + ".html"
+    // when there is none).
+    static std::string DeviceLogPath(const std::string& logsRoot, const std::string& date);
     // Extra mail text (1138): the file to open, created empty when it is missing; empty
     // when it cannot be created.
     static std::string PrepareExtraTextFile();
@@ -154,6 +161,10 @@ class CManagerEngine final : public DeviceEventSink {
     void SetMapViewer(bool on);
     void ToggleHttpServer() { SetHttpServer(!settings_.bHttpServ); }
     void ToggleMapViewer() { SetMapViewer(!settings_.bMapView); }
+    // The alert sound repeated every 30 s while any alarm is unacknowledged (with the alarm
+    // sound switched on); the Alarm actions menu's check item.
+    void SetAlarmSoundRepeat(bool on) { settings_.bAlarmSoundRepeat = on; }
+    bool IsAlarmSoundRepeat() const { return settings_.bAlarmSoundRepeat; }
     // Checks and enabling of the GeoPreview menu (1120, 1121, 1123).
     struct GeoPreviewMenu {
         bool serverEnabled = false;   // 1120: Internet available
@@ -224,6 +235,9 @@ class CManagerEngine final : public DeviceEventSink {
     void InternetResult(bool available);
 
   private:
+    // While a device operation waits, the command is put off until it has ended (then
+    // posted); true when put off.
+    bool DeferDuringOperation(std::function<void()> command);
     void StartWebServer();
     void StopWebServer();
     void RefreshViews();
@@ -256,6 +270,7 @@ class CManagerEngine final : public DeviceEventSink {
     bool created_ = false;
     bool firstStart_ = false;  // the settings file had no settings section
     bool closed_ = false;
+    bool closeDeferred_ = false;
     bool webServerRunning_ = false;
     std::chrono::system_clock::time_point mapViewerStart_;
     ScreenRect screen_;

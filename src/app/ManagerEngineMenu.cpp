@@ -13,7 +13,9 @@
 #include "app/AlarmActions.h"
 #include "app/DeviceRegistry.h"
 #include "app/ManagerEngine.h"
+#include "app/OperationScope.h"
 #include "base/AppLogs.h"
+#include "base/DatedLogFiles.h"
 #include "base/Ini.h"
 #include "base/Log.h"
 #include "base/MlsPrgMsg.h"
@@ -44,6 +46,9 @@ bool CManagerEngine::SaveDeviceList(const std::string& path, std::string* error)
 }
 
 bool CManagerEngine::LoadDeviceList(const std::string& path, std::string* error) {
+    // A close asked for meanwhile (a signal, the window's close box) waits for the whole
+    // load: the list it saves is then the new one, never half of the old.
+    COperationTracker::Scope operation(registry_.Operations());
     configChanged_ = true;
     CIni ini(path);
     std::string reason;
@@ -87,31 +92,28 @@ bool CManagerEngine::CheckDeviceListFile(const std::string& path, CIni& ini,
     return true;
 }
 
-std::vector<std::string> CManagerEngine::DeviceLogDates(const std::string& logFolder) {
-    static constexpr std::string_view kPrefix = "DevLog_";
-    static constexpr std::string_view kSuffix = ".html";
+namespace {
+
+constexpr std::string_view kDeviceLogPrefix = "DevLog_";
+constexpr std::string_view kDeviceLogSuffix = ".html";
+
+}  // namespace
+
+std::vector<std::string> CManagerEngine::DeviceLogDates(const std::string& logsRoot) {
     std::vector<std::string> dates;
-    std::error_code ec;
-    std::filesystem::recursive_directory_iterator it(
-        logFolder, std::filesystem::directory_options::skip_permission_denied, ec);
-    for (; !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (name.size() >= kPrefix.size() + 10 + kSuffix.size() && name.starts_with(kPrefix) &&
-            name.ends_with(kSuffix)) {
-            dates.push_back(name.substr(kPrefix.size(), 10));
-        }
-    }
-    // The directory's own order means nothing here: by date, and each date once.
-    std::sort(dates.begin(), dates.end());
-    dates.erase(std::unique(dates.begin(), dates.end()), dates.end());
-    if (dates.size() > static_cast<std::size_t>(kMaxDeviceLogDates)) {
-        dates.erase(dates.begin(), dates.end() - kMaxDeviceLogDates);
+    for (const DatedLogFile& file :
+         FindDatedLogFiles(logsRoot, kDeviceLogPrefix, kDeviceLogSuffix, kMaxDeviceLogDates)) {
+        dates.push_back(file.date);
     }
     return dates;
 }
 
-std::string CManagerEngine::DeviceLogPath(const std::string& logFolder, const std::string& date) {
-    return logFolder + "DevLog_" + date + ".html";
+std::string CManagerEngine::DeviceLogPath(const std::string& logsRoot, const std::string& date) {
+    std::string path = PathOfDate(
+        FindDatedLogFiles(logsRoot, kDeviceLogPrefix, kDeviceLogSuffix, kMaxDeviceLogDates), date);
+    return path.empty()
+               ? logsRoot + std::string(kDeviceLogPrefix) + date + std::string(kDeviceLogSuffix)
+               : path;
 }
 
 std::string CManagerEngine::PrepareExtraTextFile() {

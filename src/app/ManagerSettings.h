@@ -80,6 +80,15 @@ struct ManagerSettings {
     int smtp_port = 465;
     int smtp_sec = 2;
     int smtp_tls_verify = 1;  // check the server's certificate (0: do not)
+    // The backup account, tried when the primary failed twice in a row for a message;
+    // no server: none.
+    std::string smtp2_server;
+    int smtp2_port = 465;
+    int smtp2_sec = 2;
+    int smtp2_tls_verify = 1;
+    std::string smtp2_login;
+    std::string smtp2_pass;
+    int nMailRetryHours = 24;  // an alert mail or SMS is retried this long, then given up
     std::string clickatell_user_name = "ZorManager";
     std::string clickatell_pass;
     std::string clickatell_client_id;
@@ -103,6 +112,11 @@ struct ManagerSettings {
     std::string mqtt_pass;  // stored as plain text, like the other passwords
     std::string mqtt_station = DefaultMqttStation();
     std::string mqtt_prefix = "zormanager";
+    // The alarm journal: days a closed alarm is kept (values below 1 mean the default),
+    // and the alert sound repeated every 30 s while any alarm is unacknowledged.
+    int nAlarmJournalDays = kDefaultAlarmJournalDays;
+    bool bAlarmSoundRepeat = false;
+    static constexpr int kDefaultAlarmJournalDays = 400;
     // HTTPS beside the plain port: 0 is off. Empty paths are the files that
     // "zormanagerd --make-certificate" writes; a relative path is under the configuration
     // folder. Applied at every start of the web server.

@@ -85,10 +85,10 @@ void CManagerWeb::PrepareKmlReport() {
     baseMap_ = InstallBaseMap(report_.GetReportFolder(), &RunLog());
 }
 
-std::unique_ptr<CHttpServer> CManagerWeb::MakeServer() {
+std::shared_ptr<CHttpServer> CManagerWeb::MakeServer() {
     // A fresh server per start: the routes and the lock are bound once, before any
     // connection thread exists.
-    auto server = std::make_unique<CHttpServer>(&RunLog());
+    auto server = std::make_shared<CHttpServer>(&RunLog());
     server->SetFileLock(&report_.GetLock());
     if (!bindAddress_.empty()) {
         server->SetBindAddress(bindAddress_);
@@ -102,7 +102,7 @@ std::unique_ptr<CHttpServer> CManagerWeb::MakeServer() {
     return server;
 }
 
-std::unique_ptr<CHttpServer> CManagerWeb::StartHttps() {
+std::shared_ptr<CHttpServer> CManagerWeb::StartHttps() {
     if (https_.port == 0) {
         return nullptr;
     }
@@ -121,7 +121,7 @@ std::unique_ptr<CHttpServer> CManagerWeb::StartHttps() {
             HtmlEscaped(error).c_str());
         return nullptr;
     }
-    std::unique_ptr<CHttpServer> server = MakeServer();
+    std::shared_ptr<CHttpServer> server = MakeServer();
     server->SetTls(tls);
     if (!server->Start(report_.GetReportFolder(), kDefaultPage,
                        static_cast<std::uint16_t>(https_.port), kClientTimeoutMs)) {

@@ -120,16 +120,18 @@ class CManagerWeb {
         bool operator==(const KmlRequest&) const = default;
     };
     void Ask(KmlRequest request);
-    std::unique_ptr<CHttpServer> MakeServer();
+    std::shared_ptr<CHttpServer> MakeServer();
     // The HTTPS server started on its port, or none (each failure a red run-log line).
-    std::unique_ptr<CHttpServer> StartHttps();
+    std::shared_ptr<CHttpServer> StartHttps();
     void WriteKml();
 
     RegistryWebSource source_;
     CKmlReport report_;
     CKmlView view_;
-    std::unique_ptr<CHttpServer> server_;
-    std::unique_ptr<CHttpServer> httpsServer_;
+    // Shared with their connection threads: one still in a handler when a server is
+    // switched off keeps it until it is done.
+    std::shared_ptr<CHttpServer> server_;
+    std::shared_ptr<CHttpServer> httpsServer_;
     HttpsOptions https_;
     PreviewMap map_;
     bool baseMap_ = false;  // the land layer is in the web folder

@@ -1,19 +1,19 @@
 #include "app/ThreadsLeft.h"
 
-#include <unistd.h>
-
 #include <string>
 #include <thread>
 
 #include "base/Log.h"
+#include "platform/NativeThread.h"
 
 namespace zm {
 
 namespace {
 
 std::vector<platform::ThreadEntry> OthersNow() {
-    const int main = static_cast<int>(getpid());
-    const int self = static_cast<int>(gettid());
+    // The main thread's id is the process's.
+    const int main = platform::CurrentProcessId();
+    const int self = platform::CurrentThreadId();
     std::vector<platform::ThreadEntry> others;
     for (platform::ThreadEntry& thread : platform::ListOwnThreads()) {
         if (thread.tid != main && thread.tid != self) {

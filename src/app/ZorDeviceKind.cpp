@@ -32,6 +32,9 @@ void ZorDeviceKindOps::ProcessAlarm(CTavDevice& device) {
         if (before != after && observer_) {
             observer_(device, after, zor->AlarmProcessor().ReportPath().GetPath());
         }
+        if (runObserver_) {
+            runObserver_(device, after);
+        }
     }
 }
 

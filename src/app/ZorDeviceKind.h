@@ -30,6 +30,10 @@ class ZorDeviceKindOps final : public DeviceKindOps {
     using AlarmObserver =
         std::function<void(CTavDevice& device, bool opened, const std::string& reportPath)>;
     void SetAlarmObserver(AlarmObserver observer) { observer_ = std::move(observer); }
+    // Told after every run of the alarm processor, after the alarm observer, whether the
+    // device is in alarm now.
+    using RunObserver = std::function<void(CTavDevice& device, bool inAlarm)>;
+    void SetRunObserver(RunObserver observer) { runObserver_ = std::move(observer); }
 
     void WriteDataLog(CTavDevice& device) override;
     void ProcessAlarm(CTavDevice& device) override;
@@ -37,6 +41,7 @@ class ZorDeviceKindOps final : public DeviceKindOps {
 
   private:
     AlarmObserver observer_;
+    RunObserver runObserver_;
 };
 
 // Adds what the ZOR device knows to the alarm actions' snapshot: the identification text,

@@ -1,7 +1,5 @@
 #include "app/ZorManagerApp.h"
 
-#include <unistd.h>
-
 #include "app/Dispatcher.h"
 #include "app/ThreadsLeft.h"
 #include "app/UiPort.h"
@@ -13,6 +11,7 @@
 #include "base/Printf.h"
 #include "base/Startup.h"
 #include "base/Version.h"
+#include "platform/NativeThread.h"
 
 namespace zm {
 
@@ -24,12 +23,20 @@ CZorManagerApp::CZorManagerApp(Dispatcher& dispatcher, UiPort& ui, DeviceFactory
       ownOps_(ops ? nullptr : std::make_unique<DeviceKindOps>()),
       factory_(factory ? *factory : *ownFactory_),
       ops_(ops ? *ops : *ownOps_),
-      registry_(gate_, factory_) {
+      registry_(gate_, factory_),
+      dailyLogs_(RunLog(), DeviceLog()) {
     registry_.SetStopPump([this] { dispatcher_.Pump(50); });
 }
 
 CZorManagerApp::~CZorManagerApp() {
+    // The engine is what the handlers run on: no handler may be inside when it goes.
+    CloseGateAndRemoveDevices();
     engine_.reset();
+}
+
+void CZorManagerApp::CloseGateAndRemoveDevices() {
+    gate_.CloseGate();
+    // Unsubscribing waits for a handler of the device that is still running.
     registry_.RemoveAllDevices();
 }
 
@@ -100,15 +107,11 @@ CZorManagerApp::StartResult CZorManagerApp::InitInstance(bool overwriteLogs) {
         mls->SetFolder(GetTranslationsFolder());
         mls->InitLanguages();
     }
-    // 6.-8. Logs of the month's folder.
-    const std::string logFolder = GetLogFolder();
-    CreateFolderChain(logFolder);
-    RunLog().SetFolder(logFolder);
-    RunLog().Open(LocalTimeText("RunLog_%Y-%m-%d"), overwriteLogs);
-    RunLog().AddStartupInfo();
-    DeviceLog().SetFolder(logFolder);
-    DeviceLog().Open(LocalTimeText("DevLog_%Y-%m-%d"), overwriteLogs);
-    DeviceLog().AddText("<li><dt> Application started.</li>");
+    // 6.-8. Logs of the day, in the month's folder; a run that goes on past midnight
+    // goes on in the next day's files.
+    dailyLogs_.Open(overwriteLogs);
+    dispatcher_.StartTimer(kLogDayTimerId, kLogDayTimerMs, Dispatcher::TimerMode::kRepeat,
+                           [this] { dailyLogs_.RollOver(); });
     // 9. KML report.
     if (hooks_.prepareKmlReport) {
         hooks_.prepareKmlReport();
@@ -140,8 +143,9 @@ int CZorManagerApp::ExitInstance() {
         return 0;
     }
     exited_ = true;
-    // 1. Devices, last first: their threads stop before the logs they write close.
-    registry_.RemoveAllDevices();
+    // 1. Devices, last first: their threads stop before the logs they write close, and
+    // before the engine their events go to.
+    CloseGateAndRemoveDevices();
     engine_.reset();
     // 2. Web log and server.
     WebLog().Close();
@@ -154,9 +158,10 @@ int CZorManagerApp::ExitInstance() {
     // Every thread of the run must be gone by now; one that is not (a stop that gave up
     // waiting) is named, so that the operator learns of it.
     ReportThreadsLeft(RunLog(), kThreadsLeftGrace);
+    dispatcher_.StopTimer(kLogDayTimerId);
     // 3.-4. Closing entries.
     RunLog().AddText("<li><dt> Application ended (ID:%d).</li><br/><br/>",
-                     static_cast<int>(gettid()));
+                     platform::CurrentThreadId());
     RunLog().Close();
     DeviceLog().AddText("<li><dt> Application ended.</li>");
     DeviceLog().Close();

@@ -8,6 +8,7 @@
 #include "app/DeviceGate.h"
 #include "app/DeviceRegistry.h"
 #include "app/ManagerEngine.h"
+#include "base/DailyLogs.h"
 #include "base/Ini.h"
 
 namespace zm {
@@ -23,6 +24,9 @@ class CZorManagerApp {
     static constexpr const char* kDeviceDefaultsFile = "Zor-Device.ini";
     // How long a thread that was just joined may still be listed by the system.
     static constexpr std::chrono::milliseconds kThreadsLeftGrace{300};
+    // How often the logs look whether a new local day has begun.
+    static constexpr int kLogDayTimerId = 31;
+    static constexpr int kLogDayTimerMs = 1000;
 
     enum class StartResult {
         kStarted,
@@ -73,6 +77,8 @@ class CZorManagerApp {
 
   private:
     bool CheckConfigurator();
+    // Every way out: no device event reaches the engine after this.
+    void CloseGateAndRemoveDevices();
 
     Dispatcher& dispatcher_;
     UiPort& ui_;
@@ -85,6 +91,7 @@ class CZorManagerApp {
     CIni settingsFile_;
     CDeviceGate gate_;
     CDeviceRegistry registry_;
+    CDailyLogs dailyLogs_;
     std::unique_ptr<CManagerEngine> engine_;
     bool started_ = false;
     bool exited_ = false;

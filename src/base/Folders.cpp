@@ -9,7 +9,7 @@
 namespace zm {
 namespace {
 
-// The log folder belongs to the month in which the process started.
+// The log folder starts with the month in which the process started.
 const std::time_t g_processStart = std::time(nullptr);
 
 struct Cache {
@@ -94,16 +94,32 @@ std::string GetKmlRootFolder() {
     return GetAppDataFolder() + "KmlRoot/";
 }
 
+namespace {
+
+std::string MonthText(std::time_t when) {
+    std::tm local{};
+    char text[16] = {};
+    if (localtime_r(&when, &local) != nullptr) {
+        std::strftime(text, sizeof text, "%Y-%m", &local);
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string GetLogsRootFolder() {
+    return GetUserDocsFolder() + "Logs/";
+}
+
 std::string GetLogFolder() {
-    std::string month = Cached(&Cache::logMonth, [] {
-        std::tm local{};
-        char text[16] = {};
-        if (localtime_r(&g_processStart, &local) != nullptr) {
-            std::strftime(text, sizeof text, "%Y-%m", &local);
-        }
-        return std::string(text);
-    });
-    return GetUserDocsFolder() + "Logs/" + month + "/";
+    const std::string month = Cached(&Cache::logMonth, [] { return MonthText(g_processStart); });
+    return GetLogsRootFolder() + month + "/";
+}
+
+void SetLogMonth(std::time_t when) {
+    const std::string month = MonthText(when);
+    std::lock_guard lock(g_mutex);
+    g_cache.logMonth = month;
 }
 
 std::string GetSettingsFilePath() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ctime>
 #include <string>
 
 #include "platform/Folders.h"
@@ -25,9 +26,14 @@ std::string GetConfigFolder();   // application data + "Config/"
 std::string GetKmlRootFolder();  // application data + "KmlRoot/"
 std::string GetRuntimeFolder();  // lock files
 
-// Documents + "Logs/" + the month of process start as "%Y-%m/": one folder per month,
-// kept for the whole run even when it goes on into the next month.
+// Documents + "Logs/": the month folders of the logs lie in it.
+std::string GetLogsRootFolder();
+// The logs root + the month of the logs' current day as "%Y-%m/": one folder per month.
+// It starts with the month of process start and follows the logs when they go on into
+// a new month (SetLogMonth).
 std::string GetLogFolder();
+// The log folder from now on belongs to the local month of `when`.
+void SetLogMonth(std::time_t when);
 
 // The settings file: configuration folder + identifier + ".ini".
 std::string GetSettingsFilePath();

@@ -3,17 +3,12 @@
 #include "base/IniDocument.h"
 #include "base/IniStore.h"
 #include "base/TextFile.h"
+#include "platform/CText.h"
 #include "platform/CodePage.h"
+#include "platform/FileIo.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <locale.h>
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
-#include <clocale>
 #include <cstdlib>
 #include <ctime>
 
@@ -101,11 +96,6 @@ bool ParseBool(std::string_view text) {
     return false;
 }
 
-locale_t CLocale() {
-    static locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
-    return c;
-}
-
 // A UTF-8 prefix of at most `chars` code points.
 std::string_view FirstChars(std::string_view text, size_t chars) {
     size_t pos = 0;
@@ -146,60 +136,48 @@ std::string BackupName(const std::string& path) {
 
 // Copies the file; never overwrites an existing backup.
 bool CopyExclusive(const std::string& from, const std::string& to) {
-    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    int in = platform::OpenForRead(from);
     if (in < 0)
         return false;
-    int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    int out = platform::CreateNewFile(to, 0600);
     if (out < 0) {
-        ::close(in);
+        platform::CloseFile(in);
         return false;
     }
     bool ok = true;
     char buffer[65536];
     for (;;) {
-        ssize_t n = ::read(in, buffer, sizeof buffer);
+        long n = platform::ReadFile(in, buffer, sizeof buffer);
         if (n == 0)
             break;
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
+        if (n < 0 || !platform::WriteFile(out, buffer, static_cast<size_t>(n))) {
             ok = false;
             break;
         }
-        for (ssize_t done = 0; done < n;) {
-            ssize_t w = ::write(out, buffer + done, static_cast<size_t>(n - done));
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w <= 0) {
-                ok = false;
-                break;
-            }
-            done += w;
-        }
-        if (!ok)
-            break;
     }
-    ok = ::fsync(out) == 0 && ok;
-    ok = ::close(out) == 0 && ok;
-    ::close(in);
+    ok = platform::SyncFile(out) && ok;
+    ok = platform::CloseFile(out) && ok;
+    platform::CloseFile(in);
     if (!ok)
-        ::unlink(to.c_str());
+        platform::RemoveFile(to);
     return ok;
 }
 
 bool HasByteOrderMark(const std::string& path, bool& exists) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st {};
-    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-        ::close(fd);
-        fd = -1;
+    int fd = platform::OpenForRead(path);
+    if (fd >= 0) {
+        std::optional<platform::FileInfo> info = platform::FileInfoOf(fd);
+        if (!info || !info->isRegular) {
+            platform::CloseFile(fd);
+            fd = -1;
+        }
     }
     exists = fd >= 0;
     if (fd < 0)
         return false;
     unsigned char b[3] = {};
-    ssize_t n = ::read(fd, b, 3);
-    ::close(fd);
+    long n = platform::ReadFile(fd, b, 3);
+    platform::CloseFile(fd);
     if (n >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF)))
         return true;
     return n == 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF;
@@ -332,7 +310,7 @@ double CIni::GetDouble(std::string_view section, std::string_view key, double de
     std::string value = ReadShortValue(section, key);
     if (value.empty())
         return defaultValue;
-    return strtod_l(value.c_str(), nullptr, CLocale());
+    return platform::ParseDoubleC(value.c_str());
 }
 
 int CIni::GetDataBlock(std::string_view section, std::string_view key, void* buffer, int capacity,

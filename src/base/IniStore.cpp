@@ -1,39 +1,35 @@
 #include "base/IniStore.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <filesystem>
 #include <system_error>
 #include <thread>
 #include <unordered_map>
 #include <vector>
 
+#include "platform/FileIo.h"
+
 namespace zm::ini {
 
 namespace {
 
 struct Stamp {
-    dev_t dev = 0;
-    ino_t ino = 0;
-    off_t size = -1;
+    uint64_t dev = 0;
+    uint64_t ino = 0;
+    int64_t size = -1;
     int64_t mtimeSec = 0;
     int64_t mtimeNsec = 0;
     bool operator==(const Stamp&) const = default;
 };
 
-Stamp StampOf(const struct stat& st) {
-    return Stamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+Stamp StampOf(const platform::FileInfo& info) {
+    return Stamp{info.device, info.inode, info.size, info.mtimeSec, info.mtimeNsec};
 }
 
 uint64_t ReadCounter(int fd) {
     unsigned char bytes[8] = {};
-    if (::pread(fd, bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes))
+    if (platform::ReadFileAt(fd, bytes, sizeof bytes, 0) != static_cast<long>(sizeof bytes))
         return 0;
     uint64_t value = 0;
     for (int i = 7; i >= 0; --i)
@@ -47,39 +43,22 @@ bool WriteCounter(int fd, uint64_t value) {
         b = static_cast<unsigned char>(value & 0xFF);
         value >>= 8;
     }
-    return ::pwrite(fd, bytes, sizeof bytes, 0) == static_cast<ssize_t>(sizeof bytes);
+    return platform::WriteFileAt(fd, bytes, sizeof bytes, 0);
 }
 
-bool ReadAll(int fd, std::string& out, off_t sizeHint) {
+bool ReadAll(int fd, std::string& out, int64_t sizeHint) {
     out.clear();
     if (sizeHint > 0)
         out.reserve(static_cast<size_t>(sizeHint));
     char buffer[65536];
     for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
+        long n = platform::ReadFile(fd, buffer, sizeof buffer);
         if (n < 0)
             return false;
         if (n == 0)
             return true;
         out.append(buffer, static_cast<size_t>(n));
     }
-}
-
-bool WriteAll(int fd, const std::string& bytes) {
-    const char* p = bytes.data();
-    size_t left = bytes.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    return true;
 }
 
 thread_local std::vector<Batch*> tBatches;
@@ -139,7 +118,7 @@ std::atomic<int> gCounterFds{0};
 uint64_t CurrentCounter(PathState& state) {
     int fd = state.counterFd.load();
     if (fd < 0) {
-        fd = ::open(state.lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = platform::OpenForRead(state.lockPath);
         if (fd < 0)
             return 0;
         int expected = -1;
@@ -148,7 +127,7 @@ uint64_t CurrentCounter(PathState& state) {
             return ReadCounter(fd);
         gCounterFds.fetch_sub(1);
         uint64_t value = ReadCounter(fd);
-        ::close(fd);
+        platform::CloseFile(fd);
         return value;
     }
     return ReadCounter(fd);
@@ -162,24 +141,25 @@ std::shared_ptr<const CIniDocument> Load(const std::string& canon) {
         return kEmpty;
     auto state = StateOf(canon);
     uint64_t before = CurrentCounter(*state);
-    struct stat st {};
-    if (::stat(canon.c_str(), &st) != 0)
+    std::optional<platform::FileInfo> info = platform::FileInfoOf(canon);
+    if (!info)
         return kEmpty;
-    Stamp stamp = StampOf(st);
+    Stamp stamp = StampOf(*info);
     uint64_t after = CurrentCounter(*state);
     {
         std::lock_guard guard(state->cacheMutex);
         if (state->valid && before == after && state->counter == before && state->stamp == stamp)
             return state->doc;
     }
-    int fd = ::open(canon.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = platform::OpenForRead(canon);
     if (fd < 0)
         return kEmpty;
     // What is read is what the stamp describes only when the descriptor has that stamp.
-    bool same = ::fstat(fd, &st) == 0 && StampOf(st) == stamp;
+    std::optional<platform::FileInfo> opened = platform::FileInfoOf(fd);
+    bool same = opened && StampOf(*opened) == stamp;
     std::string bytes;
-    bool ok = ReadAll(fd, bytes, st.st_size);
-    ::close(fd);
+    bool ok = ReadAll(fd, bytes, opened ? opened->size : info->size);
+    platform::CloseFile(fd);
     if (!ok)
         return kEmpty;
     auto doc = std::make_shared<const CIniDocument>(CIniDocument::Parse(bytes));
@@ -209,15 +189,15 @@ bool PathLock::Acquire(std::chrono::milliseconds wait) {
     auto deadline = std::chrono::steady_clock::now() + wait;
     if (!threadLock_.try_lock_until(deadline))
         return false;
-    lockFd_ = ::open(state_->lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    lockFd_ = platform::OpenForUpdate(state_->lockPath, 0600);
     if (lockFd_ < 0) {
         threadLock_.unlock();
         return false;
     }
     // flock has no time-out: poll, so a process that hangs holding it cannot hang us.
-    while (::flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
+    while (!platform::TryLockFile(lockFd_)) {
         if (std::chrono::steady_clock::now() >= deadline) {
-            ::close(lockFd_);
+            platform::CloseFile(lockFd_);
             lockFd_ = -1;
             threadLock_.unlock();
             return false;
@@ -231,7 +211,7 @@ bool PathLock::Acquire(std::chrono::milliseconds wait) {
 void PathLock::Release() {
     if (!held_)
         return;
-    ::close(lockFd_);  // drops the flock
+    platform::CloseFile(lockFd_);  // drops the file lock
     lockFd_ = -1;
     threadLock_.unlock();
     held_ = false;
@@ -263,29 +243,29 @@ bool PathLock::WriteBytes(const std::string& bytes) {
     std::filesystem::path target(canon_);
     RemoveDeadCopies(target);
     // Settings hold passwords: a new file is private; an existing one keeps its mode.
-    mode_t mode = 0600;
-    struct stat old {};
-    bool existed = ::stat(canon_.c_str(), &old) == 0;
-    if (existed)
-        mode = old.st_mode & 07777;
+    unsigned mode = 0600;
+    std::optional<platform::FileInfo> old = platform::FileInfoOf(canon_);
+    if (old)
+        mode = old->permissions;
     std::string temp =
         (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-    int fd = ::mkstemp(temp.data());
+    int fd = platform::CreateUniqueFile(temp);
     if (fd < 0)
         return false;
-    if (existed && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
+    if (old && !old->ownedByThisProcess) {
         // An administrator's write must not take the file from its owner (for anyone else
         // the change is refused and the file becomes theirs, as any rewrite would).
-        [[maybe_unused]] int rc = ::fchown(fd, old.st_uid, old.st_gid);
+        platform::SetFileOwner(fd, old->owner, old->group);
     }
-    bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, bytes) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
+    bool ok = platform::SetFilePermissions(fd, mode) &&
+              platform::WriteFile(fd, bytes.data(), bytes.size()) && platform::SyncFile(fd);
+    ok = platform::CloseFile(fd) && ok;
     uint64_t counter = ReadCounter(lockFd_) + 1;
     // The counter moves before the rename, so no reader can pair the new file with an old
     // counter value that a cached copy was stored under.
     ok = ok && WriteCounter(lockFd_, counter);
-    if (!ok || ::rename(temp.c_str(), canon_.c_str()) != 0) {
-        ::unlink(temp.c_str());
+    if (!ok || !platform::ReplaceFile(temp, canon_)) {
+        platform::RemoveFile(temp);
         std::lock_guard guard(state_->cacheMutex);
         state_->valid = false;
         return false;
@@ -300,12 +280,12 @@ bool PathLock::WriteBytes(const std::string& bytes) {
 bool PathLock::Write(const CIniDocument& doc) {
     if (!WriteBytes(doc.Serialize()))
         return false;
-    struct stat st {};
-    if (::stat(canon_.c_str(), &st) != 0)
+    std::optional<platform::FileInfo> info = platform::FileInfoOf(canon_);
+    if (!info)
         return true;
     std::lock_guard guard(state_->cacheMutex);
     state_->doc = std::make_shared<const CIniDocument>(doc);
-    state_->stamp = StampOf(st);
+    state_->stamp = StampOf(*info);
     state_->counter = ReadCounter(lockFd_);
     state_->valid = true;
     return true;

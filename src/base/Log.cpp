@@ -52,6 +52,26 @@ bool CLog::Open(const std::string& name, bool overwrite) {
     if (open_) {
         return true;
     }
+    return OpenLocked(name, overwrite);
+}
+
+bool CLog::Reopen(const std::string& folder, const std::string& name) {
+    std::lock_guard lock(mutex_);
+    if (open_ && address_) {
+        return true;
+    }
+    if (open_) {
+        AppendTextFile(path_, "</body></html>", false, TextUtf8);
+        open_ = false;
+    }
+    folder_ = folder;
+    if (!folder_.empty() && folder_.back() != '/') {
+        folder_ += '/';
+    }
+    return OpenLocked(name, false);
+}
+
+bool CLog::OpenLocked(const std::string& name, bool overwrite) {
     std::string path = folder_ + (name.empty() ? std::string("RunLog") : name) + ".html";
     NormalizePath(path);
     std::string text;

@@ -55,6 +55,11 @@ class CLog {
     // written. Nothing happens when the log is already open.
     void OpenAddress(const std::string& address);
 
+    // Moves an open file log to folder + name + ".html" in one step: the footer ends the
+    // old file and the new one starts as Open starts it (never overwritten), so that no
+    // entry of another thread falls between the two. Opens the log when it was closed;
+    // nothing happens to a log that stands for an address. Returns whether it is open.
+    bool Reopen(const std::string& folder, const std::string& name);
     // Appends the footer (files only) and closes the log.
     void Close();
 
@@ -102,6 +107,7 @@ class CLog {
     void DetachView(const void* view);
 
   private:
+    bool OpenLocked(const std::string& name, bool overwrite);
     // Finishes one entry (the caller's part already formatted) and appends it; the lock
     // must be held.
     void WriteEntryLocked(LogColor color, const std::string& body, bool lineBreak);

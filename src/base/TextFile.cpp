@@ -1,13 +1,8 @@
 #include "base/TextFile.h"
 
 #include "platform/CodePage.h"
+#include "platform/FileIo.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -32,20 +27,6 @@ bool IsLowSurrogate(char32_t u) {
     return u >= 0xDC00 && u <= 0xDFFF;
 }
 
-bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 std::string_view ByteOrderMark(TextEncoding encoding) {
@@ -67,7 +48,7 @@ CTextFileBase::~CTextFileBase() {
 
 void CTextFileBase::Close() {
     if (fd_ >= 0 && ownsFile_)
-        ::close(fd_);
+        platform::CloseFile(fd_);
     fd_ = -1;
     ownsFile_ = false;
 }
@@ -75,11 +56,13 @@ void CTextFileBase::Close() {
 // ---- reader ----
 
 CTextFileRead::CTextFileRead(const std::string& path) {
-    fd_ = path.empty() ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st {};
-    if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode))) {
-        ::close(fd_);
-        fd_ = -1;
+    fd_ = path.empty() ? -1 : platform::OpenForRead(path);
+    if (fd_ >= 0) {
+        std::optional<platform::FileInfo> info = platform::FileInfoOf(fd_);
+        if (!info || info->isDirectory) {
+            platform::CloseFile(fd_);
+            fd_ = -1;
+        }
     }
     if (fd_ < 0) {
         endOfFile_ = true;
@@ -104,7 +87,7 @@ void CTextFileRead::DetectEncoding() {
         encoding_ = TextUtf8;
     } else {
         encoding_ = TextAnsi;
-        ::lseek(fd_, 0, SEEK_SET);
+        platform::RewindFile(fd_);
         position_ = -1;
         filled_ = 0;
         endOfFile_ = false;
@@ -119,10 +102,7 @@ bool CTextFileRead::ReadByte(unsigned char& byte) {
         return false;
     }
     if (position_ + 1 >= filled_) {
-        ssize_t n;
-        do {
-            n = ::read(fd_, buffer_.data(), buffer_.size());
-        } while (n < 0 && errno == EINTR);
+        long n = platform::ReadFile(fd_, buffer_.data(), buffer_.size());
         if (n <= 0) {
             endOfFile_ = true;
             return false;
@@ -281,9 +261,9 @@ bool CTextFileRead::ReadAll(std::string& text, std::string_view separator) {
     text.clear();
     if (!IsOpen())
         return false;
-    struct stat st {};
-    if (::fstat(fd_, &st) == 0 && st.st_size > 0)
-        text.reserve(static_cast<size_t>(st.st_size) + 2);
+    std::optional<platform::FileInfo> info = platform::FileInfoOf(fd_);
+    if (info && info->size > 0)
+        text.reserve(static_cast<size_t>(info->size) + 2);
     std::string line;
     bool first = true;
     while (ReadLine(line)) {
@@ -353,7 +333,8 @@ void CTextFileWrite::WriteString(std::string_view text) {
 
 bool CTextFileWrite::Flush() {
     if (position_ >= 0) {
-        if (fd_ < 0 || !WriteAll(fd_, buffer_.data(), static_cast<size_t>(position_ + 1)))
+        if (fd_ < 0 ||
+            !platform::WriteFile(fd_, buffer_.data(), static_cast<size_t>(position_ + 1)))
             failed_ = true;
         position_ = -1;
     }
@@ -389,28 +370,28 @@ bool AppendTextFile(const std::string& path, std::string_view text, bool truncat
     std::unique_lock turn(stripes[std::hash<std::string>{}(path) % stripes.size()],
                           std::defer_lock);
     (void)turn.try_lock_for(kTurnWait);
-    // Another writer holds the file while it holds an exclusive flock on it; wait for it
+    // Another writer holds the file while it holds an exclusive lock on it; wait for it
     // five times 10 ms apart, as a shared-mode open would on the original platform.
     int fd = -1;
     for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
         if (attempt > 0)
             std::this_thread::sleep_for(kOpenRetryPause);
-        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        fd = platform::OpenForWrite(path, 0666);
         if (fd < 0)
             continue;
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        if (platform::TryLockFile(fd))
             break;
-        ::close(fd);
+        platform::CloseFile(fd);
         fd = -1;
     }
     if (fd < 0)
         return false;
     // Truncation waits for the lock, so a writer still busy is never cut short.
-    if (truncate && ::ftruncate(fd, 0) != 0) {
-        ::close(fd);
+    if (truncate && !platform::TruncateFile(fd, 0)) {
+        platform::CloseFile(fd);
         return false;
     }
-    off_t end = ::lseek(fd, 0, SEEK_END);
+    int64_t end = platform::SeekFileEnd(fd);
     bool ok = end >= 0;
     if (ok) {
         CTextFileWrite writer(fd, encoding);
@@ -418,10 +399,10 @@ bool AppendTextFile(const std::string& path, std::string_view text, bool truncat
         ok = writer.Flush();
         writer.Close();
         // A half-written entry would corrupt the next one too: cut it back off.
-        if (!ok && ::ftruncate(fd, end) != 0)
+        if (!ok && !platform::TruncateFile(fd, end))
             ok = false;
     }
-    ::close(fd);
+    platform::CloseFile(fd);
     return ok;
 }
 

@@ -1,12 +1,14 @@
 #include "device/DeviceThread.h"
 
-#include <sys/prctl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdio>
+#include <exception>
 #include <mutex>
+
+#include "platform/NativeThread.h"
+#include "platform/ProcessInfo.h"
 
 namespace zm {
 
@@ -27,18 +29,11 @@ std::atomic<std::size_t> g_StackSize{kDefaultStack};
 // third less CPU for a thousand idle devices).
 std::atomic<unsigned long> g_TimerSlackNs{2'000'000};
 
-// Linux 6.16 and later give a multi-threaded process a private futex hash sized by the
-// number of CPUs, not of threads. A thousand devices park two thousand threads in it,
-// and every wake-up then walks long bucket chains: measured, that doubles the cost of an
-// idle device. A table sized for many threads keeps the chains short. Older kernels
-// refuse the request, which changes nothing.
-constexpr int kPrFutexHash = 78;         // PR_FUTEX_HASH
-constexpr int kPrFutexHashSetSlots = 1;  // PR_FUTEX_HASH_SET_SLOTS
-constexpr unsigned long kFutexSlots = 4096;
-
-void SizeFutexHashOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { prctl(kPrFutexHash, kPrFutexHashSetSlots, kFutexSlots, 0, 0); });
+// The device catches what its loops throw and logs it; what still gets here ended the
+// thread, and at least the console learns which one.
+void ReportEscapedException(const char* what) {
+    std::fprintf(stderr, "thread %s ended by an exception: %s\n",
+                 platform::CurrentThreadName().c_str(), what);
 }
 
 std::mutex g_AbandonedMutex;
@@ -66,15 +61,15 @@ CDeviceThread::~CDeviceThread() {
     }
 }
 
-void* CDeviceThread::Entry(void* arg) {
+void CDeviceThread::Entry(void* arg) {
     std::shared_ptr<Control> ctl = std::move(*static_cast<std::shared_ptr<Control>*>(arg));
     delete static_cast<std::shared_ptr<Control>*>(arg);
     std::function<void()> body;
     {
         std::unique_lock lock(ctl->mutex);
-        ctl->tid = static_cast<int>(gettid());
+        ctl->tid = platform::CurrentThreadId();
         if (const unsigned long slack = g_TimerSlackNs.load(); slack > 0) {
-            prctl(PR_SET_TIMERSLACK, slack, 0, 0, 0);
+            platform::SetCurrentThreadTimerSlack(slack);
         }
         ctl->idKnown = true;
         ctl->changed.notify_all();
@@ -83,8 +78,10 @@ void* CDeviceThread::Entry(void* arg) {
     }
     try {
         body();
+    } catch (const std::exception& e) {
+        ReportEscapedException(e.what());
     } catch (...) {
-        // A body must not throw; ending the thread is all that can be done here.
+        ReportEscapedException("unknown exception");
     }
     // The body's captures go first: they may own the device, whose destruction then runs
     // on this thread and must find the thread still marked as running.
@@ -97,29 +94,18 @@ void* CDeviceThread::Entry(void* arg) {
         g_AbandonedChanged.notify_all();
     }
     ctl->changed.notify_all();
-    return nullptr;
 }
 
 bool CDeviceThread::Create(std::function<void()> body) {
     if (m_Ctl) {
         return false;
     }
-    SizeFutexHashOnce();
+    platform::PrepareForManyThreads();
     auto ctl = std::make_shared<Control>();
     ctl->body = std::move(body);
 
-    pthread_attr_t attr;
-    if (pthread_attr_init(&attr) != 0) {
-        return false;
-    }
-    const std::size_t stack = g_StackSize.load();
-    if (stack > 0) {
-        pthread_attr_setstacksize(&attr, stack);
-    }
     auto* arg = new std::shared_ptr<Control>(ctl);
-    const int rc = pthread_create(&m_Thread, &attr, &CDeviceThread::Entry, arg);
-    pthread_attr_destroy(&attr);
-    if (rc != 0) {
+    if (!m_Thread.Start(&CDeviceThread::Entry, arg, g_StackSize.load())) {
         delete arg;
         return false;
     }
@@ -139,7 +125,7 @@ void CDeviceThread::Resume() {
 }
 
 bool CDeviceThread::IsCurrent() const {
-    return m_Ctl && pthread_equal(m_Thread, pthread_self());
+    return m_Ctl && m_Thread.IsCurrent();
 }
 
 int CDeviceThread::Id() const {
@@ -151,12 +137,11 @@ int CDeviceThread::Id() const {
 }
 
 uint32_t CDeviceThread::Handle() const {
-    return m_Ctl ? static_cast<uint32_t>(static_cast<uintptr_t>(m_Thread)) : 0;
+    return m_Ctl ? m_Thread.ShortHandle() : 0;
 }
 
 void CDeviceThread::Forget() {
     m_Ctl.reset();
-    m_Thread = pthread_t{};
 }
 
 CDeviceThread::StopResult CDeviceThread::WaitForEnd(std::chrono::milliseconds limit,
@@ -165,7 +150,7 @@ CDeviceThread::StopResult CDeviceThread::WaitForEnd(std::chrono::milliseconds li
         return StopResult::NotRunning;
     }
     if (IsCurrent()) {
-        pthread_detach(m_Thread);
+        m_Thread.Detach();
         Forget();
         return StopResult::Ended;
     }
@@ -174,7 +159,7 @@ CDeviceThread::StopResult CDeviceThread::WaitForEnd(std::chrono::milliseconds li
     for (;;) {
         if (m_Ctl->done) {
             lock.unlock();
-            pthread_join(m_Thread, nullptr);
+            m_Thread.Join();
             Forget();
             return StopResult::Ended;
         }
@@ -197,7 +182,7 @@ CDeviceThread::StopResult CDeviceThread::WaitForEnd(std::chrono::milliseconds li
         ++g_Abandoned;
     }
     lock.unlock();
-    pthread_detach(m_Thread);
+    m_Thread.Detach();
     Forget();
     return StopResult::Abandoned;
 }

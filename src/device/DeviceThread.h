@@ -1,12 +1,12 @@
 #pragma once
 
-#include <pthread.h>
-
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+
+#include "platform/NativeThread.h"
 
 namespace zm {
 
@@ -56,11 +56,11 @@ class CDeviceThread {
 
   private:
     struct Control;
-    static void* Entry(void* arg);
+    static void Entry(void* arg);
     void Forget();
 
     std::shared_ptr<Control> m_Ctl;
-    pthread_t m_Thread{};
+    platform::NativeThread m_Thread;
 };
 
 }  // namespace zm

@@ -161,6 +161,19 @@ std::string CTavDevice::GetInfoText(const std::string& sItem) {
     return StrPrintf("%s(?)", sItem.c_str());
 }
 
+std::string CTavDevice::GetInfoItemText(InfoItem item) {
+    // A device that knows none of them answers as for an unknown title.
+    switch (item) {
+        case InfoItem::kParameters:
+            return "Parameters(?)";
+        case InfoItem::kPosition:
+            return "Position(?)";
+        case InfoItem::kCurValue:
+            return "CurValue(?)";
+    }
+    return "(?)";
+}
+
 void CTavDevice::SetDataStatus(std::int32_t nCode) {
     std::lock_guard lock(m_DataLock);
     m_BaseData.nKind = kDataKind;

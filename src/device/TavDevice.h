@@ -93,6 +93,11 @@ class CTavDevice : public std::enable_shared_from_this<CTavDevice> {
     virtual void UpdateStatePane(CDevicePane* pPane);                 // 29
     virtual void UpdateDataPane(CDevicePane* pPane, bool bTrack);     // 30
 
+    // What the alert texts ask of a device. GetInfoText takes the column titles as the
+    // list shows them, in the current language; these ask the same in every language.
+    enum class InfoItem { kParameters, kPosition, kCurValue };
+    virtual std::string GetInfoItemText(InfoItem item);
+
     // Identity.
     const std::string& GetInitialName() const { return m_sInitialName; }
     const std::string& GetFamilyCode() const { return m_sFamily; }
@@ -265,6 +270,10 @@ class CTavDevice : public std::enable_shared_from_this<CTavDevice> {
     static void DelayedLogThreadMain(std::shared_ptr<Signals> sig);
     void LiveStart(LiveState& st);
     std::chrono::milliseconds LiveStep(LiveState& st);
+    // What the live thread does with an exception that a step let out: logged, taken as
+    // a lost connection; returns the wait before the next try.
+    std::chrono::milliseconds LiveFault(const std::string& what);
+    void FireEvents(int which);
     bool StartThread(CDeviceThread& thread, const char* name, std::function<void()> body);
     bool StopThread(CDeviceThread& thread, QuitFlag& quit, const char* name, const WaitHook& pump);
     void StopDelayedLogThread();

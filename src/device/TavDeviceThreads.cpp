@@ -1,11 +1,12 @@
-#include <strings.h>
-
+#include <algorithm>
 #include <ctime>
+#include <exception>
 
 #include "base/Log.h"
 #include "base/Printf.h"
 #include "device/TavDevice.h"
 #include "device/TavDeviceSignals.h"
+#include "platform/CText.h"
 #include "platform/ProcessInfo.h"
 
 namespace zm {
@@ -51,7 +52,27 @@ void CTavDevice::LiveThreadMain(std::weak_ptr<CTavDevice> weak, std::shared_ptr<
         if (!dev) {
             return;
         }
-        st.wait = dev->LiveStep(st);
+        try {
+            st.wait = dev->LiveStep(st);
+        } catch (const std::exception& e) {
+            st.wait = dev->LiveFault(e.what());
+        } catch (...) {
+            st.wait = dev->LiveFault("unknown exception");
+        }
+    }
+}
+
+milliseconds CTavDevice::LiveFault(const std::string& what) {
+    LogError(StrPrintf("<li><dt> %s: Thread_Live: exception: %s", HtmlEscaped(GetName()).c_str(),
+                       HtmlEscaped(what).c_str()));
+    try {
+        // Taken as a lost connection, so that the operator and the connection-lost actions
+        // learn of it; the loop starts again with a new connection after the pause.
+        m_bReconnectPending.store(true);
+        SetStatus(kDevNoConnection);
+        return std::max(milliseconds(GetPollPeriod()), kLongWait);
+    } catch (...) {
+        return kLongWait;
     }
 }
 
@@ -118,24 +139,38 @@ void CTavDevice::EventThreadMain(std::weak_ptr<CTavDevice> weak, std::shared_ptr
         if (!dev) {
             return;
         }
-        switch (which) {
-            case kEvNewData:
-                dev->FireNewData();
-                break;
-            case kEvNewState:
-                dev->FireNewState();
-                break;
-            case kEvNewTrack:
-                dev->FireNewTrack();
-                break;
-            case kEvAll:
-                dev->FireNewData();
-                dev->FireNewState();
-                dev->FireNewTrack();
-                break;
-            default:
-                break;
+        // A handler's exception must not end the thread: every later event would be lost.
+        try {
+            dev->FireEvents(which);
+        } catch (const std::exception& e) {
+            dev->LogError(StrPrintf("<li><dt> %s: Thread_Event: exception: %s",
+                                    HtmlEscaped(dev->GetName()).c_str(),
+                                    HtmlEscaped(e.what()).c_str()));
+        } catch (...) {
+            dev->LogError(StrPrintf("<li><dt> %s: Thread_Event: exception",
+                                    HtmlEscaped(dev->GetName()).c_str()));
         }
+    }
+}
+
+void CTavDevice::FireEvents(int which) {
+    switch (which) {
+        case kEvNewData:
+            FireNewData();
+            break;
+        case kEvNewState:
+            FireNewState();
+            break;
+        case kEvNewTrack:
+            FireNewTrack();
+            break;
+        case kEvAll:
+            FireNewData();
+            FireNewState();
+            FireNewTrack();
+            break;
+        default:
+            break;
     }
 }
 
@@ -265,7 +300,7 @@ void CTavDevice::DelayedLog(const std::string& sText) {
     Signals& sig = *m_pSignals;
     {
         std::lock_guard lock(sig.logMutex);
-        if (strcasecmp(sText.c_str(), sig.logMessage.c_str()) == 0) {
+        if (platform::CompareNoCase(sText.c_str(), sig.logMessage.c_str()) == 0) {
             return;
         }
         ++sig.logRepeat;

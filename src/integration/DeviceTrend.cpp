@@ -1,12 +1,9 @@
 #include "integration/DeviceTrend.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <nlohmann/json.hpp>
+
+#include "platform/FileIo.h"
 
 namespace zm {
 
@@ -37,26 +34,24 @@ int LocalDate(std::int64_t utc) {
 }
 
 bool ReadWholeFile(const std::string& path, std::string& text) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = platform::OpenForRead(path);
     if (fd < 0)
         return false;
-    struct stat st {};
-    if (fstat(fd, &st) != 0) {
-        close(fd);
+    const auto info = platform::FileInfoOf(fd);
+    if (!info) {
+        platform::CloseFile(fd);
         return false;
     }
-    text.resize(static_cast<size_t>(st.st_size));
+    text.resize(static_cast<size_t>(std::max<std::int64_t>(info->size, 0)));
     size_t got = 0;
     while (got < text.size()) {
-        ssize_t n = read(fd, text.data() + got, text.size() - got);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const long n = platform::ReadFile(fd, text.data() + got, text.size() - got);
         if (n <= 0)
             break;
         got += static_cast<size_t>(n);
     }
     text.resize(got);  // a file being appended to is read as far as it was
-    close(fd);
+    platform::CloseFile(fd);
     return true;
 }
 
@@ -180,12 +175,11 @@ std::string TrendJsonText(const std::string& name, const TrendRequest& request,
 }
 
 std::vector<ZorLogSample> CDeviceTrendReader::Minutes(const std::string& path) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0)
+    const auto info = platform::FileInfoOf(path);
+    if (!info)
         return {};
-    const auto size = static_cast<std::uintmax_t>(st.st_size);
-    const std::int64_t mtime =
-        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    const auto size = static_cast<std::uintmax_t>(info->size);
+    const std::int64_t mtime = info->mtimeSec * 1000000000 + info->mtimeNsec;
     {
         std::lock_guard lock(mutex_);
         auto it = cache_.find(path);

@@ -30,7 +30,9 @@ bool DeviceStateRecord::SameStateAs(const DeviceStateRecord& other) const {
     return name == other.name && status == other.status && statusText == other.statusText &&
            level == other.level && icon == other.icon && latitude == other.latitude &&
            longitude == other.longitude && red == other.red && green == other.green &&
-           blue == other.blue;
+           blue == other.blue && shelvedUntil == other.shelvedUntil &&
+           outOfService == other.outOfService && outOfServiceReason == other.outOfServiceReason &&
+           unackedAlarms == other.unackedAlarms;
 }
 
 std::string IsoTimeUtc(std::int64_t secondsSince1970) {
@@ -57,6 +59,11 @@ nlohmann::json ToJson(const DeviceStateRecord& state) {
         {"lon", Number(state.longitude)},
         {"value", Number(state.value)},
         {"colour", ColourText(state.red, state.green, state.blue)},
+        {"shelvedUntil", state.shelvedUntil != 0 ? nlohmann::json(IsoTimeUtc(state.shelvedUntil))
+                                                 : nlohmann::json(nullptr)},
+        {"outOfService",
+         state.outOfService ? nlohmann::json(state.outOfServiceReason) : nlohmann::json(nullptr)},
+        {"unackedAlarms", state.unackedAlarms},
     };
 }
 
@@ -80,7 +87,46 @@ nlohmann::json ToJson(const AlarmEventRecord& event, bool withEvent) {
     if (!event.report.empty()) {
         json["report"] = event.report;
     }
+    if (event.id != 0) {
+        json["id"] = event.id;
+    }
+    const std::pair<const char*, const std::string*> texts[] = {{"state", &event.state},
+                                                                {"by", &event.by},
+                                                                {"comment", &event.comment},
+                                                                {"reason", &event.reason}};
+    for (const auto& [name, text] : texts) {
+        if (!text->empty()) {
+            json[name] = *text;
+        }
+    }
+    if (event.until != 0) {
+        json["until"] = IsoTimeUtc(event.until);
+    }
     return json;
+}
+
+nlohmann::json ToJson(const alarms::AlarmRecord& alarm) {
+    auto time = [](std::int64_t t) {
+        return t != 0 ? nlohmann::json(IsoTimeUtc(t)) : nlohmann::json(nullptr);
+    };
+    auto text = [](const std::string& s) {
+        return s.empty() ? nlohmann::json(nullptr) : nlohmann::json(s);
+    };
+    return nlohmann::json{
+        {"id", alarm.id},
+        {"device", alarm.device},
+        {"state", alarms::StateName(alarm.state)},
+        {"opened", time(alarm.opened)},
+        {"time", time(alarm.opened)},
+        {"returned", time(alarm.returned)},
+        {"value", Number(alarm.openValue)},
+        {"max", Number(alarm.maxValue)},
+        {"acked_by", text(alarm.ackedBy)},
+        {"acked_at", time(alarm.ackedAt)},
+        {"comment", text(alarm.comment)},
+        {"report", text(alarm.report)},
+        {"comm_lost", alarm.commLost},
+    };
 }
 
 std::string JsonText(const nlohmann::json& json) {

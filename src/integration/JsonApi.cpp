@@ -1,13 +1,15 @@
 #include "integration/JsonApi.h"
 
+#include <memory>
+
 #include <nlohmann/json.hpp>
 
 #include <charconv>
 #include <ctime>
-#include <memory>
 
+#include "integration/ApiBody.h"
 #include "integration/DeviceTrend.h"
-#include "web/HttpServer.h"
+#include "web/ApiAccess.h"
 
 namespace zm {
 
@@ -16,7 +18,13 @@ std::string DevicesJsonText(IDeviceStateSource& source) {
     for (const DeviceStateRecord& state : source.DeviceStates()) {
         devices.push_back(ToJson(state));
     }
-    return JsonText(nlohmann::json{{"station", source.Station()}, {"devices", devices}});
+    const OutboxSummaryRecord outbox = source.Outbox();
+    nlohmann::json summary{{"pending", outbox.pending}, {"oldestFailingSince", nullptr}};
+    if (outbox.oldestFailingSince > 0) {
+        summary["oldestFailingSince"] = IsoTimeUtc(outbox.oldestFailingSince);
+    }
+    return JsonText(
+        nlohmann::json{{"station", source.Station()}, {"devices", devices}, {"outbox", summary}});
 }
 
 bool DeviceJsonText(IDeviceStateSource& source, const std::string& name, std::string& body) {
@@ -39,31 +47,6 @@ std::string AlarmsJsonText(IDeviceStateSource& source) {
 
 namespace {
 
-int Hex(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-std::string Decoded(std::string_view text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        int hi, lo;
-        if (text[i] == '%' && i + 2 < text.size() && (hi = Hex(text[i + 1])) >= 0 &&
-            (lo = Hex(text[i + 2])) >= 0) {
-            out += static_cast<char>(hi * 16 + lo);
-            i += 2;
-        } else {
-            out += text[i] == '+' ? ' ' : text[i];
-        }
-    }
-    return out;
-}
-
 // The value of one query parameter; false when it is not there.
 bool QueryValue(const std::string& query, std::string_view key, std::string& value) {
     for (size_t start = 0; start <= query.size();) {
@@ -72,8 +55,9 @@ bool QueryValue(const std::string& query, std::string_view key, std::string& val
             end = query.size();
         std::string_view pair(query.data() + start, end - start);
         size_t eq = pair.find('=');
-        if (Decoded(pair.substr(0, eq)) == key) {
-            value = eq == std::string_view::npos ? std::string() : Decoded(pair.substr(eq + 1));
+        if (PercentDecode(pair.substr(0, eq), true) == key) {
+            value = eq == std::string_view::npos ? std::string()
+                                                 : PercentDecode(pair.substr(eq + 1), true);
             return true;
         }
         start = end + 1;
@@ -135,43 +119,78 @@ bool DeviceDataJsonText(IDeviceStateSource& source, CDeviceTrendReader& reader,
     return true;
 }
 
-void RegisterJsonApi(CHttpServer& server, IDeviceStateSource& source) {
-    IDeviceStateSource* s = &source;
-    auto json = [](std::string body) {
-        CHttpServer::RouteReply reply;
-        reply.contentType = kJsonContentType;
-        reply.body = std::move(body);
+CHttpServer::RequestReply CJsonApi::Handle(const HttpRequest& request) {
+    const std::vector<std::string> segments = request.Segments();
+    if (segments.size() >= 2 && segments[0] == "api") {
+        if (segments[1] == "devices") {
+            return Devices(request, segments);
+        }
+        if (segments[1] == "alarms") {
+            return Alarms(request, segments);
+        }
+    }
+    return JsonError("404 Resource not found", "no such route");
+}
+
+CHttpServer::RequestReply CJsonApi::DeviceReply(const std::string& name) {
+    std::string body;
+    if (!DeviceJsonText(source_, name, body)) {
+        Reply reply = JsonError("404 Resource not found", "no such device");
+        reply.body = JsonText(nlohmann::json{{"error", "no such device"}, {"name", name}});
         return reply;
+    }
+    return JsonReply("200 OK", std::move(body));
+}
+
+CHttpServer::RequestReply CJsonApi::Devices(const HttpRequest& request,
+                                            const std::vector<std::string>& segments) {
+    // An unescaped "/" in a name is taken as part of it, as the device route always did.
+    auto nameOf = [&](size_t end) {
+        std::string name = segments[2];
+        for (size_t i = 3; i < end; ++i) {
+            name += "/" + segments[i];
+        }
+        return name;
     };
-    server.AddReplyRoute("/api/devices",
-                         [s, json](const std::string&) { return json(DevicesJsonText(*s)); });
+    const std::string& last = segments.back();
+    const bool suppression = segments.size() >= 4 && (last == "shelve" || last == "out-of-service");
+    if (suppression) {
+        return Suppression(request, nameOf(segments.size() - 1), last == "shelve");
+    }
+    if (request.method != "GET") {
+        return MethodNotAllowed("GET");
+    }
+    const CApiAccess::Decision decision = access_.Check(request, CApiAccess::Need::Read);
+    if (!decision.allowed) {
+        return decision.refusal;
+    }
+    if (segments.size() >= 4 && last == "data") {
+        return DeviceData(request, nameOf(segments.size() - 1));
+    }
+    if (segments.size() == 2) {
+        return JsonReply("200 OK", DevicesJsonText(source_));
+    }
+    return DeviceReply(nameOf(segments.size()));
+}
+
+CHttpServer::RequestReply CJsonApi::DeviceData(const HttpRequest& request,
+                                               const std::string& device) {
+    std::string body, status;
+    CDeviceTrendReader unkept;
+    DeviceDataJsonText(source_, trends_ ? *trends_ : unkept, device, request.query,
+                       static_cast<std::int64_t>(std::time(nullptr)), body, status);
+    return JsonReply(status, std::move(body));
+}
+
+void RegisterJsonApi(CHttpServer& server, IDeviceStateSource& source,
+                     std::function<alarms::AlarmOperations*()> alarms, CApiAccess& access) {
+    IDeviceStateSource* s = &source;
+    CApiAccess* a = &access;
     auto trends = std::make_shared<CDeviceTrendReader>();
-    server.AddQueryReplyRoute(
-        "/api/devices/",
-        [s, json, trends](const std::string& rest, const std::string& query) {
-            constexpr std::string_view kData = "/data";
-            if (rest.size() > kData.size() &&
-                rest.compare(rest.size() - kData.size(), kData.size(), kData) == 0) {
-                std::string body, status;
-                DeviceDataJsonText(*s, *trends, rest.substr(0, rest.size() - kData.size()), query,
-                                   static_cast<std::int64_t>(std::time(nullptr)), body, status);
-                CHttpServer::RouteReply reply = json(body);
-                reply.status = status;
-                return reply;
-            }
-            const std::string& name = rest;
-            std::string body;
-            if (DeviceJsonText(*s, name, body)) {
-                return json(body);
-            }
-            CHttpServer::RouteReply reply =
-                json(JsonText(nlohmann::json{{"error", "no such device"}, {"name", name}}));
-            reply.status = "404 Resource not found";
-            return reply;
-        },
-        true);
-    server.AddReplyRoute("/api/alarms",
-                         [s, json](const std::string&) { return json(AlarmsJsonText(*s)); });
+    server.AddRequestRoute(
+        "/api/", [s, alarms = std::move(alarms), a, trends](const HttpRequest& request) {
+            return CJsonApi(*s, alarms ? alarms() : nullptr, *a, trends.get()).Handle(request);
+        });
 }
 
 }  // namespace zm

@@ -1,7 +1,6 @@
 #include "integration/MqttPublisher.h"
 
 #include <mosquitto.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -18,6 +17,7 @@
 
 #include "base/Log.h"
 #include "integration/MqttTopics.h"
+#include "platform/NativeThread.h"
 #include "platform/ProcessInfo.h"
 
 namespace zm {
@@ -71,12 +71,17 @@ struct CMqttPublisher::Core {
     std::condition_variable wake;
     std::shared_ptr<Session> session;  // null while stopped
 
-    std::map<std::string, DeviceEntry> devices;
-    std::set<std::string> dirty;   // names whose state waits to be published
-    std::set<std::string> clears;  // names whose retained state is to be cleared
+    // By the device's identity: a rename moves its state to the new topic, and two
+    // devices never share an entry.
+    std::map<std::uint64_t, DeviceEntry> devices;
+    std::set<std::uint64_t> dirty;  // devices whose state waits to be published
+    std::set<std::string> clears;   // names whose retained state is to be cleared
     std::deque<AlarmEventRecord> alarms;
     std::deque<DataPortionRecord> data;
     bool republishAll = false;
+    std::string openAlarms;  // the retained list; published when dirty
+    bool openAlarmsKnown = false;
+    bool openAlarmsDirty = false;
     Stats stats;
 
     // The current outage: written to the run log when it begins and when it ends.
@@ -198,8 +203,8 @@ void OnMessage(mosquitto* mosq, void* user, const mosquitto_message* message) {
     const std::string topic = message->topic;
     {
         std::lock_guard lock(link.core->mutex);
-        for (const auto& [name, entry] : link.core->devices) {
-            if (link.session->topics.DeviceState(name) == topic) {
+        for (const auto& [id, entry] : link.core->devices) {
+            if (link.session->topics.DeviceState(entry.state.name) == topic) {
                 return;
             }
         }
@@ -264,24 +269,27 @@ bool HandOver(Link& link) {
     std::vector<AlarmEventRecord> alarms;
     std::vector<DataPortionRecord> data;
     std::string busyText;
+    std::string openAlarms;
+    bool sendOpenAlarms = false;
     bool more = false;
     {
         std::lock_guard lock(core.mutex);
         const auto now = Clock::now();
         if (core.republishAll) {
             core.republishAll = false;
+            core.openAlarmsDirty = core.openAlarmsKnown;
             core.dirty.clear();
-            for (const auto& [name, entry] : core.devices) {
-                core.dirty.insert(name);
+            for (const auto& [id, entry] : core.devices) {
+                core.dirty.insert(id);
             }
         } else if (now - link.lastRefreshScan >= std::chrono::seconds(1)) {
             // A signal that moved is republished now and then, so that a dashboard that
             // subscribes late sees a recent value.
             link.lastRefreshScan = now;
-            for (auto& [name, entry] : core.devices) {
+            for (auto& [id, entry] : core.devices) {
                 if (entry.everSent && entry.state.value != entry.sent.value &&
                     now - entry.lastSent >= core.limits.stateRefresh) {
-                    core.dirty.insert(name);
+                    core.dirty.insert(id);
                 }
             }
         }
@@ -307,6 +315,14 @@ bool HandOver(Link& link) {
             core.data.pop_front();
         }
         more = !core.dirty.empty() || !core.alarms.empty() || !core.data.empty();
+        // The list follows the events taken in this turn; with more events waiting it
+        // waits too, so that it never tells of a state the events have not reached yet.
+        if (core.openAlarmsDirty && core.alarms.empty()) {
+            openAlarms = core.openAlarms;
+            sendOpenAlarms = true;
+            core.openAlarmsDirty = false;
+        }
+        more = more || core.openAlarmsDirty;
         if (core.busyDataLost > 0 && now - core.busyLogged >= std::chrono::minutes(1)) {
             core.busyLogged = now;
             busyText = std::to_string(core.busyDataLost) +
@@ -334,6 +350,10 @@ bool HandOver(Link& link) {
         }
         ++alarmsDone;
     }
+    bool listDone = false;
+    if (sendOpenAlarms && handed == alarms.size()) {
+        listDone = Publish(link, topics.OpenAlarms(), openAlarms, kAlarmQos, true);
+    }
     for (const DataPortionRecord& portion : data) {
         dataDone += Publish(link, topics.DeviceData(portion.device), JsonText(ToJson(portion)),
                             kDataQos, false);
@@ -346,6 +366,10 @@ bool HandOver(Link& link) {
     if (handed < alarms.size()) {
         more = false;  // the connection is gone; the loop finds out
     }
+    if (sendOpenAlarms && !listDone && !core.openAlarmsDirty) {
+        core.openAlarmsDirty = true;  // again at the next connection
+    }
+    core.stats.alarmListsPublished += listDone;
     core.stats.statesPublished += statesDone;
     core.stats.alarmsPublished += alarmsDone;
     core.stats.dataPublished += dataDone;
@@ -416,8 +440,8 @@ void NetworkThread(std::shared_ptr<Core> corePtr, std::shared_ptr<Session> sessi
     link.core = &core;
     link.session = session;
     const MqttSettings& s = session->settings;
-    const std::string clientId =
-        "zormanager-" + EncodeTopicLevel(s.station) + "-" + std::to_string(::getpid());
+    const std::string clientId = "zormanager-" + EncodeTopicLevel(s.station) + "-" +
+                                 std::to_string(platform::CurrentProcessId());
     link.mosq = mosquitto_new(clientId.c_str(), true, &link);
     if (link.mosq == nullptr) {
         core.Log(Rgb(200, 0, 0), "cannot create the client: " + std::string(std::strerror(errno)));
@@ -578,11 +602,19 @@ bool CMqttPublisher::IsRunning() const {
 
 void CMqttPublisher::PublishState(const DeviceStateRecord& state) {
     std::lock_guard lock(core_->mutex);
-    DeviceEntry& entry = core_->devices[state.name];
+    auto [it, fresh] = core_->devices.try_emplace(state.id);
+    DeviceEntry& entry = it->second;
+    if (!fresh && entry.state.name != state.name) {
+        // Renamed: the old name's retained state would show a device that is gone.
+        if (core_->session) {
+            core_->clears.insert(entry.state.name);
+        }
+        entry.everSent = false;
+    }
     entry.state = state;
     core_->clears.erase(state.name);
     if (!entry.everSent || !state.SameStateAs(entry.sent)) {
-        core_->dirty.insert(state.name);
+        core_->dirty.insert(state.id);
     }
 }
 
@@ -618,11 +650,48 @@ void CMqttPublisher::PublishAlarm(AlarmEventRecord event) {
     core_->alarms.push_back(std::move(event));
 }
 
-void CMqttPublisher::ForgetDevice(const std::string& name) {
+void CMqttPublisher::PatchAlarmState(std::uint64_t id, const std::string& name,
+                                     const DeviceStateRecord& fields) {
     std::lock_guard lock(core_->mutex);
-    core_->devices.erase(name);
-    core_->dirty.erase(name);
-    if (core_->session) {
+    // A restored alarm's device may not be known by its id yet: its name finds it.
+    auto it =
+        id != 0 ? core_->devices.find(id)
+                : std::find_if(core_->devices.begin(), core_->devices.end(),
+                               [&](const auto& entry) { return entry.second.state.name == name; });
+    if (it == core_->devices.end()) {
+        return;
+    }
+    DeviceStateRecord& state = it->second.state;
+    state.shelvedUntil = fields.shelvedUntil;
+    state.outOfService = fields.outOfService;
+    state.outOfServiceReason = fields.outOfServiceReason;
+    state.unackedAlarms = fields.unackedAlarms;
+    if (!it->second.everSent || !state.SameStateAs(it->second.sent)) {
+        core_->dirty.insert(it->first);
+    }
+}
+
+void CMqttPublisher::PublishOpenAlarms(std::string payload) {
+    std::lock_guard lock(core_->mutex);
+    core_->openAlarms = std::move(payload);
+    core_->openAlarmsKnown = true;
+    core_->openAlarmsDirty = true;
+}
+
+void CMqttPublisher::ForgetDevice(std::uint64_t id) {
+    std::lock_guard lock(core_->mutex);
+    const auto it = core_->devices.find(id);
+    if (it == core_->devices.end()) {
+        return;
+    }
+    const std::string name = it->second.state.name;
+    core_->devices.erase(it);
+    core_->dirty.erase(id);
+    // Another device of the same name (a moment during a load) keeps its topic.
+    const bool shared =
+        std::any_of(core_->devices.begin(), core_->devices.end(),
+                    [&](const auto& other) { return other.second.state.name == name; });
+    if (core_->session && !shared) {
         core_->clears.insert(name);
     }
 }

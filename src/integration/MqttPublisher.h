@@ -53,7 +53,8 @@ class CMqttPublisher {
         std::uint64_t dataPublished = 0;
         std::uint64_t alarmsPublished = 0;
         std::uint64_t alarmsLost = 0;  // to a full queue
-        std::uint64_t dataLost = 0;    // while away or to a full queue
+        std::uint64_t alarmListsPublished = 0;
+        std::uint64_t dataLost = 0;  // while away or to a full queue
         std::size_t alarmsWaiting = 0;
     };
 
@@ -75,8 +76,17 @@ class CMqttPublisher {
     void PublishState(const DeviceStateRecord& state);
     void PublishData(DataPortionRecord data);
     void PublishAlarm(AlarmEventRecord event);
-    // The device's retained state is cleared (an empty retained message).
-    void ForgetDevice(const std::string& name);
+    // The list of open alarms (a JSON text), retained: the latest is published after the
+    // events handed over before it, and again at every connect.
+    void PublishOpenAlarms(std::string payload);
+    // The alarm part of a device's known state changed (suppression, unacknowledged
+    // alarms): republished without asking the device. Nothing when the device is not known.
+    void PatchAlarmState(std::uint64_t id, const std::string& name,
+                         const DeviceStateRecord& alarmFields);
+    // Devices are known by DeviceStateRecord::id; a state under a new name clears the
+    // retained state of the old one. ForgetDevice clears the device's retained state (an
+    // empty retained message).
+    void ForgetDevice(std::uint64_t id);
 
     Stats GetStats() const;
 

@@ -87,6 +87,7 @@ MqttTopics::MqttTopics(const std::string& prefix, const std::string& station) {
     base_ = (path.empty() ? std::string() : path + "/") + EncodeTopicLevel(station) + "/";
     status_ = base_ + "status";
     alarm_ = base_ + "alarm";
+    alarms_ = base_ + "alarms";
 }
 
 std::string MqttTopics::DeviceState(const std::string& device) const {

@@ -21,6 +21,7 @@ class MqttTopics {
 
     const std::string& Status() const { return status_; }      // P/S/status
     const std::string& Alarm() const { return alarm_; }        // P/S/alarm
+    const std::string& OpenAlarms() const { return alarms_; }  // P/S/alarms
     std::string DeviceState(const std::string& device) const;  // P/S/device/N/state
     std::string DeviceData(const std::string& device) const;   // P/S/device/N/data
     std::string DeviceStateWildcard() const;                   // P/S/device/+/state
@@ -29,6 +30,7 @@ class MqttTopics {
     std::string base_;  // P/S/
     std::string status_;
     std::string alarm_;
+    std::string alarms_;
 };
 
 }  // namespace zm

@@ -5,11 +5,12 @@
 #include <vector>
 
 #include "links/DeviceLink.h"
+#include "platform/SerialPort.h"
 
 namespace zm {
 
-// Last-error codes of the serial port. A failed close stores the negated errno, so it
-// never reads as one of these.
+// Last-error codes of the serial port. A failed close stores the negated system error
+// number, so it never reads as one of these.
 enum ComPortError : std::int32_t {
     kComNoError = 0,
     kComSettingsError = 1,
@@ -62,7 +63,7 @@ class CComPort {
     bool Configure();
 
     ComPortSettings m_settings;
-    int m_fd = -1;
+    platform::SerialPort m_port;
     bool m_bOpen = false;
     std::int32_t m_nLastError = 0;
 };

@@ -1,15 +1,9 @@
 #include "links/ConverterDiscovery.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <ifaddrs.h>
-#include <net/if.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#include <cerrno>
-
 #include <algorithm>
+
+#include "platform/NetInterfaces.h"
+#include "platform/Sockets.h"
 
 namespace zm {
 
@@ -33,7 +27,7 @@ CConverterDiscovery::~CConverterDiscovery() {
 
 void CConverterDiscovery::Close() {
     if (m_fd >= 0) {
-        ::close(m_fd);
+        platform::CloseSocket(m_fd);
         m_fd = -1;
     }
 }
@@ -47,40 +41,22 @@ bool CConverterDiscovery::IsConverterReply(std::size_t nBytes, const std::string
 
 std::vector<std::string> CConverterDiscovery::BroadcastAddresses() {
     std::vector<std::string> result;
-    ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0) {
-        return result;
-    }
-    for (ifaddrs* it = list; it != nullptr; it = it->ifa_next) {
-        const unsigned flags = it->ifa_flags;
-        if (it->ifa_addr == nullptr || it->ifa_addr->sa_family != AF_INET ||
-            (flags & IFF_UP) == 0 || (flags & IFF_LOOPBACK) != 0 || (flags & IFF_BROADCAST) == 0 ||
-            it->ifa_broadaddr == nullptr) {
+    for (const platform::Ipv4Interface& it : platform::ListIpv4Interfaces()) {
+        if (!it.up || it.loopback || it.broadcast.empty()) {
             continue;
         }
-        const std::string text =
-            AddressText(reinterpret_cast<const sockaddr_in*>(it->ifa_broadaddr)->sin_addr);
-        if (!Contains(result, text)) {
-            result.push_back(text);
+        if (!Contains(result, it.broadcast)) {
+            result.push_back(it.broadcast);
         }
     }
-    freeifaddrs(list);
     return result;
 }
 
 std::vector<std::string> CConverterDiscovery::OwnAddresses() {
     std::vector<std::string> result;
-    ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0) {
-        return result;
+    for (const platform::Ipv4Interface& it : platform::ListIpv4Interfaces()) {
+        result.push_back(it.address);
     }
-    for (ifaddrs* it = list; it != nullptr; it = it->ifa_next) {
-        if (it->ifa_addr != nullptr && it->ifa_addr->sa_family == AF_INET) {
-            result.push_back(
-                AddressText(reinterpret_cast<const sockaddr_in*>(it->ifa_addr)->sin_addr));
-        }
-    }
-    freeifaddrs(list);
     return result;
 }
 
@@ -94,13 +70,15 @@ bool CConverterDiscovery::Start(const Options& options) {
     if (m_targets.empty()) {
         return false;  // no interface to ask on
     }
-    m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    platform::StartSockets();
+    m_fd = platform::OpenSocket(AF_INET, SOCK_DGRAM, 0, true);
     if (m_fd < 0) {
         return false;
     }
     int one = 1;
-    setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    setsockopt(m_fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
+    const char* on = reinterpret_cast<const char*>(&one);
+    setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, on, sizeof one);
+    setsockopt(m_fd, SOL_SOCKET, SO_BROADCAST, on, sizeof one);
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_port = htons(static_cast<std::uint16_t>(options.nListenPort));
@@ -117,10 +95,10 @@ bool CConverterDiscovery::Start(const Options& options) {
         if (inet_pton(AF_INET, target.c_str(), &to.sin_addr) != 1) {
             continue;
         }
-        sent = ::sendto(m_fd, kRequest.data(), kRequest.size(), MSG_NOSIGNAL,
-                        reinterpret_cast<sockaddr*>(&to),
-                        sizeof to) == static_cast<ssize_t>(kRequest.size()) ||
-               sent;
+        const auto n =
+            ::sendto(m_fd, reinterpret_cast<const char*>(kRequest.data()), kRequest.size(),
+                     platform::kSendNoSignal, reinterpret_cast<sockaddr*>(&to), sizeof to);
+        sent = static_cast<long long>(n) == static_cast<long long>(kRequest.size()) || sent;
     }
     if (!sent) {
         Close();
@@ -134,10 +112,10 @@ int CConverterDiscovery::ReadReplies() {
     while (m_fd >= 0) {
         sockaddr_in from{};
         socklen_t fromLen = sizeof from;
-        const ssize_t n = ::recvfrom(m_fd, buffer.data(), buffer.size(), 0,
-                                     reinterpret_cast<sockaddr*>(&from), &fromLen);
+        const auto n = ::recvfrom(m_fd, reinterpret_cast<char*>(buffer.data()), buffer.size(), 0,
+                                  reinterpret_cast<sockaddr*>(&from), &fromLen);
         if (n < 0) {
-            if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            if (!platform::IsSocketRetry(platform::LastSocketError())) {
                 Close();
             }
             break;

@@ -15,7 +15,7 @@ int WaitFd(int fd, short events, Clock::time_point deadline) {
     for (;;) {
         const int ms = MsLeft(deadline);
         pollfd pfd{fd, events, 0};
-        const int rc = ::poll(&pfd, 1, ms);
+        const int rc = platform::PollSockets(&pfd, 1, ms);
         if (rc > 0) {
             return pfd.revents;
         }
@@ -25,7 +25,7 @@ int WaitFd(int fd, short events, Clock::time_point deadline) {
             }
             continue;  // woke a little early; the deadline decides
         }
-        if (errno != EINTR) {
+        if (platform::LastSocketError() != EINTR) {
             return -1;
         }
     }

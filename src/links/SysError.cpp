@@ -1,13 +1,11 @@
 #include "links/SysError.h"
 
-#include <cstring>
+#include "platform/SystemInfo.h"
 
 namespace zm {
 
 std::string SysErrorText(int nErrno) {
-    char buf[256];
-    // The GNU form returns either buf or a static text.
-    return ::strerror_r(nErrno, buf, sizeof buf);
+    return platform::SystemErrorText(nErrno);
 }
 
 }  // namespace zm

@@ -1,13 +1,5 @@
 #include "links/XSocket.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -16,6 +8,7 @@
 #include "links/FdWait.h"
 #include "links/SysError.h"
 #include "platform/IcmpEcho.h"
+#include "platform/Sockets.h"
 
 namespace zm {
 
@@ -134,13 +127,14 @@ bool CXSocket::Connect() {
     }
     const int nType = m_settings.bDatagram ? SOCK_DGRAM : SOCK_STREAM;
     const int nProtocol = m_settings.bDatagram ? IPPROTO_UDP : IPPROTO_TCP;
-    m_fd = ::socket(AF_INET, nType | SOCK_CLOEXEC | SOCK_NONBLOCK, nProtocol);
+    platform::StartSockets();
+    m_fd = platform::OpenSocket(AF_INET, nType, nProtocol, true);
     if (m_fd < 0) {
-        m_nLastError = CodeFromErrno(errno);
+        m_nLastError = CodeFromErrno(platform::LastSocketError());
         return false;
     }
     auto fail = [this](std::int32_t nCode) {
-        ::close(m_fd);
+        platform::CloseSocket(m_fd);
         m_fd = -1;
         m_nLastError = nCode;
         return false;
@@ -162,20 +156,22 @@ bool CXSocket::Connect() {
     to.sin_port = htons(static_cast<std::uint16_t>(m_settings.nPort));
 
     if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
-        if (errno != EINPROGRESS && errno != EINTR) {
-            return fail(CodeFromErrno(errno));
+        const int nError = platform::LastSocketError();
+        if (nError != EINPROGRESS && nError != EINTR) {
+            return fail(CodeFromErrno(nError));
         }
         const int revents = WaitFd(m_fd, POLLOUT, deadline);
         if (revents == 0) {
             return fail(kSockWsaTimedOut);
         }
         if (revents < 0) {
-            return fail(CodeFromErrno(errno));
+            return fail(CodeFromErrno(platform::LastSocketError()));
         }
         int nSoError = 0;
         socklen_t len = sizeof nSoError;
-        if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &nSoError, &len) != 0) {
-            return fail(CodeFromErrno(errno));
+        if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&nSoError), &len) !=
+            0) {
+            return fail(CodeFromErrno(platform::LastSocketError()));
         }
         if (nSoError != 0) {
             return fail(CodeFromErrno(nSoError));
@@ -198,21 +194,22 @@ bool CXSocket::Send(const std::uint8_t* pData, std::int32_t nCount, std::int32_t
     const Clock::time_point deadline =
         Clock::now() + std::chrono::milliseconds(TimeOut(nTimeOutMs));
     for (;;) {
-        const ssize_t n = ::send(m_fd, pData, static_cast<size_t>(nCount), MSG_NOSIGNAL);
+        const auto n = ::send(m_fd, reinterpret_cast<const char*>(pData),
+                              static_cast<size_t>(nCount), platform::kSendNoSignal);
         if (n >= 0) {
             // Fewer than nCount accepted still counts; the remainder is not sent.
             nSent = static_cast<std::int32_t>(n);
             m_nLastError = kSockNoError;
             return true;
         }
-        const int nErrno = errno;
+        const int nErrno = platform::LastSocketError();
         // Only a full buffer is worth waiting for; a broken connection stays broken.
         if (!IsTransient(nErrno) || MsLeft(deadline) == 0) {
             m_nLastError = CodeFromErrno(nErrno);
             return false;
         }
         if (WaitFd(m_fd, POLLOUT, deadline) < 0) {
-            m_nLastError = CodeFromErrno(errno);
+            m_nLastError = CodeFromErrno(platform::LastSocketError());
             return false;
         }
     }
@@ -233,8 +230,8 @@ bool CXSocket::Receive(std::uint8_t* pBuffer, std::int32_t nSize, std::int32_t& 
         Clock::now() + std::chrono::milliseconds(TimeOut(nTimeOutMs));
     for (;;) {
         int nWaiting = 0;
-        if (::ioctl(m_fd, FIONREAD, &nWaiting) != 0) {
-            m_nLastError = CodeFromErrno(errno);
+        if (!platform::SocketBytesWaiting(m_fd, nWaiting)) {
+            m_nLastError = CodeFromErrno(platform::LastSocketError());
             break;  // read at once; the read tells what is wrong
         }
         if (nWaiting > 0) {
@@ -245,30 +242,31 @@ bool CXSocket::Receive(std::uint8_t* pBuffer, std::int32_t nSize, std::int32_t& 
             return false;  // time-out: the last error stays as it was
         }
         if (revents < 0) {
-            m_nLastError = CodeFromErrno(errno);
+            m_nLastError = CodeFromErrno(platform::LastSocketError());
             return false;
         }
         if (revents & POLLERR) {
             break;  // the read collects the pending error
         }
-        if (::ioctl(m_fd, FIONREAD, &nWaiting) == 0 && nWaiting == 0) {
+        if (platform::SocketBytesWaiting(m_fd, nWaiting) && nWaiting == 0) {
             // Readable with nothing waiting: the peer has closed its side. Waiting out
             // the time-out would only hide a dead connection.
-            std::uint8_t probe = 0;
-            const ssize_t n = ::recv(m_fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+            char probe = 0;
+            const auto n = ::recv(m_fd, &probe, 1, MSG_PEEK | platform::kReceiveNoWait);
             if (n == 0) {
                 m_nLastError = kSockAborted;
                 return false;
             }
-            if (n < 0 && !IsTransient(errno)) {
-                m_nLastError = CodeFromErrno(errno);
+            if (n < 0 && !IsTransient(platform::LastSocketError())) {
+                m_nLastError = CodeFromErrno(platform::LastSocketError());
                 return false;
             }
         }
     }
-    const ssize_t n = ::recv(m_fd, pBuffer, static_cast<size_t>(nSize), MSG_DONTWAIT);
+    const auto n = ::recv(m_fd, reinterpret_cast<char*>(pBuffer), static_cast<size_t>(nSize),
+                          platform::kReceiveNoWait);
     if (n < 0) {
-        m_nLastError = CodeFromErrno(errno);
+        m_nLastError = CodeFromErrno(platform::LastSocketError());
         return false;
     }
     if (n == 0) {
@@ -286,12 +284,12 @@ void CXSocket::Close() {
     }
     // Taking in what the peer already sent lets the close end with a FIN rather than a
     // reset that could discard our last request at the peer.
-    if (::shutdown(m_fd, SHUT_WR) == 0) {
-        std::uint8_t buf[512];
-        while (::recv(m_fd, buf, sizeof buf, MSG_DONTWAIT) > 0) {
+    if (::shutdown(m_fd, platform::kShutdownSend) == 0) {
+        char buf[512];
+        while (::recv(m_fd, buf, sizeof buf, platform::kReceiveNoWait) > 0) {
         }
     }
-    ::close(m_fd);
+    platform::CloseSocket(m_fd);
     m_fd = -1;
 }
 

@@ -1,20 +1,22 @@
 #include "notify/Smtp.h"
 
-#include <netdb.h>
-#include <unistd.h>
+#include <openssl/rand.h>
 
+#include <atomic>
+#include <cctype>
 #include <ctime>
 #include <stdexcept>
 
 #include "base/Printf.h"
 #include "notify/SmtpCodec.h"
+#include "platform/NativeThread.h"
+#include "platform/Sockets.h"
+#include "platform/SystemInfo.h"
 
 namespace zm {
 
 namespace {
 
-constexpr int kConnectTimeoutSec = 180;
-constexpr int kHandshakeTimeoutSec = 180;
 constexpr uint16_t kDefaultSmtpPort = 25;
 
 // One entry of the dialogue: how long to wait for the socket to take the command, how
@@ -71,14 +73,8 @@ std::string FirstLine(const std::string& reply) {
 }
 
 uint16_t MailServicePort() {
-    servent entry{};
-    servent* found = nullptr;
-    char buffer[1024];
-    if (getservbyname_r("mail", "tcp", &entry, buffer, sizeof buffer, &found) == 0 &&
-        found != nullptr) {
-        return ntohs(static_cast<uint16_t>(found->s_port));
-    }
-    return kDefaultSmtpPort;
+    const int port = platform::ServicePort("mail", "tcp");
+    return port > 0 ? static_cast<uint16_t>(port) : kDefaultSmtpPort;
 }
 
 // The text a challenge reply carries after its code and blank, without the line end.
@@ -113,11 +109,10 @@ void AppendBodyLine(std::string& out, const std::string& line) {
 }  // namespace
 
 CSmtp::CSmtp() {
-    char name[256] = {};
-    if (gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') {
+    localHost_ = platform::HostName();
+    if (localHost_.empty()) {
         throw ECSmtp(ECSmtp::kHostNameFailed);
     }
-    localHost_ = name;
 }
 
 CSmtp::~CSmtp() {
@@ -139,6 +134,14 @@ void CSmtp::AddTo(const std::string& mail, const std::string& name) {
 
 void CSmtp::Command(SmtpStep step, const std::string& text) {
     const CommandEntry& entry = EntryOf(step);
+    const int code = Exchange(step, text);
+    if (entry.replyTimeoutSec != 0 && code != entry.expected) {
+        throw ECSmtp(entry.error, FirstLine(lastReply_), code);
+    }
+}
+
+int CSmtp::Exchange(SmtpStep step, const std::string& text) {
+    const CommandEntry& entry = EntryOf(step);
     if (step != SmtpStep::Greeting) {
         try {
             transport_.SendAll(text, entry.sendTimeoutSec);
@@ -150,14 +153,12 @@ void CSmtp::Command(SmtpStep step, const std::string& text) {
         }
     }
     if (entry.replyTimeoutSec == 0) {
-        return;
+        return 0;
     }
     lastReply_.clear();
     int code = 0;
     lastReply_ = transport_.ReceiveReply(entry.replyTimeoutSec, code);
-    if (code != entry.expected) {
-        throw ECSmtp(entry.error, FirstLine(lastReply_));
-    }
+    return code;
 }
 
 bool CSmtp::OpenConnection(const std::string& host, uint16_t port, int security, bool authenticate,
@@ -171,6 +172,7 @@ bool CSmtp::OpenConnection(const std::string& host, uint16_t port, int security,
     }
     CloseConnection();
     lastReply_.clear();
+    transport_.SetDeadline(std::chrono::steady_clock::now() + sessionLimit_);
     try {
         if (security != kSecurityNone && security != kSecurityStartTls &&
             security != kSecurityTls) {
@@ -312,6 +314,19 @@ std::string CSmtp::BuildHeader(long long unixTime) const {
         header += " ";
     }
     header += "\r\n";
+    if (!messageId_.empty()) {
+        header += "Message-ID: <" + OneLine(messageId_) + ">\r\n";
+    }
+    if (!inReplyTo_.empty()) {
+        header += "In-Reply-To: <" + OneLine(inReplyTo_) + ">\r\n";
+    }
+    if (!references_.empty()) {
+        header += "References:";
+        for (const std::string& id : references_) {
+            header += " <" + OneLine(id) + ">";
+        }
+        header += "\r\n";
+    }
     header += "MIME-Version: 1.0\r\n";
     header += "Content-type: text/plain; charset=\"" + OneLine(charset_) + "\"\r\n";
     header += "Content-Transfer-Encoding: 7bit\r\n";
@@ -343,9 +358,9 @@ void CSmtp::SendMail() {
         if (recipients_.empty()) {
             throw ECSmtp(ECSmtp::kNoRecipient);
         }
-        for (const auto& recipient : recipients_) {
-            Command(SmtpStep::RcptTo,
-                    StrPrintf("RCPT TO:<%s>\r\n", OneLine(recipient.second).c_str()));
+        SendRecipients();
+        if (messageId_.empty()) {
+            messageId_ = NewMessageId(senderMail_);
         }
         Command(SmtpStep::Data, "DATA\r\n");
         Command(SmtpStep::DataBlock, BuildHeader(static_cast<long long>(std::time(nullptr))));
@@ -355,6 +370,70 @@ void CSmtp::SendMail() {
         AfterFailure(error);
         throw;
     }
+}
+
+void CSmtp::SendRecipients() {
+    rcptResults_.clear();
+    bool anyAccepted = false;
+    const RcptResult* refusal = nullptr;
+    for (const auto& recipient : recipients_) {
+        RcptResult result;
+        result.mail = recipient.second;
+        result.replyCode =
+            Exchange(SmtpStep::RcptTo, StrPrintf("RCPT TO:<%s>\r\n", OneLine(result.mail).c_str()));
+        result.reply = FirstLine(lastReply_);
+        if (result.replyCode == 250 || result.replyCode == 251) {
+            result.outcome = RcptOutcome::Accepted;
+            anyAccepted = true;
+        } else if (result.replyCode >= 500 && result.replyCode <= 599) {
+            result.outcome = RcptOutcome::Permanent;
+        }
+        rcptResults_.push_back(std::move(result));
+    }
+    if (anyAccepted) {
+        return;
+    }
+    // Nobody takes the message: a refusal for now makes the whole attempt worth repeating.
+    for (const RcptResult& result : rcptResults_) {
+        if (refusal == nullptr || (result.outcome == RcptOutcome::Transient &&
+                                   refusal->outcome != RcptOutcome::Transient)) {
+            refusal = &result;
+        }
+    }
+    throw ECSmtp(ECSmtp::kRcptToRejected, refusal->reply, refusal->replyCode);
+}
+
+std::string CSmtp::NewMessageId(const std::string& senderMail) {
+    static std::atomic<unsigned> sequence{0};
+    unsigned char random[12] = {};
+    std::string unique;
+    if (RAND_bytes(random, sizeof random) == 1) {
+        for (unsigned char byte : random) {
+            unique += StrPrintf("%02x", byte);
+        }
+    } else {
+        // No randomness to be had: process, time and a counter still keep ids apart.
+        unique = StrPrintf("%x.%u", static_cast<unsigned>(platform::CurrentProcessId()),
+                           sequence.fetch_add(1));
+    }
+    std::string domain;
+    const size_t at = senderMail.rfind('@');
+    if (at != std::string::npos && at + 1 < senderMail.size()) {
+        domain = senderMail.substr(at + 1);
+    } else {
+        domain = platform::HostName();
+        if (domain.empty()) {
+            domain = "localhost";
+        }
+    }
+    // Only characters a message id may hold: nothing from a setting breaks the header.
+    for (char& c : domain) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-') {
+            c = '-';
+        }
+    }
+    return StrPrintf("%s.%lld@%s", unique.c_str(), static_cast<long long>(std::time(nullptr)),
+                     domain.c_str());
 }
 
 void CSmtp::AfterFailure(const ECSmtp& error) noexcept {

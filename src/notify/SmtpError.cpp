@@ -2,8 +2,8 @@
 
 namespace zm {
 
-ECSmtp::ECSmtp(int code, std::string detail)
-    : code_(code), detail_(std::move(detail)), what_(ErrorText(code)) {
+ECSmtp::ECSmtp(int code, std::string detail, int replyCode)
+    : code_(code), replyCode_(replyCode), detail_(std::move(detail)), what_(ErrorText(code)) {
     if (!detail_.empty()) {
         what_ += " (" + detail_ + ")";
     }
@@ -112,6 +112,10 @@ std::string ECSmtp::ErrorText(int code) {
         default:
             return "Undefined error id";
     }
+}
+
+bool IsPermanentFailure(const ECSmtp& error) noexcept {
+    return error.GetReplyCode() >= 500 && error.GetReplyCode() <= 599;
 }
 
 }  // namespace zm

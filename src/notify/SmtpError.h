@@ -64,21 +64,29 @@ class ECSmtp : public std::exception {
         kNoAuthMechanism = 417,
     };
 
-    explicit ECSmtp(int code, std::string detail = {});
+    // `replyCode`: the server's reply code when a reply caused the failure, else 0.
+    explicit ECSmtp(int code, std::string detail = {}, int replyCode = 0);
 
     int GetErrorNum() const noexcept { return code_; }
     // The fixed English text of the code.
     std::string GetErrorText() const { return ErrorText(code_); }
     // The underlying reason (socket error, TLS library reason, server reply); may be empty.
     const std::string& GetDetail() const noexcept { return detail_; }
+    int GetReplyCode() const noexcept { return replyCode_; }
     const char* what() const noexcept override { return what_.c_str(); }
 
     static std::string ErrorText(int code);
 
   private:
     int code_;
+    int replyCode_;
     std::string detail_;
     std::string what_;
 };
+
+// A failure that a later attempt cannot cure: the server refused for good (a 5xx reply:
+// the account, the sender, the message). Everything else (no connection, time-outs, 4xx
+// replies, TLS trouble, settings still to be completed) is worth another attempt.
+bool IsPermanentFailure(const ECSmtp& error) noexcept;
 
 }  // namespace zm

@@ -1,15 +1,8 @@
 #include "notify/SmtpTransport.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -18,6 +11,7 @@
 #include "base/Printf.h"
 #include "notify/SmtpCodec.h"
 #include "notify/SmtpError.h"
+#include "platform/Sockets.h"
 
 namespace zm {
 
@@ -54,14 +48,14 @@ struct SocketState {
 };
 
 // OpenSSL's own socket BIO writes with write(), which raises SIGPIPE when the server has
-// gone away; this one sends with MSG_NOSIGNAL so a closing peer never ends the process.
+// gone away; this one sends without raising SIGPIPE so a closing peer never ends the process.
 int BioWrite(BIO* bio, const char* data, int size) {
     auto* state = static_cast<SocketState*>(BIO_get_data(bio));
     BIO_clear_retry_flags(bio);
-    ssize_t sent = ::send(state->fd, data, static_cast<size_t>(size), MSG_NOSIGNAL);
+    ssize_t sent = ::send(state->fd, data, static_cast<size_t>(size), platform::kSendNoSignal);
     if (sent < 0) {
-        state->lastErrno = errno;
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+        state->lastErrno = platform::LastSocketError();
+        if (platform::IsSocketRetry(platform::LastSocketError())) {
             BIO_set_retry_write(bio);
         }
         return -1;
@@ -74,10 +68,10 @@ int BioRead(BIO* bio, char* data, int size) {
     BIO_clear_retry_flags(bio);
     ssize_t got = ::recv(state->fd, data, static_cast<size_t>(size), 0);
     if (got < 0) {
-        state->lastErrno = errno;
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+        state->lastErrno = platform::LastSocketError();
+        if (platform::IsSocketRetry(platform::LastSocketError())) {
             BIO_set_retry_read(bio);
-        } else if (IsConnectionGone(errno)) {
+        } else if (IsConnectionGone(platform::LastSocketError())) {
             state->eof = true;
         }
         return -1;
@@ -197,19 +191,19 @@ void CSmtpTransport::Connect(const std::string& host, uint16_t port, int timeout
         }
     }
 
-    fd_ = ::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    platform::StartSockets();
+    fd_ = platform::OpenSocket(address.ss_family, SOCK_STREAM, 0, false);
     if (fd_ < 0) {
-        throw ECSmtp(ECSmtp::kInvalidSocket, ErrnoText("socket", errno));
+        throw ECSmtp(ECSmtp::kInvalidSocket, ErrnoText("socket", platform::LastSocketError()));
     }
-    int flags = fcntl(fd_, F_GETFL, 0);
-    if (flags < 0 || fcntl(fd_, F_SETFL, flags | O_NONBLOCK) < 0) {
-        int error = errno;
+    if (!platform::SetSocketNonBlocking(fd_)) {
+        int error = platform::LastSocketError();
         Close();
         throw ECSmtp(ECSmtp::kNonBlockingFailed, ErrnoText("fcntl", error));
     }
     if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), addressSize) < 0 &&
-        errno != EINPROGRESS) {
-        int error = errno;
+        platform::LastSocketError() != EINPROGRESS) {
+        int error = platform::LastSocketError();
         Close();
         throw ECSmtp(ECSmtp::kConnectFailed, ErrnoText("connect", error));
     }
@@ -221,8 +215,8 @@ void CSmtpTransport::Connect(const std::string& host, uint16_t port, int timeout
     }
     int error = 0;
     socklen_t size = sizeof error;
-    if (getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &size) < 0) {
-        error = errno;
+    if (getsockopt(fd_, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) < 0) {
+        error = platform::LastSocketError();
     }
     if (error != 0) {
         // The connection was refused or unreachable: a failed connect, however it was
@@ -234,22 +228,28 @@ void CSmtpTransport::Connect(const std::string& host, uint16_t port, int timeout
 
 void CSmtpTransport::Wait(Want want, int timeoutSec, int timeoutCode) {
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::seconds(timeoutSec);
+    auto deadline = Clock::now() + std::chrono::seconds(timeoutSec);
+    const bool sessionBound = deadline_ && *deadline_ < deadline;
+    if (sessionBound) {
+        deadline = *deadline_;
+    }
     pollfd entry{};
     entry.fd = fd_;
     entry.events = want == Want::Read ? POLLIN : POLLOUT;
     for (;;) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         int ms = left.count() > 0 ? static_cast<int>(left.count()) : 0;
-        int rc = ::poll(&entry, 1, ms);
+        int rc = platform::PollSockets(&entry, 1, ms);
         if (rc > 0) {
             return;  // ready, or in error: the next call reports which
         }
         if (rc == 0) {
-            throw ECSmtp(timeoutCode, StrPrintf("no answer within %d s", timeoutSec));
+            throw ECSmtp(timeoutCode, sessionBound
+                                          ? std::string("session time limit reached")
+                                          : StrPrintf("no answer within %d s", timeoutSec));
         }
-        if (errno != EINTR) {
-            throw ECSmtp(ECSmtp::kWaitFailed, ErrnoText("poll", errno));
+        if (platform::LastSocketError() != EINTR) {
+            throw ECSmtp(ECSmtp::kWaitFailed, ErrnoText("poll", platform::LastSocketError()));
         }
     }
 }
@@ -377,13 +377,14 @@ void CSmtpTransport::SendAll(std::string_view data, int timeoutSec) {
     }
     while (!data.empty()) {
         Wait(Want::Write, timeoutSec, ECSmtp::kServerNotResponding);
-        ssize_t sent = ::send(fd_, data.data(), data.size(), MSG_NOSIGNAL);
-        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+        ssize_t sent = ::send(fd_, data.data(), data.size(), platform::kSendNoSignal);
+        if (sent < 0 && platform::IsSocketRetry(platform::LastSocketError())) {
             continue;
         }
         if (sent <= 0) {
-            throw ECSmtp(ECSmtp::kSendFailed,
-                         sent < 0 ? ErrnoText("send", errno) : std::string("nothing sent"));
+            throw ECSmtp(ECSmtp::kSendFailed, sent < 0
+                                                  ? ErrnoText("send", platform::LastSocketError())
+                                                  : std::string("nothing sent"));
         }
         data.remove_prefix(static_cast<size_t>(sent));
     }
@@ -410,13 +411,13 @@ std::string CSmtpTransport::ReceivePlain(int timeoutSec, int& code) {
         Wait(Want::Read, timeoutSec, ECSmtp::kServerNotResponding);
         ssize_t got = ::recv(fd_, buffer, kMaxReply - reply.size(), 0);
         if (got < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+            if (platform::IsSocketRetry(platform::LastSocketError())) {
                 continue;
             }
-            if (IsConnectionGone(errno)) {
-                throw ECSmtp(ECSmtp::kServerClosed, ErrnoText("recv", errno));
+            if (IsConnectionGone(platform::LastSocketError())) {
+                throw ECSmtp(ECSmtp::kServerClosed, ErrnoText("recv", platform::LastSocketError()));
             }
-            throw ECSmtp(ECSmtp::kRecvFailed, ErrnoText("recv", errno));
+            throw ECSmtp(ECSmtp::kRecvFailed, ErrnoText("recv", platform::LastSocketError()));
         }
         if (got == 0) {
             throw ECSmtp(ECSmtp::kServerClosed);
@@ -495,7 +496,7 @@ void CSmtpTransport::Close() noexcept {
         tls_.reset();
     }
     if (fd_ >= 0) {
-        ::close(fd_);
+        platform::CloseSocket(fd_);
         fd_ = -1;
     }
 }

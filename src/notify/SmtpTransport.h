@@ -1,7 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -35,6 +37,12 @@ class CSmtpTransport {
     // Returns the whole reply text and its code.
     std::string ReceiveReply(int timeoutSec, int& code);
 
+    // A bound over every later wait, whatever its own time-out: a server that answers
+    // slowly piece by piece cannot stretch a session past it. None: no overall bound.
+    void SetDeadline(std::optional<std::chrono::steady_clock::time_point> deadline) {
+        deadline_ = deadline;
+    }
+
     // Numeric address of the connected server; empty when it cannot be obtained.
     std::string PeerAddress() const;
     bool IsOpen() const { return fd_ >= 0; }
@@ -52,6 +60,7 @@ class CSmtpTransport {
 
     int fd_ = -1;
     std::unique_ptr<Tls> tls_;
+    std::optional<std::chrono::steady_clock::time_point> deadline_;
 };
 
 }  // namespace zm

@@ -1,9 +1,5 @@
 #include "notify/UdpFun.h"
 
-#include <arpa/inet.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <bit>
 
 #include "base/Printf.h"
@@ -58,16 +54,17 @@ bool CUdpFun::SendText(const std::string& text, std::string* report) {
         }
     };
     const std::string payload = text + "\r\n";
-    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
-    if (fd < 0) {
+    platform::StartSockets();
+    const platform::SocketHandle fd = platform::OpenSocket(AF_INET, SOCK_DGRAM, IPPROTO_UDP, false);
+    if (fd == platform::kInvalidSocket) {
         tell("Error in creating socket");
         return false;
     }
     int on = 1;
-    setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    setsockopt(fd, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on);
     const sockaddr_in destination = Destination(settings_.sIpAddress, settings_.nPort);
-    ssize_t sent = ::sendto(fd, payload.data(), payload.size(), MSG_NOSIGNAL,
-                            reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
+    const auto sent = ::sendto(fd, payload.data(), payload.size(), platform::kSendNoSignal,
+                               reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
     bool ok = false;
     if (sent < 0) {
         tell("Error broadcasting to the clients");
@@ -77,8 +74,8 @@ bool CUdpFun::SendText(const std::string& text, std::string* report) {
         tell("Broadcasting is done");
         ok = true;
     }
-    ::shutdown(fd, SHUT_WR);
-    ::close(fd);
+    ::shutdown(fd, platform::kShutdownSend);
+    platform::CloseSocket(fd);
     return ok;
 }
 

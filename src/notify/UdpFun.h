@@ -1,11 +1,11 @@
 #pragma once
 
-#include <netinet/in.h>
-
 #include <cstdint>
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include "platform/Sockets.h"
 
 namespace zm {
 

@@ -36,5 +36,7 @@ std::vector<ThreadEntry> ListOwnThreads();
 // Names the calling thread for the system's lists (cut to 15 bytes), so that a thread
 // left running can be told by what it is.
 void NameCurrentThread(const std::string& name);
+// The calling thread's name as the system lists it; its number where it has none.
+std::string CurrentThreadName();
 
 }  // namespace zm::platform

@@ -11,6 +11,10 @@ std::string HostName();
 // The name of the user the process runs as (effective user).
 std::string UserName();
 
+// The user logged in to the computer: the real user's account name (sudo keeps it in
+// SUDO_USER), else $USER, else the effective user's name.
+std::string LoggedInUserName();
+
 // A one-line description of the operating system: the distribution and its version,
 // the kernel release, then " (major,minor)" of the kernel, for example
 // "Debian GNU/Linux 12 (bookworm), kernel 6.1.0-18-amd64 (6,1)". Empty when the kernel

@@ -1,40 +1,26 @@
 #include "web/GenericServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <future>
 #include <system_error>
 
+#include "base/Log.h"
 #include "base/Printf.h"
 #include "platform/ProcessInfo.h"
+#include "platform/Sockets.h"
+#include "platform/WakeEvent.h"
 #include "web/ServerLog.h"
 #include "web/TlsContext.h"
 
 namespace zm {
 
-// The shutdown signal every thread polls beside its own socket. An eventfd stays readable
-// once written, so one write wakes all of them. Shared with the threads, so that a thread
-// left running after a shutdown still polls a valid descriptor.
+// The shutdown signal every thread polls beside its own socket; one signal wakes all of
+// them. Shared with the threads, so that a thread left running after a shutdown still
+// polls a valid handle.
 struct CGenericServer::Wake {
-    int fd = -1;
-    Wake() : fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
-    ~Wake() {
-        if (fd >= 0)
-            close(fd);
-    }
-    Wake(const Wake&) = delete;
-    Wake& operator=(const Wake&) = delete;
-    void Signal() const {
-        uint64_t one = 1;
-        [[maybe_unused]] ssize_t n = write(fd, &one, sizeof one);
-    }
+    platform::WakeEvent event;
+    const platform::SocketHandle fd = event.Handle();
+    void Signal() const { event.Signal(); }
 };
 
 namespace {
@@ -64,26 +50,27 @@ class PlainStream final : public CConnectionStream {
   public:
     explicit PlainStream(int fd) : fd_(fd) {}
     Result Receive(char* buffer, size_t size, size_t& got) override {
-        ssize_t n = recv(fd_, buffer, size, 0);
+        const auto n = recv(fd_, buffer, size, 0);
         if (n > 0) {
             got = static_cast<size_t>(n);
             return Result::kOk;
         }
         if (n == 0)
             return Result::kClosed;
-        return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? Result::kWantRead
-                                                                         : Result::kError;
+        return platform::IsSocketRetry(platform::LastSocketError()) ? Result::kWantRead
+                                                                    : Result::kError;
     }
     Result Send(const char* data, size_t size, size_t& put) override {
         for (;;) {
-            ssize_t n = send(fd_, data, size, MSG_NOSIGNAL);
+            const auto n = send(fd_, data, size, platform::kSendNoSignal);
             if (n >= 0) {
                 put = static_cast<size_t>(n);
                 return Result::kOk;
             }
-            if (errno == EINTR)
+            const int error = platform::LastSocketError();
+            if (error == EINTR)
                 continue;
-            return errno == EAGAIN || errno == EWOULDBLOCK ? Result::kWantWrite : Result::kError;
+            return platform::IsSocketRetry(error) ? Result::kWantWrite : Result::kError;
         }
     }
 
@@ -149,37 +136,38 @@ bool CGenericServer::StartServer(uint16_t port, uint32_t clientTimeoutMs) {
         m_helperStop = false;
     }
     auto wake = std::make_shared<Wake>();
-    if (wake->fd < 0) {
-        LogMessage("eventfd(...) failure", "Start", errno);
+    if (!wake->event.IsValid()) {
+        LogMessage("eventfd(...) failure", "Start", platform::LastSocketError());
         return false;
     }
 
     // The listening socket is made here rather than in the accept thread so that a port
     // in use fails the start at once instead of after the start time-out.
-    int listenFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    platform::StartSockets();
+    int listenFd = platform::OpenSocket(AF_INET, SOCK_STREAM, 0, true);
     if (listenFd < 0) {
-        LogMessage("WSASocket(...) failure", "AcceptThread", errno);
+        LogMessage("WSASocket(...) failure", "AcceptThread", platform::LastSocketError());
         return false;
     }
     int yes = 1;
-    setsockopt(listenFd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    setsockopt(listenFd, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&yes), sizeof yes);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port);
     addr.sin_addr.s_addr = htonl(INADDR_ANY);
     if (!m_bindAddress.empty() && inet_pton(AF_INET, m_bindAddress.c_str(), &addr.sin_addr) != 1) {
         LogMessage("bind(...) failure", "AcceptThread", EINVAL);
-        close(listenFd);
+        platform::CloseSocket(listenFd);
         return false;
     }
     if (bind(listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        LogMessage("bind(...) failure", "AcceptThread", errno);
-        close(listenFd);
+        LogMessage("bind(...) failure", "AcceptThread", platform::LastSocketError());
+        platform::CloseSocket(listenFd);
         return false;
     }
     if (listen(listenFd, SOMAXCONN) != 0) {
-        LogMessage("listen(...) failure", "AcceptThread", errno);
-        close(listenFd);
+        LogMessage("listen(...) failure", "AcceptThread", platform::LastSocketError());
+        platform::CloseSocket(listenFd);
         return false;
     }
     socklen_t len = sizeof addr;
@@ -198,7 +186,7 @@ bool CGenericServer::StartServer(uint16_t port, uint32_t clientTimeoutMs) {
         });
     } catch (const std::system_error& e) {
         LogMessage("_beginthreadex(...) failure, for Launch Thread", "Start", e.code().value());
-        close(listenFd);
+        platform::CloseSocket(listenFd);
         return false;
     }
     if (acceptReady.wait_for(std::chrono::milliseconds(kStartTimeoutMs)) !=
@@ -266,11 +254,12 @@ void CGenericServer::AcceptThread(int listenFd, std::shared_ptr<ServiceState> st
     std::shared_ptr<Wake> wake = m_wake;
     for (;;) {
         pollfd fds[2] = {{listenFd, POLLIN, 0}, {wake->fd, POLLIN, 0}};
-        int n = poll(fds, 2, -1);
+        int n = platform::PollSockets(fds, 2, -1);
         if (n < 0) {
-            if (errno == EINTR)
+            if (platform::LastSocketError() == EINTR)
                 continue;
-            LogMessage("WaitForMultipleObjects(...) failure", "AcceptThread", errno);
+            LogMessage("WaitForMultipleObjects(...) failure", "AcceptThread",
+                       platform::LastSocketError());
             break;
         }
         if (fds[1].revents)
@@ -279,18 +268,18 @@ void CGenericServer::AcceptThread(int listenFd, std::shared_ptr<ServiceState> st
             continue;
         sockaddr_in peer{};
         socklen_t len = sizeof peer;
-        int fd = accept4(listenFd, reinterpret_cast<sockaddr*>(&peer), &len,
-                         SOCK_NONBLOCK | SOCK_CLOEXEC);
+        int fd = platform::AcceptSocket(listenFd, reinterpret_cast<sockaddr*>(&peer), &len);
         if (fd < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNABORTED)
+            const int error = platform::LastSocketError();
+            if (platform::IsSocketRetry(error) || error == ECONNABORTED)
                 continue;
             // Out of descriptors: the pending connection keeps the socket readable, so
             // pause instead of spinning, and say so once a minute rather than ten times
             // a second.
             if (RateLimitAllows(m_lastAcceptLog))
-                LogMessage("WSAAccept(...) failure", "AcceptThread", errno);
+                LogMessage("WSAAccept(...) failure", "AcceptThread", platform::LastSocketError());
             pollfd w = {wake->fd, POLLIN, 0};
-            if (poll(&w, 1, 100) > 0)
+            if (platform::PollSockets(&w, 1, 100) > 0)
                 break;
             continue;
         }
@@ -298,7 +287,7 @@ void CGenericServer::AcceptThread(int listenFd, std::shared_ptr<ServiceState> st
         std::string address = StrPrintf("%d.%d.%d.%d", ip[0], ip[1], ip[2], ip[3]);
         AddClient(fd, address, ntohs(peer.sin_port));
     }
-    close(listenFd);
+    platform::CloseSocket(listenFd);
 }
 
 void CGenericServer::AddClient(int fd, const std::string& address, int port) {
@@ -307,7 +296,7 @@ void CGenericServer::AddClient(int fd, const std::string& address, int port) {
         if (RateLimitAllows(m_lastBusyLog))
             LogWarningMessage("Too many connections, connection closed", "AddClient",
                               static_cast<long>(kMaxConnections));
-        close(fd);
+        platform::CloseSocket(fd);
         return;
     }
     {
@@ -317,7 +306,7 @@ void CGenericServer::AddClient(int fd, const std::string& address, int port) {
             if (RateLimitAllows(m_lastAddressLog))
                 LogWarningMessage("Too many connections from one address, connection closed",
                                   "AddClient", static_cast<long>(kMaxPerAddress));
-            close(fd);
+            platform::CloseSocket(fd);
             return;
         }
         ++fromThere;
@@ -336,13 +325,16 @@ void CGenericServer::AddClient(int fd, const std::string& address, int port) {
     auto state = std::make_shared<ClientState>();
     ++m_liveClients;
     try {
-        std::thread t(
-            [this, fd, address, state, wake = m_wake] { ClientThread(fd, address, state, wake); });
+        // Held until the thread's last use of the server: an owner that let go meanwhile
+        // (the web server switched off while a handler waited) leaves the server to it.
+        std::thread t([this, keep = weak_from_this().lock(), fd, address, state, wake = m_wake] {
+            ClientThread(fd, address, state, wake);
+        });
         m_clients.push_back(Client{std::move(t), state});
     } catch (const std::system_error& e) {
         --m_liveClients;
         ForgetAddress(address);
-        close(fd);
+        platform::CloseSocket(fd);
         LogMessage("_beginthreadex(...) failure", "AddClient", e.code().value());
     }
 }
@@ -356,8 +348,17 @@ void CGenericServer::ForgetAddress(const std::string& address) {
 void CGenericServer::ClientThread(int fd, std::string address, std::shared_ptr<ClientState> state,
                                   std::shared_ptr<Wake> wake) {
     platform::NameCurrentThread("web-client");
-    ServeConnection(fd, address, *wake);
-    close(fd);
+    try {
+        ServeConnection(fd, address, *wake);
+    } catch (const std::exception& e) {
+        // Out of memory or the like outside a handler: the connection ends, the process
+        // does not.
+        LogMessage(StrPrintf("Exception in web-client: %s", HtmlEscaped(e.what()).c_str()).c_str(),
+                   "ClientThread", 0);
+    } catch (...) {
+        LogMessage("Exception in web-client", "ClientThread", 0);
+    }
+    platform::CloseSocket(fd);
     {
         std::lock_guard<std::mutex> lock(m_lock);
         ForgetAddress(address);
@@ -435,11 +436,12 @@ void CGenericServer::ServeConnection(int fd, const std::string& address, const W
             else if (waitsFor == Result::kWantWrite)
                 events = POLLOUT;
             pollfd fds[2] = {{fd, events, 0}, {wake.fd, POLLIN, 0}};
-            int n = poll(fds, 2, pollTimeout);
+            int n = platform::PollSockets(fds, 2, pollTimeout);
             if (n < 0) {
-                if (errno == EINTR)
+                if (platform::LastSocketError() == EINTR)
                     continue;
-                LogMessage("WaitForMultipleObjects(...) failure", "ClientThread", errno);
+                LogMessage("WaitForMultipleObjects(...) failure", "ClientThread",
+                           platform::LastSocketError());
                 return;
             }
             if (fds[1].revents)
@@ -482,7 +484,7 @@ void CGenericServer::ServeConnection(int fd, const std::string& address, const W
             }
             keepAlive = false;
             response.clear();
-            if (!HandleRequest(client, request, response, keepAlive))
+            if (!HandleRequestSafely(client, request, response, keepAlive))
                 return;
             sending = true;
             sent = 0;
@@ -499,7 +501,8 @@ void CGenericServer::ServeConnection(int fd, const std::string& address, const W
                 break;
             }
             if (r != Result::kOk) {
-                LogMessage("WSASend(...) failure", "ClientThread, Primary Send", errno);
+                LogMessage("WSASend(...) failure", "ClientThread, Primary Send",
+                           platform::LastSocketError());
                 return;
             }
             sent += put;
@@ -514,6 +517,30 @@ void CGenericServer::ServeConnection(int fd, const std::string& address, const W
         response.clear();
         sending = false;
     }
+}
+
+bool CGenericServer::HandleRequestSafely(const ClientInfo& client, const std::string& request,
+                                         std::string& response, bool& keepAlive) {
+    std::string what;
+    try {
+        return HandleRequest(client, request, response, keepAlive);
+    } catch (const std::exception& e) {
+        what = e.what();
+    } catch (...) {
+        what = "unknown exception";
+    }
+    // One faulty route must not end the program: the client learns of the fault, the run
+    // log of its cause.
+    LogMessage(StrPrintf("Exception in web-client: %s", HtmlEscaped(what).c_str()).c_str(),
+               "ClientThread", 500);
+    keepAlive = false;
+    static const std::string kBody = "<html><body>500 Internal Server Error</body></html>";
+    response = StrPrintf(
+        "HTTP/1.0 500 Internal Server Error\r\nContent-Length: %zu\r\nContent-Type: "
+        "text/html\r\nConnection: close\r\n\r\n",
+        kBody.size());
+    response += kBody;
+    return true;
 }
 
 void CGenericServer::HelperThread(std::shared_ptr<ServiceState> state) {
@@ -562,7 +589,9 @@ void CGenericServer::ReapClients(bool stopping) {
             ended = c.state->cv.wait_for(stateLock, std::max(left, std::chrono::milliseconds(0)),
                                          [&] { return c.state->done; });
         }
-        if (ended) {
+        if (c.thread.get_id() == std::this_thread::get_id()) {
+            c.thread.detach();  // the server's last owner was this thread: it is ending
+        } else if (ended) {
             c.thread.join();
         } else {
             LogMessage("WaitForSingleObject(...) timed out", "HelperThread", kThreadStopMs);

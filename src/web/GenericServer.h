@@ -31,9 +31,11 @@ struct ClientInfo {
 //
 // Stopping never hangs: one wake-up descriptor that every thread polls beside its socket
 // is signalled, and every wait for a thread is bounded. A connection thread that does not
-// end in time (a request handler that blocks) is logged and left to finish on its own;
-// the destructor gives such threads a last bounded wait.
-class CGenericServer {
+// end in time (a request handler that blocks) is logged and left to finish on its own.
+// A server owned by a shared_ptr is shared by its connection threads, so that one left
+// running can never reach a freed server; otherwise the destructor gives such threads a
+// last bounded wait.
+class CGenericServer : public std::enable_shared_from_this<CGenericServer> {
   public:
     static constexpr size_t kMaxReceive = 100000;     // bytes taken by one receive
     static constexpr size_t kMaxSend = 200000;        // bytes given to one send
@@ -78,7 +80,8 @@ class CGenericServer {
     virtual void OnClientConnect(const std::string& address, int port);
     virtual void OnDataSent(size_t bytes);
     virtual bool IsRequestComplete(const std::string& request) = 0;
-    // false: close the connection without an answer; true: send `response`.
+    // false: close the connection without an answer; true: send `response`. The client's
+    // address is dotted IPv4, as the accept thread saw it.
     virtual bool HandleRequest(const ClientInfo& client, const std::string& request,
                                std::string& response, bool& keepAlive) = 0;
 
@@ -113,6 +116,9 @@ class CGenericServer {
     void HelperThread(std::shared_ptr<ServiceState> state);
     void ClientThread(int fd, std::string address, std::shared_ptr<ClientState> state,
                       std::shared_ptr<Wake> wake);
+    // The request handler, with whatever it throws caught: false (no answer) or a 500.
+    bool HandleRequestSafely(const ClientInfo& client, const std::string& request,
+                             std::string& response, bool& keepAlive);
     void ServeConnection(int fd, const std::string& address, const Wake& wake);
     void AddClient(int fd, const std::string& address, int port);
     void ForgetAddress(const std::string& address);  // under m_lock

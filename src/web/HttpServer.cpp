@@ -1,11 +1,5 @@
 #include "web/HttpServer.h"
 
-#include <fcntl.h>
-#include <linux/openat2.h>
-#include <sys/stat.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -13,6 +7,7 @@
 #include <utility>
 
 #include "base/Printf.h"
+#include "platform/FileIo.h"
 #include "web/ServerLog.h"
 #include "web/XmlDoc.h"
 
@@ -99,34 +94,6 @@ bool FindHeader(std::string_view header, std::string_view name, std::string& val
         pos = end;
     }
     return false;
-}
-
-std::string RealPath(const std::string& path) {
-    char buf[PATH_MAX];
-    return realpath(path.c_str(), buf) ? std::string(buf) : std::string();
-}
-
-// Opens rel for reading if the kernel can reach it without leaving root: one call instead
-// of resolving every component in user space. -1 for anything else (a missing file, an
-// absolute link, a link out, a kernel without openat2); the caller then decides the slow way.
-int OpenBeneath(const std::string& root, const std::string& rel) {
-#ifdef SYS_openat2
-    if (root.empty() || rel.empty())
-        return -1;
-    int dir = open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0)
-        return -1;
-    open_how how{};
-    how.flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
-    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
-    int fd = static_cast<int>(syscall(SYS_openat2, dir, rel.c_str(), &how, sizeof how));
-    close(dir);
-    return fd;
-#else
-    (void)root;
-    (void)rel;
-    return -1;
-#endif
 }
 
 }  // namespace
@@ -221,6 +188,11 @@ void CHttpServer::AllowImagesFrom(const std::string& origin) {
     m_securityHeaders = SecurityHeaderLines(origin);
 }
 
+void CHttpServer::AddRequestRoute(const std::string& path, RequestFunction function, bool prefix) {
+    std::unique_lock<std::shared_mutex> lock(m_routeLock);
+    m_requestRoutes[path] = RequestRoute{std::move(function), prefix};
+}
+
 void CHttpServer::SetFileLock(std::recursive_mutex* lock) {
     m_fileLock = lock;
 }
@@ -236,7 +208,7 @@ bool CHttpServer::Start(const std::string& rootFolder, const std::string& defaul
         if (m_root.empty())
             // An empty root would make "/" the web folder: the whole file system.
             LogMessage("Empty root folder, no file is served", "Start", 0);
-        m_realRoot = m_root.empty() ? std::string() : RealPath(m_root);
+        m_realRoot = m_root.empty() ? std::string() : platform::RealPath(m_root);
         ok = StartServer(port, clientTimeoutMs);
     }
     ServerLogResult(GetLog(), StrPrintf("CHttpServer::Start (%d)", port), ok);
@@ -270,9 +242,30 @@ std::string CHttpServer::HttpDate(std::time_t t) {
 }
 
 bool CHttpServer::IsRequestComplete(const std::string& request) {
-    // Complete at the first blank line: bytes after it (a body, a pipelined request) must
-    // not keep the request waiting; HandleRequest closes such a connection after answering.
-    return request.find(kHeaderEnd) != std::string::npos;
+    // Complete at the first blank line and the body its Content-Length announces; bytes
+    // after that (a pipelined request) must not keep the request waiting, HandleRequest
+    // closes such a connection after answering.
+    const size_t headerEnd = request.find(kHeaderEnd);
+    if (headerEnd == std::string::npos)
+        return false;
+    const std::string_view header(request.data(), headerEnd + 2);
+    const BodyExtent extent = BodyExtentOf(header);
+    if (extent.refused) {
+        // A client that waits for "100 Continue" before it sends the body is answered at
+        // once. Any other one has sent the body already: it is read (within the request
+        // cap), so that closing does not reset the connection under the answer.
+        const std::string length =
+            ParseHttpRequest(request.substr(0, headerEnd + 4), "").Header("content-length");
+        const size_t announced = length.size() <= 9 && !length.empty() &&
+                                         length.find_first_not_of("0123456789") == std::string::npos
+                                     ? std::stoul(length)
+                                     : 0;
+        const bool waits = header.find("\nExpect: 100-continue") != std::string_view::npos ||
+                           header.find("\nexpect: 100-continue") != std::string_view::npos;
+        const size_t whole = headerEnd + kHeaderEnd.size() + announced;
+        return waits || announced == 0 || whole >= kMaxRequest || request.size() >= whole;
+    }
+    return request.size() >= headerEnd + kHeaderEnd.size() + extent.length;
 }
 
 bool CHttpServer::IsConfined(const std::string& path) const {
@@ -300,14 +293,15 @@ bool CHttpServer::ReadFile(const std::string& path, std::string& body) {
     std::unique_lock<std::recursive_mutex> lock;
     if (std::recursive_mutex* fileLock = m_fileLock)
         lock = std::unique_lock<std::recursive_mutex>(*fileLock);
-    int fd = OpenBeneath(m_realRoot, rel);
+    // The kernel's check first; resolving every component here is the slow way.
+    int fd = platform::OpenBeneath(m_realRoot, rel);
     if (fd < 0) {
         // A symbolic link may point anywhere; what counts is where the file really is.
         // Resolved outside the writer's lock, which every connection thread waits on.
         if (lock.owns_lock())
             lock.unlock();
-        std::string realRoot = m_realRoot.empty() ? RealPath(m_root) : m_realRoot;
-        std::string realFile = RealPath(m_root + rel);
+        std::string realRoot = m_realRoot.empty() ? platform::RealPath(m_root) : m_realRoot;
+        std::string realFile = platform::RealPath(m_root + rel);
         if (realRoot.empty() || realFile.empty())
             return false;
         if (realFile.compare(0, realRoot.size(), realRoot) != 0 ||
@@ -318,19 +312,17 @@ bool CHttpServer::ReadFile(const std::string& path, std::string& body) {
         }
         if (lock.mutex())
             lock.lock();
-        fd = open(realFile.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        fd = platform::OpenForReadNoWait(realFile);
         if (fd < 0)
             return false;
     }
-    struct stat st {};
-    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    std::optional<platform::FileInfo> info = platform::FileInfoOf(fd);
+    bool ok = info && info->isRegular;
     if (ok) {
-        body.resize(static_cast<size_t>(st.st_size));
+        body.resize(static_cast<size_t>(info->size));
         size_t got = 0;
         while (got < body.size()) {
-            ssize_t n = read(fd, body.data() + got, body.size() - got);
-            if (n < 0 && errno == EINTR)
-                continue;
+            long n = platform::ReadFile(fd, body.data() + got, body.size() - got);
             if (n <= 0)
                 break;
             got += static_cast<size_t>(n);
@@ -339,7 +331,7 @@ bool CHttpServer::ReadFile(const std::string& path, std::string& body) {
     }
     if (lock.owns_lock())
         lock.unlock();
-    close(fd);
+    platform::CloseFile(fd);
     return ok;
 }
 
@@ -407,23 +399,39 @@ bool CHttpServer::HandleRequest(const ClientInfo& client, const std::string& req
         keepAlive = true;
     // A body or a second request behind this one is not read; answering and closing keeps
     // its bytes from being taken for a request of their own.
-    if (method != "GET" ||
-        (headerEnd != std::string::npos && headerEnd + kHeaderEnd.size() != request.size()))
+    const BodyExtent extent = BodyExtentOf(header);
+    if (extent.refused || (headerEnd != std::string::npos &&
+                           headerEnd + kHeaderEnd.size() + extent.length != request.size()))
         keepAlive = false;
 
     const std::string contentType = ContentTypeFor(path);
 
     RouteFunction route;
     QueryReplyFunction replyRoute;
+    RequestFunction requestRoute;
     std::string rest;
     {
         std::shared_lock<std::shared_mutex> lock(m_routeLock);
+        // The path as sent: an escaped "/" inside a name must not split it.
+        size_t rawEnd = request.find_first_of(" ?\r\n", blank + 1);
+        const std::string rawPath =
+            request.substr(blank + 1, rawEnd == std::string::npos ? rawEnd : rawEnd - blank - 1);
+        size_t requestLength = 0;
+        for (const auto& [routePath, entry] : m_requestRoutes) {
+            const bool exact = rawPath == routePath;
+            const bool under = entry.prefix && rawPath.compare(0, routePath.size(), routePath) == 0;
+            if ((exact || under) && (!requestRoute || routePath.size() > requestLength)) {
+                requestRoute = entry.function;
+                requestLength = routePath.size();
+            }
+        }
         auto it = m_routes.find(path);
+        size_t longest = 0;
         if (it != m_routes.end()) {
             route = it->second;
+            longest = path.size();
         } else if (method == "GET") {
             const std::string bare = path.substr(0, path.find('?'));
-            size_t longest = 0;
             for (const auto& [routePath, reply] : m_replyRoutes) {
                 const bool exact = bare == routePath;
                 const bool under =
@@ -435,6 +443,24 @@ bool CHttpServer::HandleRequest(const ClientInfo& client, const std::string& req
                 }
             }
         }
+        if (requestRoute && (route || replyRoute) && longest > requestLength)
+            requestRoute = nullptr;
+    }
+    if (requestRoute) {
+        HttpRequest parsed = ParseHttpRequest(request, client.address);
+        parsed.secure = client.secure;
+        const RequestReply reply = requestRoute(parsed);
+        if (reply.status.rfind("200", 0) != 0)
+            keepAlive = false;
+        response = StrPrintf(kResponseHeader, reply.status.c_str(), date.c_str(), kServerName,
+                             reply.body.size(), keepAlive ? "Keep-Alive" : "close",
+                             reply.contentType.c_str(), m_securityHeaders.c_str());
+        response.resize(response.size() - 2);  // the blank line goes after the extra headers
+        for (const auto& [name, value] : reply.headers)
+            response += name + ": " + value + "\r\n";
+        response += "\r\n";
+        response += reply.body;
+        return true;
     }
     if (replyRoute) {
         // From the target as sent: a decoded "&" or "=" in a value must not split it.

@@ -7,8 +7,11 @@
 #include <mutex>
 #include <shared_mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "web/GenericServer.h"
+#include "web/HttpRequest.h"
 #include "web/SecureTransport.h"
 
 namespace zm {
@@ -26,11 +29,18 @@ class CHttpServer : public CGenericServer {
         std::string contentType = "text/html";
         std::string body;
     };
+    // What a request route answers: a reply route's answer and more header lines, such
+    // as WWW-Authenticate (names and values without line breaks).
+    struct RequestReply : RouteReply {
+        std::vector<std::pair<std::string, std::string>> headers;
+    };
     // Gets the part of the decoded path after the route's own path, without a query.
     using ReplyFunction = std::function<RouteReply(const std::string& rest)>;
     // The same with the request's query (the text after "?", as sent, not decoded).
     using QueryReplyFunction =
         std::function<RouteReply(const std::string& rest, const std::string& query)>;
+    // Gets the whole request: any method, its header lines, its body, the client's address.
+    using RequestFunction = std::function<RequestReply(const HttpRequest& request)>;
 
     static constexpr const char* kServerName = "ZorManagerWebServer/1.0";
 
@@ -43,6 +53,11 @@ class CHttpServer : public CGenericServer {
     void AddReplyRoute(const std::string& path, ReplyFunction function, bool prefix = false);
     void AddQueryReplyRoute(const std::string& path, QueryReplyFunction function,
                             bool prefix = false);
+    // A route for every method, matched against the path as sent (not decoded, no query):
+    // with `prefix` every path that begins with `path`. Where it and a reply route both
+    // match a GET, the longer path wins, and this one on a tie. Bodies up to
+    // HttpRequest::kMaxBody are read; a longer one reaches the route as bodyRefused.
+    void AddRequestRoute(const std::string& path, RequestFunction function, bool prefix = true);
     // The lock of the files in the web folder; none by default. Must outlive the server.
     void SetFileLock(std::recursive_mutex* lock);
     // Which plain-HTTP requests are redirected to or refused in favour of HTTPS; by
@@ -90,6 +105,11 @@ class CHttpServer : public CGenericServer {
         bool prefix = false;
     };
     std::map<std::string, ReplyRoute> m_replyRoutes;
+    struct RequestRoute {
+        RequestFunction function;
+        bool prefix = true;
+    };
+    std::map<std::string, RequestRoute> m_requestRoutes;
     std::atomic<std::recursive_mutex*> m_fileLock{nullptr};
     CSecureTransportRule m_transport;
     std::string m_securityHeaders;

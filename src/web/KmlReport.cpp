@@ -1,10 +1,5 @@
 #include "web/KmlReport.h"
 
-#include <fcntl.h>
-#include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -15,6 +10,8 @@
 #include "base/Paths.h"
 #include "base/Printf.h"
 #include "base/TextFile.h"
+#include "platform/CText.h"
+#include "platform/FileIo.h"
 #include "web/KmlImages.h"
 #include "web/XmlDoc.h"
 
@@ -41,7 +38,7 @@ std::string FileNameOf(const std::string& path) {
 }
 
 bool LessNoCase(const std::string& a, const std::string& b) {
-    return strcasecmp(a.c_str(), b.c_str()) < 0;
+    return platform::CompareNoCase(a.c_str(), b.c_str()) < 0;
 }
 
 // Finite or 0: "nan" in a coordinate would make the file unreadable for Google Earth.
@@ -306,20 +303,11 @@ bool CKmlReport::WriteDoc(const std::string& path, const CXmlDoc& doc) {
 bool CKmlReport::WriteFile(const std::string& path, std::string_view bytes) {
     if (!CreateFolderChain(path))
         return false;
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int fd = platform::OpenForOverwrite(path, 0644);
     if (fd < 0)
         return false;
-    bool ok = true;
-    size_t done = 0;
-    while (ok && done < bytes.size()) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        if (ok)
-            done += static_cast<size_t>(n);
-    }
-    return close(fd) == 0 && ok;
+    bool ok = platform::WriteFile(fd, bytes.data(), bytes.size());
+    return platform::CloseFile(fd) && ok;
 }
 
 bool CKmlReport::CreateReportResourceFiles() {
@@ -532,7 +520,7 @@ bool CKmlReport::AddLink2MainKML(const std::string& folder, const std::string& l
             continue;
         }
         seenLink = true;
-        if (strcasecmp(c.id.c_str(), link.c_str()) == 0)
+        if (platform::CompareNoCase(c.id.c_str(), link.c_str()) == 0)
             return true;  // linked already
         if (LessNoCase(c.id, link))
             after = i;
@@ -610,7 +598,7 @@ void CKmlReport::Flush() {
             // lock (Google Earth over the share) sees the old file or the new one, never
             // a part of either.
             std::string temp = path + ".part";
-            int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            int fd = platform::OpenForOverwrite(temp, 0644);
             if (fd < 0) {
                 LogError(
                     StrPrintf("<li><dt> CKmlReport::Flush() error opening file: %s <br>... "
@@ -623,11 +611,11 @@ void CKmlReport::Flush() {
             bool ok = writer.Flush();
             int err = errno;
             writer.Close();
-            ok = close(fd) == 0 && ok;
-            if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
+            ok = platform::CloseFile(fd) && ok;
+            if (!ok || !platform::ReplaceFile(temp, path)) {
                 if (ok)
                     err = errno;
-                unlink(temp.c_str());
+                platform::RemoveFile(temp);
                 LogError(
                     StrPrintf("<li><dt> CKmlReport::Flush() error writing file: %s <br>... "
                               "cause: %s",
@@ -635,37 +623,28 @@ void CKmlReport::Flush() {
             }
             continue;
         }
-        int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        int fd = platform::OpenExistingForWrite(path);
         if (fd < 0) {
             LogError(
                 StrPrintf("<li><dt> CKmlReport::Flush() error opening file: %s <br>... cause: %s",
                           CXmlDoc::EscapeText(path, false).c_str(), std::strerror(errno)));
             continue;
         }
-        if (lseek(fd, -static_cast<off_t>(entry.tail), SEEK_END) < 0) {
+        if (platform::SeekFileEnd(fd, static_cast<int64_t>(entry.tail)) < 0) {
             LogError(StrPrintf(
                 "<li><dt> CKmlReport::Flush() error CFile::Seek in file: %s <br>... cause: %s",
                 CXmlDoc::EscapeText(path, false).c_str(), std::strerror(errno)));
-            close(fd);
+            platform::CloseFile(fd);
             continue;
         }
         // Plain UTF-8 here: a byte-order mark in the middle would end the document for
         // every XML reader.
-        bool ok = true;
-        size_t done = 0;
-        while (ok && done < entry.text.size()) {
-            ssize_t n = write(fd, entry.text.data() + done, entry.text.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            ok = n > 0;
-            if (ok)
-                done += static_cast<size_t>(n);
-        }
-        off_t end = lseek(fd, 0, SEEK_CUR);
+        bool ok = platform::WriteFile(fd, entry.text.data(), entry.text.size());
+        int64_t end = platform::FilePosition(fd);
         if (ok && end >= 0)
-            ok = ftruncate(fd, end) == 0;
+            ok = platform::TruncateFile(fd, end);
         int err = errno;
-        if (close(fd) != 0 || !ok)
+        if (!platform::CloseFile(fd) || !ok)
             LogError(
                 StrPrintf("<li><dt> CKmlReport::Flush() error writing file: %s <br>... cause: %s",
                           CXmlDoc::EscapeText(path, false).c_str(), std::strerror(err)));
@@ -700,7 +679,7 @@ void CKmlReport::DeleteDeviceFile(const std::string& deviceName) {
     }
     m_buffer.erase(path);
     m_fullRewrite.erase(deviceName);
-    if (FileExists(path) && unlink(path.c_str()) != 0)
+    if (FileExists(path) && !platform::RemoveFile(path))
         LogError(
             StrPrintf("<li><dt> CKmlReport::DeleteDeviceFile() cannot delete %s <br>... "
                       "cause: %s",

@@ -1,124 +1,21 @@
-// The network share of the KML root: a Samba user share where Samba is installed, and
-// world-readable mode bits in place of the access entries for "Everyone".
+// The network share of the KML root and read access for everyone to its files; how the
+// system shares and grants is the platform's business.
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "base/Log.h"
 #include "base/Paths.h"
-#include "base/Printf.h"
+#include "platform/NetworkShare.h"
 #include "web/KmlReport.h"
 #include "web/XmlDoc.h"
-
-extern char** environ;
 
 namespace zm {
 
 namespace {
 
-constexpr int kCommandTimeoutMs = 5000;
-
-struct CommandResult {
-    bool started = false;
-    int exitCode = -1;
-    std::string output;  // standard output and error together
-    std::string error;   // why it did not start or did not end
-};
-
-// Runs a program found in PATH with a bounded wait; a program that does not end in time
-// is killed, so a hanging share service never holds up the application.
-CommandResult RunCommand(const std::vector<std::string>& args) {
-    CommandResult r;
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) {
-        r.error = std::strerror(errno);
-        return r;
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    if (rc != 0) {
-        close(fds[0]);
-        r.error = rc == ENOENT ? "not installed" : std::strerror(rc);
-        return r;
-    }
-    r.started = true;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kCommandTimeoutMs);
-    bool timedOut = false;
-    for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        deadline - std::chrono::steady_clock::now())
-                        .count();
-        if (left <= 0) {
-            timedOut = true;
-            break;
-        }
-        pollfd p{fds[0], POLLIN, 0};
-        int n = poll(&p, 1, static_cast<int>(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            timedOut = n == 0;
-            break;
-        }
-        char buf[512];
-        ssize_t got = read(fds[0], buf, sizeof buf);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        if (r.output.size() < 4096)
-            r.output.append(buf, static_cast<size_t>(got));
-    }
-    close(fds[0]);
-    if (timedOut) {
-        kill(pid, SIGKILL);
-        r.error = "no answer within 5 s";
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!timedOut && WIFEXITED(status))
-        r.exitCode = WEXITSTATUS(status);
-    while (!r.output.empty() && (r.output.back() == '\n' || r.output.back() == '\r'))
-        r.output.pop_back();
-    return r;
-}
-
-std::string Describe(const CommandResult& r) {
-    if (!r.error.empty())
-        return r.error;
-    std::string text = r.output.empty() ? StrPrintf("exit code %d", r.exitCode) : r.output;
-    return CXmlDoc::EscapeText(text, false);
-}
-
-bool LooksNotFound(const std::string& output) {
-    for (const char* marker : {"does not exist", "not found", "No such", "doesn't exist"})
-        if (output.find(marker) != std::string::npos)
-            return true;
-    return false;
+std::string Describe(const platform::ShareResult& r) {
+    return CXmlDoc::EscapeText(r.detail, false);
 }
 
 }  // namespace
@@ -134,8 +31,8 @@ void CKmlReport::SetShare(bool on) {
         m_shared = true;
         return;
     }
-    CommandResult r = RunCommand({"net", "usershare", "delete", kShareName});
-    if (r.started && r.exitCode != 0 && !LooksNotFound(r.output) && m_log)
+    platform::ShareResult r = platform::RemoveNetworkShare(kShareName);
+    if (r.reached && !r.ok && !r.notFound && m_log)
         m_log->AddError("<li><dt> CKmlReport::ShareFolder %s",
                         ("<br>- NetShareDel: " + Describe(r)).c_str());
     for (const std::string& f : {m_kmlRoot, m_reportBaseFolder, m_titleFolder, m_reportFolder})
@@ -145,18 +42,17 @@ void CKmlReport::SetShare(bool on) {
 
 void CKmlReport::ShareFolder() {
     std::string messages;
-    CommandResult del = RunCommand({"net", "usershare", "delete", kShareName});
-    if (!del.started) {
-        messages += "<br>- NetShareAdd: Samba's net command: " + Describe(del);
+    platform::ShareResult del = platform::RemoveNetworkShare(kShareName);
+    if (!del.reached) {
+        messages += "<br>- NetShareAdd: " + Describe(del);
     } else {
-        if (del.exitCode != 0 && !LooksNotFound(del.output))
+        if (!del.ok && !del.notFound)
             messages += "<br>- NetShareDel: " + Describe(del);
         std::string folder = m_kmlRoot;
         if (folder.size() > 1)
-            folder.pop_back();  // Samba takes the folder without its final "/"
-        CommandResult add = RunCommand({"net", "usershare", "add", kShareName, folder,
-                                        "Report files", "Everyone:R", "guest_ok=n"});
-        if (!add.started || add.exitCode != 0)
+            folder.pop_back();  // a share takes the folder without its final "/"
+        platform::ShareResult add = platform::AddNetworkShare(kShareName, folder, "Report files");
+        if (!add.ok)
             messages += "<br>- NetShareAdd: " + Describe(add);
     }
     if (!messages.empty() && m_log)
@@ -170,16 +66,10 @@ void CKmlReport::ManageEveryonePermission(const std::string& folder, bool grant)
     std::string messages;
     // Read access for everyone, handed down to the files and folders below.
     auto apply = [&](const fs::path& p, bool isDir) {
-        fs::perms bits = fs::perms::group_read | fs::perms::others_read;
-        if (isDir)
-            bits |= fs::perms::group_exec | fs::perms::others_exec;
-        if (!grant)
-            bits = isDir ? fs::perms::others_read | fs::perms::others_exec : fs::perms::others_read;
-        std::error_code ec;
-        fs::permissions(p, bits, grant ? fs::perm_options::add : fs::perm_options::remove, ec);
-        if (ec && messages.size() < 2000)
+        const std::string error = platform::SetEveryoneCanRead(p.string(), isDir, grant);
+        if (!error.empty() && messages.size() < 2000)
             messages += "<br>- SetNamedSecurityInfo: " +
-                        CXmlDoc::EscapeText(p.string() + ": " + ec.message(), false);
+                        CXmlDoc::EscapeText(p.string() + ": " + error, false);
     };
     std::error_code ec;
     apply(folder, true);

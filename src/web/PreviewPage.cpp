@@ -25,6 +25,8 @@ const char* const kHead = R"PAGE(<html>
 
 const char* const kTail = R"PAGE(<div id="ui-panel"></div>
 <div id="map"></div>
+<div id="map-notice">The base map cannot be loaded: neither the station's land layer nor a
+map tile server is within reach. The devices are shown at their positions without it.</div>
 </body>
 </html>
 )PAGE";

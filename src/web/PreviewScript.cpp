@@ -115,8 +115,10 @@ function init() {
 // map shows the coast without any outside server. map.zorBaseMap tells whether it came.
 function addBaseMap() {
     map.zorBaseMap = 'none';
-    if (document.body.getAttribute('data-basemap') != '1')
+    if (document.body.getAttribute('data-basemap') != '1') {
+        updateMapNotice();
         return;
+    }
     map.createPane('basemap');
     map.getPane('basemap').style.zIndex = 150;
     map.getPane('basemap').style.pointerEvents = 'none';
@@ -126,6 +128,7 @@ function addBaseMap() {
     request.onload = function () {
         if (request.status != 200) {
             map.zorBaseMap = 'failed';
+        updateMapNotice();
             return;
         }
         try {
@@ -137,25 +140,53 @@ function addBaseMap() {
                          fillOpacity: 1 }
             }).addTo(map);
             map.zorBaseMap = 'drawn';
+            updateMapNotice();
         } catch (e) {
             map.zorBaseMap = 'failed';
+        updateMapNotice();
         }
     };
     request.onerror = function () {
         map.zorBaseMap = 'failed';
+        updateMapNotice();
     };
     request.send(null);
 }
 // The outside tiles the settings name, if any; where they do not load the map stays as it
 // is, and that is no error.
 function addTileLayer() {
+    map.zorTiles = 'none';
     var url = document.body.getAttribute('data-tiles');
-    if (isBlank(url))
+    if (isBlank(url)) {
+        updateMapNotice();
         return;
-    L.tileLayer(url, {
+    }
+    map.zorTiles = 'loading';
+    var tiles = L.tileLayer(url, {
         maxZoom: 19,
         attribution: document.body.getAttribute('data-tiles-attribution') || ''
-    }).addTo(map);
+    });
+    tiles.on('tileerror', function () {
+        if (map.zorTiles != 'loaded')
+            map.zorTiles = 'failed';
+        updateMapNotice();
+    });
+    tiles.on('tileload', function () {
+        map.zorTiles = 'loaded';
+        updateMapNotice();
+    });
+    tiles.addTo(map);
+}
+// Without land and without tiles the map is a bare square: say why, so that the operator
+// does not take it for a fault of the devices.
+function updateMapNotice() {
+    var notice = document.getElementById('map-notice');
+    if (!notice || !map)
+        return;
+    var noLand = map.zorBaseMap == 'none' || map.zorBaseMap == 'failed';
+    var noTiles = map.zorTiles === undefined || map.zorTiles == 'none' ||
+        map.zorTiles == 'failed';
+    notice.style.display = noLand && noTiles ? 'block' : 'none';
 }
 function addGeolocationControl() {
     var Control = L.Control.extend({
@@ -402,6 +433,8 @@ const char* PreviewStyle() {
 #map { width: 725px; height: 470px; }
 /* The sea under the station's land layer. */
 #map.leaflet-container { background: #aacbe0; }
+#map-notice { display: none; position: absolute; left: 50px; bottom: 24px; z-index: 1000;
+    padding: 4px 8px; background: #fff8dc; border: 1px solid #c86400; color: #333; }
 )CSS";
 }
 

@@ -1,18 +1,27 @@
 #include "web/SecureTransport.h"
 
-#include <arpa/inet.h>
-
 #include <cctype>
+#include <cstring>
 
 #include "base/Printf.h"
+#include "platform/Sockets.h"
 
 namespace zm {
 
 bool IsLoopbackAddress(const std::string& address) {
-    in_addr a{};
-    if (inet_pton(AF_INET, address.c_str(), &a) != 1)
-        return false;
-    return (ntohl(a.s_addr) >> 24) == 127;
+    in_addr v4{};
+    if (inet_pton(AF_INET, address.c_str(), &v4) == 1) {
+        return (ntohl(v4.s_addr) >> 24) == 127;
+    }
+    in6_addr v6{};
+    if (inet_pton(AF_INET6, address.c_str(), &v6) == 1) {
+        static const unsigned char kMappedPrefix[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
+        if (std::memcmp(v6.s6_addr, kMappedPrefix, 12) == 0) {
+            return v6.s6_addr[12] == 127;
+        }
+        return IN6_IS_ADDR_LOOPBACK(&v6);
+    }
+    return false;
 }
 
 bool IsWriteMethod(const std::string& method) {

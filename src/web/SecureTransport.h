@@ -8,7 +8,8 @@
 
 namespace zm {
 
-// Whether an address is this machine's own (127.0.0.0/8).
+// Whether an address is this machine's own: 127.0.0.0/8, ::1 and IPv4 loopback mapped
+// into IPv6 (::ffff:127.x.y.z).
 bool IsLoopbackAddress(const std::string& address);
 
 // Anything but GET, HEAD and OPTIONS changes something.

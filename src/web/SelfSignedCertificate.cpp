@@ -1,20 +1,18 @@
 #include "web/SelfSignedCertificate.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
 #include <openssl/bn.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <openssl/rand.h>
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cctype>
 #include <filesystem>
 #include <memory>
 
+#include "platform/FileIo.h"
+#include "platform/Sockets.h"
 #include "web/TlsContext.h"
 
 namespace zm {
@@ -30,9 +28,9 @@ using CertPtr = std::unique_ptr<X509, Deleter<X509, X509_free>>;
 using BioPtr = std::unique_ptr<BIO, Deleter<BIO, BIO_free_all>>;
 
 bool IsIpAddress(const std::string& host) {
-    unsigned char buffer[16];
-    return inet_pton(AF_INET, host.c_str(), buffer) == 1 ||
-           inet_pton(AF_INET6, host.c_str(), buffer) == 1;
+    in6_addr buffer{};
+    return inet_pton(AF_INET, host.c_str(), &buffer) == 1 ||
+           inet_pton(AF_INET6, host.c_str(), &buffer) == 1;
 }
 
 bool AddExtension(X509* cert, int nid, const std::string& value) {
@@ -59,32 +57,29 @@ bool PemText(Write write, std::string& text) {
     return true;
 }
 
-// Written beside its place and renamed, so that a half-written key never stands there.
-bool WriteNewFile(const std::string& path, const std::string& text, mode_t mode,
+// Written beside its place and moved there, so that a half-written key never stands there.
+bool WriteNewFile(const std::string& path, const std::string& text, unsigned mode,
                   std::string& error) {
     const std::string temp = path + ".new";
-    int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, mode);
+    // A leftover of an interrupted run goes; a new file is never a link planted there.
+    platform::RemoveFile(temp);
+    const int fd = platform::CreateNewFile(temp, mode);
     if (fd < 0) {
         error = path + ": cannot be written";
         return false;
     }
-    fchmod(fd, mode);  // whatever the umask let through
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n <= 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
-    const bool ok = done == text.size() && fsync(fd) == 0;
-    close(fd);
-    // link() refuses an existing target, where rename would replace it.
-    if (!ok || link(temp.c_str(), path.c_str()) != 0) {
-        unlink(temp.c_str());
+    platform::SetFilePermissions(fd, mode);  // whatever the umask let through
+    bool ok = platform::WriteFile(fd, text.data(), text.size()) && platform::SyncFile(fd);
+    ok = platform::CloseFile(fd) && ok;
+    // Never over an existing key or certificate: those are the operator's.
+    const bool exists = platform::PathExists(path);
+    if (!ok || exists || !platform::ReplaceFile(temp, path)) {
+        platform::RemoveFile(temp);
         error = path + (ok ? ": exists already or cannot be created" : ": cannot be written");
         return false;
     }
-    unlink(temp.c_str());
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    platform::SyncFolder(folder.empty() ? "." : folder);
     return true;
 }
 
@@ -168,7 +163,7 @@ bool MakeSelfSignedCertificate(const std::string& host, SelfSignedCertificate& f
     if (!WriteNewFile(files.keyFile, keyText, 0600, error))
         return false;
     if (!WriteNewFile(files.certFile, certText, 0644, error)) {
-        unlink(files.keyFile.c_str());  // a key without its certificate is of no use
+        platform::RemoveFile(files.keyFile);  // a key without its certificate is of no use
         return false;
     }
     files.fingerprint = Sha256Fingerprint(cert.get());

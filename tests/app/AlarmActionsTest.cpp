@@ -11,8 +11,11 @@
 #include "app/HeadlessDispatcher.h"
 #include "app/ManagerSettings.h"
 #include "app/Recipients.h"
+#include "base/MlsPrgMsg.h"
+#include "base/MlsTestFiles.h"
 #include "base/TextFile.h"
 #include "device/TavDevice.h"
+#include "device/zor/ZorDevice.h"
 #include "notify/Clickatell.h"
 #include "notify/Smtp.h"
 #include "notify/TestPeers.h"
@@ -409,6 +412,43 @@ TEST_F(AlarmActionsTest, AGenericDeviceIsTakenAsItStands) {
     actions_.UpdateDeviceFeed(snapshot);
     EXPECT_TRUE(asked);
     EXPECT_FALSE(device.TakeStateReportRequest());
+}
+
+TEST_F(AlarmActionsTest, TheAlertMailCarriesTheValuesInATranslatedProgram) {
+    // A language that translates the column titles the device list shows.
+    TempDir languages;
+    WriteUtf16Lines(
+        languages.file("German.lng"),
+        {"[Codepage]", "codepage=1252", "[DevListCols]", "tpDevListCols_Position= Standort",
+         "tpDevListCols_Parameters= Kenndaten", "[ZorDevice]", "tpZorDevice_CurValue= Messwert"});
+    CMlsPrgMsg service;
+    service.SetFolder(languages.folder());
+    service.InitLanguages();
+    ASSERT_TRUE(service.SwitchLanguage("German"));
+
+    SmtpTestServer server({"--auth", "LOGIN"});
+    settings_.account.nPort = server.port();
+    settings_.bAlarmSms = false;
+    CZorDevice device(home_.file("Zor-Device.ini"), nullptr, "Pier-9");
+    device.SetPosition(59.5, 24.25);
+    device.SetStatus(1, std::string("Online and Ok"));
+    actions_.UpdateDeviceFeed(SnapshotOf(device));
+    device.SetStatus(5, std::string("Alarm reported"));
+    const DeviceSnapshot alarm = SnapshotOf(device);
+    for (const std::string* text :
+         {&alarm.sInfoParameters, &alarm.sInfoPosition, &alarm.sInfoCurValue}) {
+        EXPECT_EQ(text->find("(?)"), std::string::npos) << *text;
+    }
+    actions_.UpdateDeviceFeed(alarm);
+    ASSERT_TRUE(mail_.WaitIdle(20s));
+    const std::string mail = server.Message(1);
+    // The labels are the language's own (untranslated ones in braces); the values follow.
+    EXPECT_NE(mail.find("}: 59.500000"), std::string::npos) << mail;
+    EXPECT_NE(mail.find("}: " + device.GetInfoText("Kenndaten") + "\r\n"), std::string::npos)
+        << mail;
+    EXPECT_NE(mail.find("}: 0.0\r\n"), std::string::npos) << mail;
+    EXPECT_EQ(mail.find("(?)"), std::string::npos) << mail;
+    ASSERT_TRUE(service.SwitchLanguage("English"));
 }
 
 TEST_F(AlarmActionsTest, AFeedUpdateWithoutDeviceRunsEveryDeviceInListOrder) {

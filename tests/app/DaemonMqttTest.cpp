@@ -179,17 +179,23 @@ TEST_F(DaemonMqtt, ControlRoomSeesRetainedStatesAndTheAlarmRoad) {
     ASSERT_TRUE(
         WaitUntil([&] { return !Events(all, prefix + "alarm", "closed", "Buoy 2").empty(); }, 10s))
         << all.Raw();
+    // The lifecycle's return comes first; "closed" is the processor's close with the
+    // complete report, as before, now with the alarm's id.
     const auto events = Payloads(all, prefix + "alarm");
-    ASSERT_EQ(events.size(), 2u) << all.Raw();
+    ASSERT_EQ(events.size(), 3u) << all.Raw();
     EXPECT_EQ(events[0]["event"], "opened");
-    EXPECT_EQ(events[1]["event"], "closed");
-    EXPECT_EQ(events[1]["report"], report);
+    EXPECT_EQ(events[1]["event"], "returned");
+    EXPECT_EQ(events[1]["state"], "rtn_unacked");
+    EXPECT_EQ(events[2]["event"], "closed");
+    EXPECT_EQ(events[2]["report"], report);
+    EXPECT_EQ(events[2]["id"], events[0]["id"]);
+    // Nobody acknowledged it: it stays in the list, returned, until someone does.
     EXPECT_TRUE(WaitUntil(
         [&] {
-            return Json::parse(Body(CurlWithHeaders(home.BaseUrl() + "/api/alarms")), nullptr,
-                               false)
-                .value("alarms", Json::array())
-                .empty();
+            const Json list =
+                Json::parse(Body(CurlWithHeaders(home.BaseUrl() + "/api/alarms")), nullptr, false)
+                    .value("alarms", Json::array());
+            return list.size() == 1 && list[0].value("state", "") == "rtn_unacked";
         },
         5s));
 

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "app/DaemonPeers.h"
 #include "app/DemoConfig.h"
@@ -116,6 +117,31 @@ TEST_F(DemoConfig, EmptyHomeGetsThreeEmulatedSensorsOnTheSea) {
             [&] { return Curl(base + "/device-list") == "Demo-North;Demo-Fairway;Demo-South;"; },
             8s))
             << Curl(base + "/device-list");
+        // Each sensor its own colour and its own signal, so that the trend's series and
+        // the map's marks can be told apart.
+        std::set<std::string> colours;
+        std::set<double> values;
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                const nlohmann::json devices =
+                    nlohmann::json::parse(Curl(base + "/api/devices"), nullptr, false);
+                if (!devices.is_object() || !devices["devices"].is_array()) {
+                    return false;
+                }
+                colours.clear();
+                values.clear();
+                for (const nlohmann::json& device : devices["devices"]) {
+                    colours.insert(device.value("colour", std::string()));
+                    if (device["value"].is_number() && device["value"].get<double>() != 0) {
+                        values.insert(device["value"].get<double>());
+                    }
+                }
+                return devices["devices"].size() == 3 && values.size() == 3;
+            },
+            10s))
+            << Curl(base + "/api/devices");
+        EXPECT_EQ(colours.size(), 3u) << Curl(base + "/api/devices");
+        EXPECT_EQ(colours.count("#000000"), 0u) << Curl(base + "/api/devices");
         EXPECT_EQ(daemon.Stop(), 0);
     }
     CIni ini(Settings());
@@ -124,6 +150,7 @@ TEST_F(DemoConfig, EmptyHomeGetsThreeEmulatedSensorsOnTheSea) {
     EXPECT_EQ(settings.udp_enabled, 0);
     EXPECT_TRUE(settings.bAlarmPopup) << "the desktop program shows the demo's alarm";
     std::set<std::pair<double, double>> positions;
+    std::set<std::string> numbers;
     for (int n = 1; n <= 3; ++n) {
         SCOPED_TRACE(n);
         const std::string section = CDeviceRegistry::SectionName(n);
@@ -136,9 +163,12 @@ TEST_F(DemoConfig, EmptyHomeGetsThreeEmulatedSensorsOnTheSea) {
         EXPECT_TRUE(cfg.bScanning);
         EXPECT_NE(cfg.dLatitude, 0.0);
         EXPECT_NE(cfg.dLongitude, 0.0);
+        EXPECT_EQ(cfg.crColor, CDeviceRegistry::DeviceColor(n - 1));
+        numbers.insert(cfg.params.DeviceNum());
         positions.insert({cfg.dLatitude, cfg.dLongitude});
     }
     EXPECT_EQ(positions.size(), 3u);
+    EXPECT_EQ(numbers.size(), 3u);
     EXPECT_FALSE(ini.IsSectionExist(CDeviceRegistry::SectionName(4)));
     EXPECT_FALSE(std::filesystem::exists(home.ConfigFolder() + kDemoBusFile));
 }

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <memory>
 #include <thread>
 
 #include "app/DeviceGate.h"
@@ -85,6 +86,33 @@ TEST(DeviceGate, ClosingGivesUpAfterTwoSeconds) {
     release.set_value();
     device.join();
     EXPECT_EQ(gate.Busy(), 0);
+}
+
+// The sink's owner is going away: ClearSink must not return while a handler still runs on
+// the sink, however long it takes.
+TEST(DeviceGate, ClearingTheSinkWaitsForTheHandlerInside) {
+    CDeviceGate gate;
+    auto sink = std::make_unique<SlowSink>();
+    std::promise<void> release;
+    sink->release = release.get_future().share();
+    gate.SetSink(sink.get());
+    std::thread device([&] { gate.PassEvent(&DeviceEventSink::OnDeviceNewState, nullptr); });
+    while (!sink->inside) {
+        std::this_thread::sleep_for(1ms);
+    }
+    std::atomic<bool> cleared{false};
+    std::thread owner([&] {
+        gate.ClearSink(sink.get());
+        cleared = true;
+    });
+    std::this_thread::sleep_for(300ms);
+    EXPECT_FALSE(cleared.load()) << "ClearSink returned while a handler ran on the sink";
+    release.set_value();
+    owner.join();
+    EXPECT_EQ(sink->states.load(), 1);
+    sink.reset();                                                 // what the owner does next
+    gate.PassEvent(&DeviceEventSink::OnDeviceNewState, nullptr);  // nothing left to reach
+    device.join();
 }
 
 }  // namespace

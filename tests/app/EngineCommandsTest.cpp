@@ -435,6 +435,32 @@ TEST(DeviceLogMenu, DatesOfTheMonthsDeviceLogsNewestTwentyNine) {
     EXPECT_TRUE(CManagerEngine::DeviceLogDates(dir.file("missing") + "/").empty());
 }
 
+TEST(DeviceLogMenu, DatesOfEveryMonthFolderEachOnceWithItsOwnFile) {
+    test::TempDir dir;
+    auto touch = [&](const std::string& relative) {
+        std::filesystem::create_directories(
+            std::filesystem::path(dir.file(relative)).parent_path());
+        std::FILE* f = std::fopen(dir.file(relative).c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fclose(f);
+    };
+    // A station that ran from December into February; one day was copied elsewhere too.
+    touch("2025-12/DevLog_2025-12-31.html");
+    touch("2026-01/DevLog_2026-01-01.html");
+    touch("2026-01/DevLog_2026-01-31.html");
+    touch("2026-02/DevLog_2026-02-01.html");
+    touch("2026-02/backup/DevLog_2026-01-31.html");
+    const std::string root = dir.folder();
+    EXPECT_EQ(CManagerEngine::DeviceLogDates(root),
+              (std::vector<std::string>{"2025-12-31", "2026-01-01", "2026-01-31", "2026-02-01"}));
+    EXPECT_EQ(CManagerEngine::DeviceLogPath(root, "2025-12-31"),
+              root + "2025-12/DevLog_2025-12-31.html");
+    EXPECT_EQ(CManagerEngine::DeviceLogPath(root, "2026-01-31"),
+              root + "2026-01/DevLog_2026-01-31.html");
+    EXPECT_EQ(CManagerEngine::DeviceLogPath(root, "2026-02-01"),
+              root + "2026-02/DevLog_2026-02-01.html");
+}
+
 TEST(ExtraText, FileIsCreatedEmptyOnceAndKeptAfterwards) {
     test::TempDir home;
     SetHomeRoot(home.folder());

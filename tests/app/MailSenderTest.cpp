@@ -68,23 +68,35 @@ TEST_F(MailSenderTest, MailsGoOutInQueueOrderWithGreenLines) {
     }
 }
 
-TEST_F(MailSenderTest, FailedSendsWriteRedLinesWithTheClientsReason) {
+// A refusal for good is red at once; a failure worth retrying is orange, once, and says so.
+TEST_F(MailSenderTest, FailedSendsSayWhetherTheyAreRetried) {
     struct Case {
         const char* name;
         std::vector<std::string> flags;  // empty: nobody listens
         std::string reason;              // the client's error text
-        std::string detail;              // the system's or server's own words, run log only
+        std::string detail;              // the system's or server's own words
+        const char* color;
+        const char* ending;
     };
     const Case cases[] = {
         {"sender refused",
          {"--auth", "LOGIN", "--fail-mail", "550"},
          CSmtp::GetErrorText(ECSmtp::kMailFromRejected),
-         "Refused by test"},
+         "550 5.7.0 Refused by test",
+         "#C80000",
+         "; refused for good."},
         {"wrong password",
          {"--auth", "LOGIN", "--password", "other"},
          CSmtp::GetErrorText(ECSmtp::kAuthRejected),
-         ""},
-        {"nobody listens", {}, "", "Connection refused"},
+         "535",
+         "#C80000",
+         "; refused for good."},
+        {"nobody listens",
+         {},
+         CSmtp::GetErrorText(ECSmtp::kConnectFailed),
+         "Connection refused",
+         "#C86400",
+         "; will retry."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -101,13 +113,17 @@ TEST_F(MailSenderTest, FailedSendsWriteRedLinesWithTheClientsReason) {
         ASSERT_TRUE(sender.WaitIdle(20s));
         const std::string deviceNew = DeviceLogText().substr(deviceStart);
         const std::string runNew = RunLogText().substr(runStart);
-        const std::string line = "Alarm mail was not sent: " + c.reason;
-        EXPECT_EQ(EntryColor(deviceNew, line), "#C80000") << deviceNew;
-        EXPECT_EQ(EntryColor(runNew, line), "#C80000") << runNew;
-        if (!c.reason.empty()) {
-            EXPECT_NE(deviceNew.find(line + ".</font>"), std::string::npos) << deviceNew;
-        }
-        EXPECT_NE(runNew.find(c.detail), std::string::npos) << runNew;
+        const std::string line = "Alarm mail was not sent: " + c.reason + " (";
+        EXPECT_EQ(EntryColor(deviceNew, line), c.color) << deviceNew;
+        EXPECT_EQ(EntryColor(runNew, line), c.color) << runNew;
+        EXPECT_EQ(Count(deviceNew, "Alarm mail was not sent"), 1) << deviceNew;
+        EXPECT_NE(deviceNew.find(std::string(c.ending) + "</font>"), std::string::npos)
+            << deviceNew;
+        EXPECT_NE(deviceNew.find(c.detail), std::string::npos) << deviceNew;
+        // Each attempt in the run log, with the server it went to.
+        EXPECT_NE(runNew.find("attempt 1 via primary server 127.0.0.1:" + std::to_string(port)),
+                  std::string::npos)
+            << runNew;
         EXPECT_EQ(deviceNew.find("successfully sent"), std::string::npos);
     }
 }

@@ -86,6 +86,15 @@ ManagerSettings Changed() {
     s.mqtt_pass = "mq;tt=pass";
     s.mqtt_station = "Pier/7";
     s.mqtt_prefix = "coast/guard";
+    s.nAlarmJournalDays = 30;
+    s.bAlarmSoundRepeat = true;
+    s.smtp2_server = "backup.zm.test";
+    s.smtp2_port = 587;
+    s.smtp2_sec = 1;
+    s.smtp2_tls_verify = 0;
+    s.smtp2_login = "second";
+    s.smtp2_pass = "other secret";
+    s.nMailRetryHours = 6;
     s.https_port = 8443;
     s.https_cert = "/etc/ssl/station.pem";
     s.https_key = "station-key.pem";
@@ -118,6 +127,8 @@ TEST(ManagerSettings, MissingFileGivesTheDefaults) {
     EXPECT_EQ(s.mqtt_prefix, "zormanager");
     EXPECT_FALSE(s.mqtt_station.empty());
     EXPECT_EQ(s.mqtt_station, ManagerSettings::DefaultMqttStation());
+    EXPECT_EQ(s.nAlarmJournalDays, 400);
+    EXPECT_FALSE(s.bAlarmSoundRepeat);
     // 1200 x 700 centred on the assumed screen.
     EXPECT_EQ(s.wp, WindowPlacement::Default(1920, 1080));
     EXPECT_EQ(s.wp.left, 360);
@@ -147,13 +158,17 @@ TEST(ManagerSettings, RoundTripThroughTheFileKeepsEveryKeyInOrder) {
 
     const std::vector<std::string> keys = KeysInFile(path, ManagerSettings::kSection);
     EXPECT_EQ(keys, ManagerSettings::KeyNames());
-    ASSERT_EQ(keys.size(), 50u);
+    ASSERT_EQ(keys.size(), 59u);
     EXPECT_EQ(keys.front(), "wp");
     // The broker's keys follow "Current Lang", the last of the operator's original keys.
     const auto lang = std::find(keys.begin(), keys.end(), "Current Lang");
-    ASSERT_EQ(keys.end() - lang, 14);
+    ASSERT_EQ(keys.end() - lang, 23);
     EXPECT_EQ(*(lang + 1), "mqtt_enabled");
     EXPECT_EQ(*(lang + 8), "mqtt_prefix");
+    // The alarm journal's keys, the outbox's, then HTTPS and the map tiles come last.
+    EXPECT_EQ(*(lang + 9), "nAlarmJournalDays");
+    EXPECT_EQ(*(lang + 11), "smtp2_server");
+    EXPECT_EQ(*(lang + 18), "https_port");
     EXPECT_EQ(keys.back(), "sMapTilesAttribution");
     const auto sec = std::find(keys.begin(), keys.end(), "smtp_sec");
     ASSERT_NE(sec, keys.end());
@@ -238,6 +253,16 @@ TEST(ManagerSettings, KeysAndDefaultsAreThoseOfTheDocumentation) {
         {"mqtt_pass", ""},
         {"mqtt_station", "", kHostName},
         {"mqtt_prefix", "zormanager"},
+        {"nAlarmJournalDays", "400"},
+        {"bAlarmSoundRepeat", "0"},
+        // The outbox's backup account and retry time.
+        {"smtp2_server", ""},
+        {"smtp2_port", "465"},
+        {"smtp2_sec", "2"},
+        {"smtp2_tls_verify", "1"},
+        {"smtp2_login", ""},
+        {"smtp2_pass", ""},
+        {"nMailRetryHours", "24"},
         // HTTPS off until a port is set; the certificate's files default to those that
         // --make-certificate writes.
         {"https_port", "0"},
@@ -394,7 +419,7 @@ TEST(ManagerSettings, EveryKeyTakesPartInTheComparison) {
         EXPECT_FALSE(loaded.SameExceptPlacement(base)) << key;
         ++differing;
     }
-    EXPECT_EQ(differing, 49);
+    EXPECT_EQ(differing, 58);
 }
 
 }  // namespace

@@ -48,6 +48,8 @@ CHROMIUM_FLAGS = [
     "--disable-component-update",
     "--disable-sync",
     "--window-size=1000,700",
+    # No name lookup leaves the machine: the map tiles fail as they do without Internet.
+    "--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1",
 ]
 
 # Installed before any script of the page runs. Script errors reach window as ErrorEvent;
@@ -514,6 +516,21 @@ def main():
         before = parse_expect(args.expect)
         seen = wait_for("markers %s" % before, lambda: markers_match(driver, before), 10)
         log("before the reload: %s" % json.dumps(seen))
+        # No outside tiles load here: without the station's land layer the page says so
+        # instead of showing a bare square; with it the map is whole and says nothing.
+        def land_settled():
+            state = driver.run("return map && map.zorBaseMap;")
+            return state not in (None, "loading"), state
+        land = wait_for("the land layer drawn or given up", land_settled, 10)
+        def map_notice():
+            text = driver.run("var n = document.getElementById('map-notice');"
+                              "return n && n.offsetHeight > 0 ? n.textContent : null;")
+            if land == "drawn":
+                return text is None, text
+            return bool(text) and "base map" in text, text
+        notice = wait_for("the notice of the missing base map shown only without land",
+                          map_notice, 10)
+        log("land layer: %s, map notice: %s" % (land, notice))
 
         # Marks this document: a reload or a navigation would lose it.
         token = "page-%d" % os.getpid()

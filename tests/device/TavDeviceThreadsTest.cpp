@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -239,6 +240,79 @@ TEST(TavDeviceThreads, FirstPollFollowsAFailedConnectAfterAbout500Ms) {
         EXPECT_GE(gap, row.min);
         EXPECT_LE(gap, row.max);
     }
+}
+
+// A device whose link fails with an exception in its first poll, as a faulty driver
+// might.
+class ThrowingLinkDevice : public ProbeDevice {
+  public:
+    using ProbeDevice::ProbeDevice;
+    void Poll() override {
+        if (m_ThrowsLeft.fetch_sub(1) > 0) {
+            throw std::runtime_error("read <failed>");
+        }
+        ProbeDevice::Poll();
+    }
+
+  private:
+    std::atomic<int> m_ThrowsLeft{1};
+};
+
+TEST(TavDeviceThreads, AnExceptionFromTheLinkIsLoggedReportedAsNoConnectionAndTheLoopGoesOn) {
+    RunLogFile log;
+    auto dev = std::make_shared<ThrowingLinkDevice>("", log.Log(), "Pier");
+    EventRecorder rec(*dev);
+    TavDeviceCfg cfg = CfgFor("EMUL", true);
+    cfg.sName = "Pier <1>";
+    dev->SetSettings(cfg, true);
+    // After the fault and the pause, the loop connects anew and polls again.
+    ASSERT_TRUE(WaitUntil([&] { return !dev->Polls().empty(); }, 5s))
+        << "the live thread ended with the exception";
+    EXPECT_EQ(dev->Connects().size(), 2u);
+    dev->StopThreads();
+
+    const std::string line = log.LineWith("Thread_Live: exception");
+    EXPECT_NE(line.find("Pier &lt;1&gt;: Thread_Live: exception: read &lt;failed&gt;"),
+              std::string::npos)
+        << line;
+    EXPECT_NE(line.find("#C80000"), std::string::npos) << "not red: " << line;
+    bool lost = false;
+    for (const auto& r : rec.Records()) {
+        lost = lost || (r.kind == EventRecorder::kState && r.deviceStatus == kDevNoConnection);
+    }
+    EXPECT_TRUE(lost) << "no state event told of the lost connection";
+}
+
+// A subscriber that fails once.
+class ThrowingSubscriber {
+  public:
+    explicit ThrowingSubscriber(CTavDevice& device) : m_Device(device) {
+        device.NewDataEvent.Subscribe(this, &ThrowingSubscriber::OnData);
+    }
+    ~ThrowingSubscriber() { m_Device.NewDataEvent.UnsubscribeAll(this); }
+    int Calls() const { return m_Calls.load(); }
+
+  private:
+    void OnData(CTavDevice*) {
+        if (m_Calls.fetch_add(1) == 0) {
+            throw std::logic_error("handler fault");
+        }
+    }
+    CTavDevice& m_Device;
+    std::atomic<int> m_Calls{0};
+};
+
+TEST(TavDeviceThreads, AnExceptionFromAHandlerIsLoggedAndLaterEventsStillArrive) {
+    RunLogFile log;
+    auto dev = std::make_shared<CTavDevice>("", log.Log(), "Emu");
+    ThrowingSubscriber subscriber(*dev);
+    dev->SetSettings(CfgFor("EMUL", true), true);
+    EXPECT_TRUE(WaitUntil([&] { return subscriber.Calls() >= 3; }, 5s))
+        << "the event thread ended with the exception";
+    dev->StopThreads();
+    EXPECT_NE(log.LineWith("Unit: Thread_Event: exception: handler fault").find("#C80000"),
+              std::string::npos)
+        << log.Text();
 }
 
 // A TCP server on 127.0.0.1 that accepts connections into its backlog and never answers.

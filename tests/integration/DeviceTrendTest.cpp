@@ -10,11 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "auth/OperatorDirectory.h"
 #include "device/zor/ZorDataLog.h"
 #include "device/zor/ZorDataLogReader.h"
 #include "integration/DeviceTrend.h"
 #include "integration/JsonApi.h"
 #include "support/Loopback.h"
+#include "web/ApiAccess.h"
 #include "web/HttpServer.h"
 #include "zor/ZorLogsSupport.h"
 
@@ -193,9 +195,13 @@ TEST_F(DeviceTrendTest, ApiAnswersTheTrendAndRefusesWhatItCannotAnswer) {
     }
 
     // Over HTTP, as the console asks.
+    // No accounts: reads are open.
+    auth::COperatorDirectory operators(
+        (std::filesystem::path(dir.folder()) / "Operators.txt").string());
+    CApiAccess access(operators);
     CHttpServer server;
     server.SetBindAddress("127.0.0.1");
-    RegisterJsonApi(server, states);
+    RegisterJsonApi(server, states, nullptr, access);
     ASSERT_TRUE(server.Start(dir.folder(), "/", 0, 2000));
     const std::string url = "http://127.0.0.1:" + std::to_string(server.GetPort()) +
                             "/api/devices/Pier-2/data?" + range + "&max_points=10";

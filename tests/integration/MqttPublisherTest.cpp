@@ -1,5 +1,8 @@
+#include <functional>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -31,8 +34,14 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit 
     return done();
 }
 
+// Devices of these tests are told apart by name; a rename gives the id explicitly.
+std::uint64_t IdOf(const std::string& name) {
+    return std::hash<std::string>{}(name) | 1;
+}
+
 DeviceStateRecord State(const std::string& name, int status, double value = 0) {
     DeviceStateRecord s;
+    s.id = IdOf(name);
     s.name = name;
     s.status = status;
     s.statusText = status == 5 ? "Alarm reported" : "Online and Ok";
@@ -154,6 +163,36 @@ TEST_F(MqttPublisherTest, AlarmDuringOutageArrivesOnceAndStatesAreCurrentAfterwa
         << log;
 }
 
+TEST_F(MqttPublisherTest, OpenAlarmListFollowsItsEventsAndReturnsAfterABrokerRestart) {
+    CMqttPublisher publisher(&runLog);
+    publisher.Apply(settings);
+    MqttSubscriber sub(broker->Port(), "zormanager/harbour/+");
+    ASSERT_TRUE(WaitFor([&] { return publisher.GetStats().connected; }));
+    AlarmEventRecord opened(AlarmEventRecord::kOpened, "A", 1700000001, 700, "");
+    opened.id = 7;
+    opened.state = "active_unacked";
+    const std::string list = R"({"station":"harbour","alarms":[{"id":7}]})";
+    publisher.PublishAlarm(opened);
+    publisher.PublishOpenAlarms(list);
+    ASSERT_TRUE(WaitFor([&] { return !sub.On("zormanager/harbour/alarms").empty(); })) << sub.Raw();
+    const auto messages = sub.Messages();
+    size_t event = messages.size(), shown = messages.size();
+    for (size_t i = 0; i < messages.size(); ++i) {
+        event = messages[i].topic == "zormanager/harbour/alarm" ? std::min(event, i) : event;
+        shown = messages[i].topic == "zormanager/harbour/alarms" ? std::min(shown, i) : shown;
+    }
+    EXPECT_LT(event, shown) << sub.Raw();  // never a list ahead of the event it includes
+    EXPECT_EQ(nlohmann::json::parse(messages[event].payload)["id"], 7);
+
+    // A broker without persistence forgets what was retained; the station tells it again.
+    broker->Stop();
+    ASSERT_TRUE(broker->Start());
+    ASSERT_TRUE(WaitFor([&] { return publisher.GetStats().connects >= 2; }, 10s));
+    MqttSubscriber late(broker->Port(), "zormanager/harbour/alarms");
+    ASSERT_TRUE(WaitFor([&] { return !late.Messages().empty(); })) << late.Raw();
+    EXPECT_EQ(late.Messages().back().payload, list);
+}
+
 TEST_F(MqttPublisherTest, FullAlarmQueueKeepsTheNewestAndSaysSo) {
     CMqttPublisher::Limits limits;
     limits.alarmQueue = 3;
@@ -183,7 +222,7 @@ TEST_F(MqttPublisherTest, ForgottenDeviceAndOrderlyStopLeaveNoStaleState) {
         publisher.PublishState(State("Kept", 1));
         publisher.Apply(settings);
         ASSERT_TRUE(WaitFor([&] { return publisher.GetStats().statesPublished == 2; }));
-        publisher.ForgetDevice("Gone");
+        publisher.ForgetDevice(IdOf("Gone"));
         std::this_thread::sleep_for(300ms);
         publisher.Stop();
         EXPECT_FALSE(publisher.IsRunning());
@@ -196,6 +235,29 @@ TEST_F(MqttPublisherTest, ForgottenDeviceAndOrderlyStopLeaveNoStaleState) {
     const auto status = sub.On("zormanager/harbour/status");
     ASSERT_EQ(status.size(), 1u);
     EXPECT_EQ(status[0].payload, "offline");
+}
+
+TEST_F(MqttPublisherTest, ARenamedDeviceLeavesNoRetainedStateUnderItsOldName) {
+    {
+        CMqttPublisher publisher(&runLog);
+        publisher.PublishState(State("Pier-1", 5, 800));
+        publisher.Apply(settings);
+        ASSERT_TRUE(WaitFor([&] { return publisher.GetStats().statesPublished == 1; }));
+        DeviceStateRecord renamed = State("Pier-9", 5, 800);
+        renamed.id = IdOf("Pier-1");
+        publisher.PublishState(renamed);
+        ASSERT_TRUE(WaitFor([&] { return publisher.GetStats().statesPublished == 2; }));
+        // A reconnect republishes what the publisher knows: the new name only.
+        publisher.Stop();
+        publisher.Apply(settings);
+        ASSERT_TRUE(WaitFor([&] { return publisher.GetStats().statesPublished >= 3; }));
+        std::this_thread::sleep_for(300ms);
+    }
+    MqttSubscriber sub(broker->Port(), "zormanager/harbour/device/+/state");
+    ASSERT_TRUE(WaitFor([&] { return !sub.On(Topic("Pier-9")).empty(); })) << sub.Raw();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(sub.On(Topic("Pier-1")).empty()) << sub.Raw();
+    EXPECT_EQ(sub.Messages().size(), 1u) << sub.Raw();
 }
 
 TEST_F(MqttPublisherTest, RetainedStateOfADeviceRemovedMeanwhileIsClearedAtConnect) {

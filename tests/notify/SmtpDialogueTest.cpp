@@ -276,6 +276,7 @@ TEST(SmtpDialogue, ServerReceivesTheExactMessage) {
         smtp.AddTo("op1@zm.test", "Operator One");
         smtp.AddTo("op2@zm.test");
         smtp.SetSubjectLine("Alarm at Pier 7");
+        smtp.SetMessageId("n1.1709622489@zm.test");
         smtp.AddBodyLine("line one");
         smtp.AddBodyLine("");
         smtp.AddBodyLine("line three");
@@ -305,6 +306,7 @@ TEST(SmtpDialogue, ServerReceivesTheExactMessage) {
               "X-Priority: 2 (High)\r\n"
               "To: Operator One<op1@zm.test>,<op2@zm.test>\r\n"
               "Subject: Alarm at Pier 7\r\n"
+              "Message-ID: <n1.1709622489@zm.test>\r\n"
               "MIME-Version: 1.0\r\n"
               "Content-type: text/plain; charset=\"UTF-8\"\r\n"
               "Content-Transfer-Encoding: 7bit\r\n"

@@ -14,6 +14,7 @@ import hashlib
 import hmac
 import logging
 import os
+import random
 import signal
 import socket
 import ssl
@@ -92,6 +93,9 @@ class Handler:
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if args.fail_rcpt:
             return f"{args.fail_rcpt} 5.1.1 Refused by test"
+        if address in args.reject_rcpt:
+            record(f"RCPT-REJECTED {address}")
+            return "550 5.1.1 No such user here"
         envelope.rcpt_tos.append(address)
         return "250 OK"
 
@@ -171,8 +175,36 @@ def authenticator(server, session, envelope, mechanism, auth_data):
     return AuthResult(success=ok, handled=False)
 
 
+started_at = time.monotonic()
+sessions_seen = 0
+
+
+def refusing_now():
+    if sessions_seen <= args.refuse_sessions:
+        return True
+    return time.monotonic() - started_at < args.refuse_for
+
+
 class RecordingSMTP(SMTP):
     """Writes each command to the transcript before aiosmtpd handles it."""
+
+    greeted = False
+
+    async def push(self, status):
+        if not self.greeted:
+            # The first thing pushed is the greeting: a busy server says 421 and hangs up.
+            self.greeted = True
+            global sessions_seen
+            sessions_seen += 1
+            if random.random() < args.stall_rate:
+                record("STALLED")
+                return  # no greeting: the client waits until its own limit
+            if refusing_now() or random.random() < args.refuse_rate:
+                record("REFUSED 421")
+                await super().push("421 4.3.2 Service not available, try again later")
+                self.transport.close()
+                return
+        await super().push(status)
 
     def connection_lost(self, error):
         record("DISCONNECT")
@@ -232,7 +264,7 @@ async def main():
             timeout=30,
         )
 
-    server = await loop.create_server(factory, "127.0.0.1", 0,
+    server = await loop.create_server(factory, "127.0.0.1", args.port,
                                       ssl=tls if args.implicit_tls else None)
     port = server.sockets[0].getsockname()[1]
     print(f"PORT {port}", flush=True)
@@ -260,8 +292,19 @@ if __name__ == "__main__":
     p.add_argument("--fail-rcpt", default="", help="reply code for RCPT TO")
     p.add_argument("--fail-text", default="5.7.0 Refused by test",
                    help="text after the code of the MAIL FROM refusal")
+    p.add_argument("--reject-rcpt", action="append", default=[],
+                   help="recipient refused with 550 (repeatable)")
+    p.add_argument("--refuse-sessions", type=int, default=0,
+                   help="greet the first N sessions with 421 and hang up")
+    p.add_argument("--refuse-rate", type=float, default=0.0,
+                   help="greet this share of sessions (0..1, at random) with 421")
+    p.add_argument("--stall-rate", type=float, default=0.0,
+                   help="leave this share of sessions (0..1, at random) without a greeting")
+    p.add_argument("--refuse-for", type=float, default=0.0,
+                   help="greet with 421 and hang up for this many seconds after the start")
     p.add_argument("--close-after-ehlo", action="store_true")
     p.add_argument("--reset-at-ehlo", action="store_true")
+    p.add_argument("--port", type=int, default=0, help="listen on this port (0: any free one)")
     p.add_argument("--lifetime", type=float, default=60.0)
     p.add_argument("--stamp", action="store_true",
                    help="end every transcript line with the monotonic time it was recorded")

@@ -13,9 +13,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <regex>
+#include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "base/Log.h"
 #include "support/FileBytes.h"
@@ -358,6 +363,74 @@ TEST_F(HttpServerTest, MissingFileIs404WithZeroLengthAndClose) {
     // A folder is not a file.
     EXPECT_EQ(Parse(Exchange("GET /files HTTP/1.0\r\n\r\n")).status,
               "HTTP/1.0 404 Resource not found");
+}
+
+TEST_F(HttpServerTest, RequestRoutesGetMethodBodyHeadersAndTheClient) {
+    std::mutex seenLock;
+    std::vector<HttpRequest> seen;
+    server.AddRequestRoute("/api/things/", [&](const HttpRequest& r) {
+        std::lock_guard lock(seenLock);
+        seen.push_back(r);
+        CHttpServer::RequestReply reply;
+        reply.status = r.bodyRefused ? "400 Bad Request" : "200 OK";
+        reply.contentType = "application/json";
+        reply.body = r.method + "|" + r.body;
+        reply.headers.push_back({"X-Seen", std::to_string(r.body.size())});
+        return reply;
+    });
+    // A reply route of the same length loses the tie; a longer one wins.
+    server.AddReplyRoute(
+        "/api/things/",
+        [](const std::string&) {
+            return CHttpServer::RouteReply{"200 OK", "text/plain", "reply"};
+        },
+        true);
+    server.AddReplyRoute("/api/things/old", [](const std::string&) {
+        return CHttpServer::RouteReply{"200 OK", "text/plain", "old"};
+    });
+    Start();
+
+    Response put =
+        Parse(Curl("-i -X PUT -H 'Content-Type: application/json' --data-binary "
+                   "'{\"minutes\": 5}' " +
+                   Url("/api/things/A%2FB%20C/shelve?x=1&y=a+b")));
+    EXPECT_EQ(put.status, "HTTP/1.0 200 OK");
+    EXPECT_EQ(put.body, "PUT|{\"minutes\": 5}");
+    EXPECT_EQ(put.headers["X-Seen"], "14");
+    EXPECT_EQ(Parse(Curl("-i " + Url("/api/things/old"))).body, "old");
+    EXPECT_EQ(Parse(Curl("-i -X DELETE " + Url("/api/things/x"))).body, "DELETE|");
+
+    // A body over the limit is refused, whether curl waits for "100 Continue" or not; the
+    // answer arrives whole either way.
+    const std::string big(HttpRequest::kMaxBody + 1, 'b');
+    WriteFile(dir.path() / "big.json", big);
+    for (const char* expect : {"", "-H 'Expect:' "}) {
+        Response r = Parse(Curl("-i -X POST " + std::string(expect) + "--data-binary @" +
+                                (dir.path() / "big.json").string() + " " + Url("/api/things/big")));
+        EXPECT_EQ(r.status, "HTTP/1.0 400 Bad Request") << expect;
+        EXPECT_EQ(r.body, "POST|") << expect;
+    }
+    // Exactly at the limit it is read whole, also when it comes in pieces.
+    {
+        Socket s(port);
+        const std::string body(HttpRequest::kMaxBody, 'k');
+        ASSERT_TRUE(s.Send("POST /api/things/k HTTP/1.0\r\nContent-Length: " +
+                           std::to_string(body.size()) + "\r\n\r\n" + body.substr(0, 100)));
+        std::this_thread::sleep_for(milliseconds(50));
+        ASSERT_TRUE(s.Send(body.substr(100)));
+        EXPECT_EQ(Parse(s.ReadResponse()).body, "POST|" + body);
+    }
+    EXPECT_EQ(Parse(Exchange("POST /api/things/n HTTP/1.0\r\nContent-Length: 12x\r\n\r\n")).status,
+              "HTTP/1.0 400 Bad Request");
+
+    std::lock_guard lock(seenLock);
+    ASSERT_FALSE(seen.empty());
+    const HttpRequest& first = seen.front();
+    EXPECT_EQ(first.clientAddress, "127.0.0.1");
+    EXPECT_EQ(first.Header("content-type"), "application/json");
+    EXPECT_EQ(first.Segments(), (std::vector<std::string>{"api", "things", "A/B C", "shelve"}));
+    EXPECT_EQ(first.QueryParameters(),
+              (std::map<std::string, std::string>{{"x", "1"}, {"y", "a b"}}));
 }
 
 TEST_F(HttpServerTest, OtherMethodsGet501WithTheNotAllowedPage) {
@@ -772,6 +845,72 @@ TEST_F(HttpServerTest, AcceptWithoutDescriptorsIsLoggedOnceNotOverAndOver) {
         EXPECT_EQ(Parse(got).body, "index");
         close(fd);
     }
+}
+
+}  // namespace
+}  // namespace zm
+
+namespace zm {
+namespace {
+
+TEST_F(HttpServerTest, ARouteThatThrowsGets500AndARedLineAndTheServerServesOn) {
+    runLog.SetFolder(dir.folder() + "Logs");
+    ASSERT_TRUE(runLog.Open("RunLog", false));
+    server.SetLog(&runLog);
+    server.AddRoute("/broken", []() -> std::string { throw std::runtime_error("no <data>"); });
+    server.AddReplyRoute("/api/broken", [](const std::string&) -> CHttpServer::RouteReply {
+        throw 42;  // not even a std::exception
+    });
+    Start();
+    for (const char* path : {"/broken", "/api/broken"}) {
+        SCOPED_TRACE(path);
+        bool closed = false;
+        const Response r =
+            Parse(Exchange(std::string("GET ") + path + " HTTP/1.0\r\n\r\n", &closed));
+        EXPECT_EQ(r.status, "HTTP/1.0 500 Internal Server Error");
+        EXPECT_EQ(r.headers.at("Content-Length"), std::to_string(r.body.size()));
+        EXPECT_TRUE(closed);
+    }
+    EXPECT_EQ(Parse(Exchange("GET /device-list HTTP/1.0\r\n\r\n")).body, "A;B;");
+    ASSERT_TRUE(server.Shutdown());
+    runLog.Close();
+    const std::string text = test::ReadBytes(runLog.GetPath());
+    const std::string line =
+        "HttpServer message: [\"Exception in web-client: no &lt;data&gt;\"], [\"ClientThread\"], "
+        "[500]";
+    const size_t at = text.find(line);
+    ASSERT_NE(at, std::string::npos) << text;
+    const size_t entry = text.rfind("<font color=#", text.rfind("<font color=blue>", at) - 1);
+    EXPECT_EQ(text.substr(entry, 20), "<font color=#C80000>") << "not red";
+    EXPECT_NE(text.find("Exception in web-client: unknown exception"), std::string::npos);
+}
+
+// A server that its owner lets go while a connection thread is still in a handler (the
+// handler waits for a lock the owner's thread holds): the thread keeps the server alive
+// and still answers.
+TEST_F(HttpServerTest, AnAbandonedConnectionKeepsItsServerUntilItEnds) {
+    auto owned = std::make_shared<CHttpServer>();
+    owned->SetBindAddress("127.0.0.1");
+    std::promise<void> entered, release;
+    std::shared_future<void> released = release.get_future().share();
+    owned->AddRoute("/slow", [&entered, released] {
+        entered.set_value();
+        released.wait();
+        return std::string("late");
+    });
+    ASSERT_TRUE(owned->Start(root.string(), "/preview", 0, 10000));
+    Socket client(owned->GetPort());
+    ASSERT_TRUE(client.Send("GET /slow HTTP/1.0\r\n\r\n"));
+    ASSERT_EQ(entered.get_future().wait_for(std::chrono::seconds(5)), std::future_status::ready);
+
+    EXPECT_FALSE(owned->Shutdown()) << "the connection thread was not abandoned";
+    std::weak_ptr<CHttpServer> weak = owned;
+    owned.reset();
+    EXPECT_FALSE(weak.expired()) << "the server was freed under its connection thread";
+    release.set_value();
+    EXPECT_EQ(Parse(client.ReadResponse()).body, "late");
+    EXPECT_TRUE(Eventually([&] { return weak.expired(); }))
+        << "the thread did not let go of the server";
 }
 
 }  // namespace

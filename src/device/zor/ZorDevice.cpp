@@ -5,6 +5,7 @@
 #include <ctime>
 #include <functional>
 
+#include "base/DailyLogs.h"
 #include "base/Ini.h"
 #include "base/Log.h"
 #include "base/MessageSink.h"
@@ -638,6 +639,9 @@ std::vector<std::uint8_t> CZorDevice::BuildEmulatedAnswer(std::string* pT) {
     const double lo = 0.1 * lower;
     const double hi = 1.5 * lower;
     const double step = (hi - lo) / 100.0;
+    // Devices added in the same second share their initial name; their device numbers
+    // keep their emulated signals apart.
+    const std::string seedText = GetInitialName() + "/" + GetFamilyCode() + "/" + GetIdText();
     std::vector<std::uint8_t> records;
     std::lock_guard lock(m_DataLock);
     double value = m_BaseData.dValue;
@@ -646,8 +650,7 @@ std::vector<std::uint8_t> CZorDevice::BuildEmulatedAnswer(std::string* pT) {
             value += std::uniform_real_distribution<double>(-step, step)(m_Random);
         } else {
             if (!m_bRandomSeeded) {
-                m_Random.seed(static_cast<std::uint32_t>(
-                    std::hash<std::string>{}(GetInitialName() + "/" + GetFamilyCode())));
+                m_Random.seed(static_cast<std::uint32_t>(std::hash<std::string>{}(seedText)));
                 m_bRandomSeeded = true;
             }
             value = lo + std::uniform_real_distribution<double>(0.0, 1.0)(m_Random) * (hi - lo);
@@ -757,19 +760,36 @@ void CZorDevice::Poll() {
 // ---------------------------------------------------------------------------------------
 // Information texts
 
+std::string CZorDevice::GetInfoItemText(InfoItem item) {
+    using namespace texts;
+    switch (item) {
+        case InfoItem::kPosition: {
+            double lat, lon;
+            GetPosition(lat, lon);
+            return StrPrintf("%.6lf°, %.6lf°", lat, lon);
+        }
+        case InfoItem::kParameters: {
+            float lower, upper, bkg;
+            GetThresholds(lower, upper, bkg);
+            return StrPrintf("%s [%s:%.0f,%.0f]", GetVersionText(true).c_str(),
+                             ZorTr(tpZorDevice_Thr).c_str(), static_cast<double>(lower),
+                             static_cast<double>(upper));
+        }
+        case InfoItem::kCurValue: {
+            std::lock_guard lock(m_DataLock);
+            return StrPrintf("%.1lf", m_BaseData.dValue);
+        }
+    }
+    return CTavDevice::GetInfoItemText(item);
+}
+
 std::string CZorDevice::GetInfoText(const std::string& sItem) {
     using namespace texts;
     if (sItem == ListTr(tpDevListCols_Position)) {
-        double lat, lon;
-        GetPosition(lat, lon);
-        return StrPrintf("%.6lf°, %.6lf°", lat, lon);
+        return GetInfoItemText(InfoItem::kPosition);
     }
-    float lower, upper, bkg;
-    GetThresholds(lower, upper, bkg);
     if (sItem == ListTr(tpDevListCols_Parameters)) {
-        return StrPrintf("%s [%s:%.0f,%.0f]", GetVersionText(true).c_str(),
-                         ZorTr(tpZorDevice_Thr).c_str(), static_cast<double>(lower),
-                         static_cast<double>(upper));
+        return GetInfoItemText(InfoItem::kParameters);
     }
     if (sItem == ListTr(tpDevListCols_Lat_Lon_Val)) {
         double lat, lon;
@@ -800,7 +820,7 @@ std::string CZorDevice::GetInfoText(const std::string& sItem) {
                          OpenFailures(), ChannelBusy());
     }
     if (sItem == ZorTr(tpZorDevice_CurValue)) {
-        return StrPrintf("%.1lf", value);
+        return GetInfoItemText(InfoItem::kCurValue);
     }
     if (sItem == ListTr(tpDevListCols_Link)) {
         return StrPrintf("%s [%d]", GetLinkText().c_str(), static_cast<int>(GetAddress()));
@@ -833,6 +853,8 @@ std::string CZorDevice::GetLogFolder() const {
 }
 
 ZorLogSnapshot CZorDevice::TakeLogSnapshot() const {
+    // The first data after midnight may come before the application's own check.
+    RollLogsIfNewDay();
     ZorLogSnapshot s;
     s.logFolder = GetLogFolder();
     {

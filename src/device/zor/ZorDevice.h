@@ -59,6 +59,7 @@ class CZorDevice : public CTavDevice {
     // Replaced slots.
     void Poll() override;
     std::string GetInfoText(const std::string& sItem) override;
+    std::string GetInfoItemText(InfoItem item) override;
     void SetDataStatus(std::int32_t nCode) override;
     bool ImportCfg(const std::string& sSection = {}, CIni* pIni = nullptr) override;
     void ExportCfg(const std::string& sSection = {}, CIni* pIni = nullptr) override;

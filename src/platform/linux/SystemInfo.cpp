@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -67,6 +68,23 @@ std::string UserName() {
         return found->pw_name;
     }
     return std::to_string(geteuid());
+}
+
+std::string LoggedInUserName() {
+    if (const char* sudo = std::getenv("SUDO_USER"); sudo != nullptr && *sudo != '\0') {
+        return sudo;
+    }
+    char buffer[16384];
+    passwd entry{};
+    passwd* found = nullptr;
+    if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr &&
+        found->pw_name != nullptr && found->pw_name[0] != '\0') {
+        return found->pw_name;
+    }
+    if (const char* user = std::getenv("USER"); user != nullptr && *user != '\0') {
+        return user;
+    }
+    return UserName();
 }
 
 std::string OsDescriptionFrom(const std::string& osRelease, const std::string& kernelRelease) {

@@ -2,9 +2,12 @@
 
 #include <QTimer>
 #include <QWidget>
+#include <cstdint>
 #include <string>
 
+#include "alarms/AlarmOperations.h"
 #include "app/UiPort.h"
+#include "base/ListenerList.h"
 
 class QCheckBox;
 class QLabel;
@@ -14,6 +17,7 @@ class QTableWidget;
 
 namespace zm {
 
+class CAlarmWorker;
 class CFlashImage;
 class CIni;
 class CLabel;
@@ -30,7 +34,19 @@ class CAlarmView : public QWidget {
     // The list options, shared by both windows.
     static constexpr const char* kOptionsSection = "AlarmWnd::m_pAlarmView";
 
-    enum Column { kColNumber, kColSensor, kColTime, kColPosition, kColPath, kColumnCount };
+    static constexpr int kRowFlashMs = 500;
+    // The alarm's id on the first cell of its row.
+    static constexpr int kAlarmIdRole = Qt::UserRole + 1;
+
+    enum Column {
+        kColNumber,
+        kColSensor,
+        kColTime,
+        kColPosition,
+        kColPath,
+        kColState,  // the alarm's lifecycle state; shown second, after the number
+        kColumnCount
+    };
 
     explicit CAlarmView(QWidget* parent = nullptr);
 
@@ -49,6 +65,25 @@ class CAlarmView : public QWidget {
     int FlashesLeft() const { return flashesLeft_; }
     bool SaveToLogFile() const;
 
+    // The alarm lifecycle: the state column, "Acknowledge" and "Acknowledge all", and rows
+    // that flash until acknowledged. Without it the view is the connection-lost list.
+    // Writes run on the worker; the view follows the lifecycle's changes.
+    void SetLifecycle(alarms::AlarmOperations* operations, alarms::Actor actor,
+                      CAlarmWorker* worker);
+    bool HasLifecycle() const { return operations_ != nullptr; }
+    // A change of the lifecycle, on the GUI thread.
+    void OnAlarmChange(const alarms::AlarmChange& change);
+    // Acknowledges the selected rows' alarms, or every open alarm.
+    void AcknowledgeSelected();
+    void AcknowledgeAll();
+    // The alarm a row shows (0: none), and whether it is lit in the row flash now.
+    std::int64_t AlarmIdOf(int row) const;
+    bool IsRowLit(int row) const;
+    bool IsRowFlashing() const { return rowFlashTimer_.isActive(); }
+    QPushButton* AcknowledgeButton() const { return ack_; }
+    QPushButton* AcknowledgeAllButton() const { return ackAll_; }
+    QLineEdit* CommentField() const { return comment_; }
+
     void LoadOptions(const CIni& settings);
     void SaveOptions(CIni& settings) const;
 
@@ -65,6 +100,12 @@ class CAlarmView : public QWidget {
     void OnFlashTick();
     void OpenRowReport(int row);
     void StopFlashing();
+    int RowOfAlarm(std::int64_t id) const;
+    int AppendRow(const AlarmPopupEntry& entry);
+    void SetRowState(int row, const alarms::AlarmRecord& alarm);
+    void OnRowFlashTick();
+    void UpdateAlarmControls();
+    void ShowAckResult(const alarms::OpResult& result);
 
     CFlashImage* image_ = nullptr;
     CLabel* title_ = nullptr;
@@ -73,8 +114,18 @@ class CAlarmView : public QWidget {
     QPushButton* reset_ = nullptr;
     QCheckBox* saveToLog_ = nullptr;
     QTableWidget* list_ = nullptr;
+    QLabel* commentLabel_ = nullptr;
+    QLineEdit* comment_ = nullptr;
+    QPushButton* ack_ = nullptr;
+    QPushButton* ackAll_ = nullptr;
     QTimer flashTimer_;
+    QTimer rowFlashTimer_;
+    bool rowsLit_ = false;
     int flashesLeft_ = 0;
+    alarms::AlarmOperations* operations_ = nullptr;
+    alarms::Actor actor_;
+    CAlarmWorker* worker_ = nullptr;
+    ListenerToken changeToken_;
     bool hasEntries_ = false;  // the title shows a kind, not "NO ALARMS"
 };
 

@@ -1,8 +1,11 @@
 #include "ui/common/Accessibility.h"
 
 #include <QAccessible>
+#include <QAccessibleObject>
 #include <QAccessibleWidget>
+#include <QGuiApplication>
 #include <QWidget>
+#include <QWindow>
 
 #include "ui/common/Label.h"
 
@@ -26,7 +29,45 @@ class LabelAccessible : public QAccessibleWidget {
     }
 };
 
+// Qt's application object leaves popups out of its children, so a context menu, a combo
+// box's list or a tool tip cannot be found from the application while it is open: an
+// assistive tool walking the tree never sees the menu the operator sees. This one lists
+// every top-level window that has an accessible root, popups included.
+class ApplicationAccessible : public QAccessibleApplication {
+  public:
+    int childCount() const override { return int(Roots().size()); }
+    QAccessibleInterface* child(int index) const override {
+        const QObjectList roots = Roots();
+        if (index < 0 || index >= roots.size()) {
+            return nullptr;
+        }
+        return QAccessible::queryAccessibleInterface(roots.at(index));
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        return child ? int(Roots().indexOf(child->object())) : -1;
+    }
+
+  private:
+    static QObjectList Roots() {
+        QObjectList roots;
+        for (QWindow* window : QGuiApplication::topLevelWindows()) {
+            // A closed popup stays a hidden window; it is not there for the operator.
+            if (window->type() == Qt::Desktop ||
+                (window->type() == Qt::Popup && !window->isVisible())) {
+                continue;
+            }
+            if (QAccessibleInterface* root = window->accessibleRoot(); root && root->object()) {
+                roots.append(root->object());
+            }
+        }
+        return roots;
+    }
+};
+
 QAccessibleInterface* Factory(const QString& className, QObject* object) {
+    if (object != nullptr && object == qApp && className == QLatin1String("QApplication")) {
+        return new ApplicationAccessible;
+    }
     // Only our own classes are touched: Qt asks for every object, also for the web
     // views' internal ones, whose type the sanitizers cannot check.
     const bool label = className == QLatin1String("zm::CLabel");

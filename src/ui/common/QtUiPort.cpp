@@ -1,14 +1,16 @@
 #include "ui/common/QtUiPort.h"
 
 #include "ui/alarms/AlarmSound.h"
+#include "ui/alarms/AlarmView.h"
 #include "ui/alarms/AlarmWnd.h"
+#include "ui/alarms/AlarmWorker.h"
 #include "ui/common/MessageBox.h"
 #include "ui/common/SystemOpen.h"
 
 namespace zm {
 
 CQtUiPort::CQtUiPort(const CIni& settings, QWidget* owner)
-    : settings_(settings), owner_(owner), sound_(new CAlarmSound) {}
+    : settings_(settings), owner_(owner), sound_(new CAlarmSound), worker_(new CAlarmWorker) {}
 
 CQtUiPort::~CQtUiPort() {
     CloseAll();  // each saves its state
@@ -16,6 +18,15 @@ CQtUiPort::~CQtUiPort() {
     delete alarmWnd_.data();
     delete connWnd_.data();
     delete sound_;
+    delete worker_;  // waits for the writes it runs
+}
+
+void CQtUiPort::SetAlarmLifecycle(alarms::AlarmOperations* operations, alarms::Actor actor) {
+    operations_ = operations;
+    actor_ = std::move(actor);
+    if (alarmWnd_) {
+        alarmWnd_->View()->SetLifecycle(operations_, actor_, worker_);
+    }
 }
 
 void CQtUiPort::SetOwner(QWidget* owner) {
@@ -31,6 +42,7 @@ MsgResult CQtUiPort::Ask(const std::string& text, MessageBoxType type, MsgResult
 void CQtUiPort::ShowAlarm(const AlarmPopupEntry& entry, bool bringToFront) {
     if (!alarmWnd_) {
         alarmWnd_ = new CAlarmWnd(settings_, owner_);
+        alarmWnd_->View()->SetLifecycle(operations_, actor_, worker_);
     }
     alarmWnd_->AddEntry(entry);
     if (bringToFront) {

@@ -3,12 +3,14 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "alarms/AlarmOperations.h"
 #include "app/UiPort.h"
 #include "base/Ini.h"
 
 namespace zm {
 
 class CAlarmSound;
+class CAlarmWorker;
 class CAlarmWnd;
 class CConnWnd;
 
@@ -36,6 +38,10 @@ class CQtUiPort : public UiPort {
     void StopAlarmSound() override;
     void OpenReport(const std::string& path) override;
 
+    // The alarm lifecycle the alarm window acknowledges through, as this operator.
+    void SetAlarmLifecycle(alarms::AlarmOperations* operations, alarms::Actor actor);
+    CAlarmWorker& AlarmWorker() { return *worker_; }
+
     // The popups while they exist (null otherwise).
     CAlarmWnd* AlarmWindow() const { return alarmWnd_; }
     CConnWnd* ConnectionLostWindow() const { return connWnd_; }
@@ -52,6 +58,9 @@ class CQtUiPort : public UiPort {
     QPointer<CAlarmWnd> alarmWnd_;
     QPointer<CConnWnd> connWnd_;
     CAlarmSound* sound_ = nullptr;
+    CAlarmWorker* worker_ = nullptr;
+    alarms::AlarmOperations* operations_ = nullptr;
+    alarms::Actor actor_;
 };
 
 }  // namespace zm

@@ -46,14 +46,18 @@ QVariant CDeviceListModel::data(const QModelIndex& index, int role) const {
             return FromColorRef(row.color);
         case Qt::DecorationRole:
             if (index.column() == kColSensor) {
-                return DeviceStatusIcon(row.status);
+                return row.suppression != 0 ? SuppressedDeviceIcon(row.suppression == 2)
+                                            : DeviceStatusIcon(row.status);
             }
             return {};
         case Qt::AccessibleDescriptionRole:
             // The status image's meaning, for those who cannot see it (and for tests
             // that read the list from outside).
             if (index.column() == kColSensor) {
-                return QString::fromLatin1(GetStatusLevel(row.status).icon);
+                static const char* const kSuppressed[] = {"", "Shelved", "OutOfService"};
+                return QString::fromLatin1(row.suppression == 1 || row.suppression == 2
+                                               ? kSuppressed[row.suppression]
+                                               : GetStatusLevel(row.status).icon);
             }
             return {};
         case kStatusRole:
@@ -94,7 +98,7 @@ bool CDeviceListModel::UpdateRow(int row, DeviceRow&& value) {
         }
     }
     bool colorChanged = old.color != value.color;
-    bool statusChanged = old.status != value.status;
+    bool statusChanged = old.status != value.status || old.suppression != value.suppression;
     if (colorChanged) {
         first = 0;
         last = kDevListColumns - 1;

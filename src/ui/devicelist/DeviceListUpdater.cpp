@@ -4,6 +4,7 @@
 #include "ui/devicelist/DeviceListModel.h"
 #include "ui/devicelist/DeviceRow.h"
 #include "ui/devicelist/DeviceTextSnapshots.h"
+#include "ui/devicelist/Suppression.h"
 
 namespace zm {
 
@@ -49,6 +50,12 @@ DeviceListUpdateResult CDeviceListUpdater::Update(
             continue;
         }
         rows.push_back(ReadDeviceRow(*device, advanced, &snapshots_));
+        if (suppressionOf_) {
+            DeviceRow& row = rows.back();
+            const alarms::DeviceSuppression suppression = suppressionOf_(row.name);
+            row.suppression = int(suppression.kind);
+            row.cells[kColStatus] = SuppressedStatusText(row.cells[kColStatus], suppression);
+        }
         sources.push_back({rows.back().name, FromColorRef(rows.back().color)});
     }
     bool textChanged = false;

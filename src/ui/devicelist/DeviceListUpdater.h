@@ -1,9 +1,12 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
+#include "alarms/AlarmTypes.h"
 #include "ui/devicelist/DeviceTrend.h"
 
 namespace zm {
@@ -40,6 +43,10 @@ class CDeviceListUpdater {
                                   bool advanced, const DeviceListGuards& guards = {});
     // Devices were added, removed, renamed or recoloured: the next update rebuilds.
     void Invalidate() { initialised_ = false; }
+    // Where a device's suppression is read (from memory, never waiting); none: no device
+    // is suppressed.
+    using SuppressionOf = std::function<alarms::DeviceSuppression(const std::string& device)>;
+    void SetSuppressionSource(SuppressionOf source) { suppressionOf_ = std::move(source); }
 
   private:
     CDeviceListModel& model_;
@@ -48,6 +55,7 @@ class CDeviceListUpdater {
     bool initialised_ = false;
     std::optional<bool> lastAdvanced_;
     std::vector<CDeviceTrend::Source> trendSources_;
+    SuppressionOf suppressionOf_;
 };
 
 }  // namespace zm

@@ -39,6 +39,9 @@ struct DeviceRow {
     std::string name;
     uint32_t color = 0;  // 0x00BBGGRR
     int32_t status = 2;
+    // What keeps the device's alarms from people (shelved, out of service); its status
+    // text then says so and its image differs.
+    int suppression = 0;  // alarms::DeviceSuppression::Kind
     // Column texts: 0 the name, 1 the status text, 2..8 the device's information for the
     // column (empty while hidden, or while a link-locked text is not ready yet).
     std::array<std::string, kDevListColumns> cells;

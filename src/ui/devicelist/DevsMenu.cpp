@@ -4,26 +4,28 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/DatedLogFiles.h"
 #include "base/MlsPrgMsg.h"
 #include "base/Printf.h"
 #include "base/texts/WindowTexts.h"
 #include "device/zor/ZorDataLogFiles.h"
+#include "ui/alarms/LifecycleTexts.h"
 
 namespace zm {
 
 namespace {
 
-constexpr size_t kDateLength = 10;
 constexpr size_t kMostDates = 29;
 
 std::string ViewTr(const CMlsEntry& entry) {
     return Translate(entry, "ZorDevsView");
 }
 
-DevsMenuItem Command(std::string text, int command) {
+DevsMenuItem Command(std::string text, int command, bool enabled = true) {
     DevsMenuItem item;
     item.text = std::move(text);
     item.command = command;
+    item.enabled = enabled;
     return item;
 }
 
@@ -47,7 +49,7 @@ std::string UsableFolder(const std::string& folder) {
 }  // namespace
 
 std::string DevsMenuCommandName(int command) {
-    if (command < kMenuSettings || command > 13) {
+    if (command < kMenuSettings || command > kMenuLastCommand) {
         return {};
     }
     return StrPrintf("UM_ZOR_MENU_%02d", command);
@@ -80,6 +82,21 @@ std::vector<DevsMenuItem> BuildDevsMenu(const DevsMenuState& state) {
         menu.push_back(Separator());
         menu.push_back(Command(ViewTr(tpZorDevsView_Start), kMenuStart));
         menu.push_back(Command(ViewTr(tpZorDevsView_Stop), kMenuStop));
+    }
+    if (d >= 1 && state.alarms.offered) {
+        // Every item is there whenever devices are selected, so the operator finds them in
+        // one place; those that would change nothing are greyed.
+        const AlarmMenuState& a = state.alarms;
+        menu.push_back(Separator());
+        menu.push_back(
+            Command(ViewTr(tpZorDevsView_AcknowledgeAlarm), kMenuAcknowledge, a.unacked > 0));
+        menu.push_back(
+            Command(ViewTr(tpZorDevsView_ShelveAlarms), kMenuShelve, a.free + a.shelved > 0));
+        menu.push_back(Command(ViewTr(tpZorDevsView_Unshelve), kMenuUnshelve, a.shelved > 0));
+        menu.push_back(Command(ViewTr(tpZorDevsView_TakeOutOfService), kMenuOutOfService,
+                               a.free + a.shelved > 0));
+        menu.push_back(
+            Command(ViewTr(tpZorDevsView_ReturnToService), kMenuInService, a.outOfService > 0));
     }
     if (state.mapShown) {
         const CMlsEntry& fly = d == 0   ? tpZorDevsView_FlyToAllDevices
@@ -140,38 +157,24 @@ std::vector<int> FitColumnWidths(const std::vector<DeviceRow>& rows, bool advanc
 
 std::vector<std::string> FindDataLogDates(const std::string& logFolder, const std::string& idText,
                                           const std::string& deviceName) {
-    namespace fs = std::filesystem;
-    const std::string prefix = DataLogPrefix(idText, deviceName);
     std::vector<std::string> dates;
-    std::error_code ec;
-    const std::string folder = UsableFolder(logFolder);
-    if (folder.empty()) {
-        return dates;
-    }
-    fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
-    for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (!it->is_regular_file(ec)) {
-            continue;
-        }
-        std::string name = it->path().filename().string();
-        if (name.size() < prefix.size() + kDateLength + 4 || name.rfind(prefix, 0) != 0 ||
-            !name.ends_with(".txt")) {
-            continue;
-        }
-        dates.push_back(name.substr(prefix.size(), kDateLength));
-    }
-    std::sort(dates.begin(), dates.end());
-    dates.erase(std::unique(dates.begin(), dates.end()), dates.end());
-    if (dates.size() > kMostDates) {
-        dates.erase(dates.begin(), dates.end() - kMostDates);
+    for (const DatedLogFile& file : FindDatedLogFiles(
+             UsableFolder(logFolder), DataLogPrefix(idText, deviceName), ".txt", kMostDates)) {
+        dates.push_back(file.date);
     }
     return dates;
 }
 
 std::string DataLogFileFor(const std::string& logFolder, const std::string& idText,
                            const std::string& deviceName, const std::string& date) {
-    return UsableFolder(logFolder) + ZorFileNamePart(deviceName) + "/" +
-           DataLogPrefix(idText, deviceName) + ZorFileNamePart(date) + ".txt";
+    const std::string folder = UsableFolder(logFolder);
+    std::string found = PathOfDate(
+        FindDatedLogFiles(folder, DataLogPrefix(idText, deviceName), ".txt", kMostDates), date);
+    if (!found.empty()) {
+        return found;
+    }
+    return folder + ZorFileNamePart(deviceName) + "/" + DataLogPrefix(idText, deviceName) +
+           ZorFileNamePart(date) + ".txt";
 }
 
 std::string StatusReportText(const std::vector<StatusReportEntry>& entries) {

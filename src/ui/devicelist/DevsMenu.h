@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ui/devicelist/DeviceRow.h"
+#include "ui/devicelist/Suppression.h"
 
 namespace zm {
 
@@ -20,6 +21,13 @@ enum DevsMenuCommand : int {
     kMenuFlyTo = 8,
     kMenuAddDevice = 10,
     kMenuRemove = 11,
+    // The alarm lifecycle's commands for the selected devices.
+    kMenuAcknowledge = 14,
+    kMenuShelve = 15,
+    kMenuUnshelve = 16,
+    kMenuOutOfService = 17,
+    kMenuInService = 18,
+    kMenuLastCommand = kMenuInService,
     kMenuDataLogFirst = 1230,  // + position of the date
     kMenuDataLogUpdate = 1260,
 };
@@ -33,6 +41,7 @@ struct DevsMenuItem {
     Kind kind = kCommand;
     std::string text;
     int command = kMenuNone;
+    bool enabled = true;
     std::vector<DevsMenuItem> children;
 };
 
@@ -41,6 +50,7 @@ struct DevsMenuState {
     bool advanced = false;
     bool mapShown = false;
     std::vector<std::string> dataLogDates;  // of the one selected device
+    AlarmMenuState alarms;
 };
 
 // The context menu for the selection, with every condition and text of the device list.
@@ -54,12 +64,12 @@ std::string MenuPlainText(const std::string& text);
 std::vector<int> FitColumnWidths(const std::vector<DeviceRow>& rows, bool advanced,
                                  const std::function<int(const std::string&)>& textWidth);
 
-// The data-log dates of a device: files "<prefix><10-character date>...txt" in the log
-// folder and its subfolders, where the prefix is "DataLog_<id>_<name>_". Sorted, at most
-// the latest 29.
+// The data-log dates of a device: files "<prefix><10-character date>...txt" in the logs
+// root and its subfolders (every month's), where the prefix is "DataLog_<id>_<name>_".
+// Each date once, sorted, at most the latest 29.
 std::vector<std::string> FindDataLogDates(const std::string& logFolder, const std::string& idText,
                                           const std::string& deviceName);
-// The file a chosen date opens.
+// The file a chosen date opens: the one found, else folder + name + "/" + its file name.
 std::string DataLogFileFor(const std::string& logFolder, const std::string& idText,
                            const std::string& deviceName, const std::string& date);
 

@@ -38,7 +38,39 @@ QIcon Draw(int index) {
     return QIcon(pixmap);
 }
 
+QIcon DrawSuppressed(bool outOfService) {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    // Blue for a shelving that ends by itself, dark grey for maintenance.
+    const QColor fill = outOfService ? QColor(100, 100, 100) : QColor(40, 90, 200);
+    p.setPen(QPen(fill.darker(150), 2));
+    p.setBrush(fill);
+    p.drawRoundedRect(QRectF(3, 3, 26, 26), 5, 5);
+    QPen white(Qt::white, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    p.setPen(white);
+    p.setBrush(Qt::NoBrush);
+    if (outOfService) {
+        // A spanner: the handle and the open jaw.
+        p.drawLine(QPointF(10, 22), QPointF(18, 14));
+        p.drawArc(QRectF(15, 7, 10, 10), 200 * 16, 270 * 16);
+    } else {
+        // A clock face with its hands at ten past.
+        p.drawEllipse(QRectF(8, 8, 16, 16));
+        p.drawLine(QPointF(16, 16), QPointF(16, 11));
+        p.drawLine(QPointF(16, 16), QPointF(20, 18));
+    }
+    return QIcon(pixmap);
+}
+
 }  // namespace
+
+QIcon SuppressedDeviceIcon(bool outOfService) {
+    static const QIcon shelved = DrawSuppressed(false);
+    static const QIcon service = DrawSuppressed(true);
+    return outOfService ? service : shelved;
+}
 
 QIcon DeviceStatusIcon(int statusCode) {
     static const std::array<QIcon, 7> icons = [] {

@@ -26,6 +26,8 @@
 #include "device/TavTexts.h"
 #include "device/zor/ZorDevice.h"
 #include "plot/Plot2dView.h"
+#include "ui/alarms/AlarmWorker.h"
+#include "ui/alarms/LifecycleTexts.h"
 #include "ui/bridge/QtText.h"
 #include "ui/common/Label.h"
 #include "ui/common/LogView.h"
@@ -35,6 +37,7 @@
 #include "ui/devicelist/DeviceListUpdater.h"
 #include "ui/devicelist/DeviceTextSnapshots.h"
 #include "ui/devicelist/DeviceTrend.h"
+#include "ui/devicelist/SuppressDlg.h"
 #include "ui/map/MapArea.h"
 
 namespace zm {
@@ -248,10 +251,29 @@ CZorDevsView::CZorDevsView(DevsViewContext context, QWidget* parent)
             PostUpdate();
         });
     }
+    if (context_.alarms) {
+        alarms::AlarmOperations* ops = context_.alarms;
+        alarmWorker_ = std::make_unique<CAlarmWorker>();
+        updater_->SetSuppressionSource(
+            [ops](const std::string& device) { return ops->SuppressionOf(device); });
+        // Told on the thread that made the change: only posted on from there.
+        alarmToken_ = ops->AddChangeListener([self](const alarms::AlarmChange&) {
+            QMetaObject::invokeMethod(
+                qApp,
+                [self] {
+                    if (self) {
+                        self->PostUpdate();
+                    }
+                },
+                Qt::QueuedConnection);
+        });
+    }
     RetranslateUi();
 }
 
 CZorDevsView::~CZorDevsView() {
+    alarmToken_.Reset();
+    alarmWorker_.reset();  // its writes finish first
     removedToken_.Reset();
     // The list (with an editor that may be open) goes while the model and the flags its
     // delegate reports to still exist.
@@ -510,6 +532,7 @@ QMenu* CZorDevsView::CreateContextMenu(QWidget* parent) {
         }
     }
     state.dataLogDates = menuDates_;
+    state.alarms = AlarmMenuFor(selection);
     auto* menu = new QMenu(parent);
     menu->setObjectName("devsContextMenu");
     std::function<void(QMenu*, const std::vector<DevsMenuItem>&)> fill =
@@ -534,6 +557,7 @@ QMenu* CZorDevsView::CreateContextMenu(QWidget* parent) {
                     }
                     case DevsMenuItem::kCommand: {
                         QAction* action = target->addAction(text);
+                        action->setEnabled(item.enabled);
                         const std::string name = DevsMenuCommandName(item.command);
                         action->setObjectName(QString::fromStdString(
                             name.empty() ? StrPrintf("DEVS_LOG_%d", item.command) : name));
@@ -587,6 +611,15 @@ void CZorDevsView::RunCommand(int command, const Selection& selection) {
             break;
         case kMenuRemove:
             Remove(selection);
+            break;
+        case kMenuAcknowledge:
+            AcknowledgeDevices(selection);
+            break;
+        case kMenuShelve:
+        case kMenuUnshelve:
+        case kMenuOutOfService:
+        case kMenuInService:
+            Suppress(selection, command);
             break;
         case kMenuDataLogUpdate:
             break;
@@ -666,9 +699,12 @@ void CZorDevsView::Remove(const Selection& selection) {
         engine->SetMapViewer(false);
     }
     rebuilding_ = true;
+    // All asked to stop at once: their waits overlap instead of adding up.
+    std::vector<const CTavDevice*> leaving;
     for (const auto& device : devices) {
-        context_.registry->RemoveDevice(device.get());
+        leaving.push_back(device.get());
     }
+    context_.registry->RemoveDevices(leaving);
     rebuilding_ = false;
     devices.clear();
     if (viewerOn) {
@@ -793,6 +829,157 @@ void CZorDevsView::OpenDataLog(const Selection& selection, int position) {
     // A file gone since the menu was built goes to the desktop anyway; it reports the error.
     SystemOpen::Open(QString::fromStdString(DataLogFileFor(
         context_.logFolder(), zor->GetIdText(), zor->GetName(), menuDates_[size_t(position)])));
+}
+
+AlarmMenuState CZorDevsView::AlarmMenuFor(const Selection& selection) const {
+    AlarmMenuState state;
+    if (!context_.alarms) {
+        return state;
+    }
+    using Kind = alarms::DeviceSuppression::Kind;
+    state.offered = true;
+    for (const std::string& name : selection.names) {
+        state.unacked += context_.alarms->UnackedAlarmsOf(name);
+        switch (context_.alarms->SuppressionOf(name).kind) {
+            case Kind::None:
+                ++state.free;
+                break;
+            case Kind::Shelved:
+                ++state.shelved;
+                break;
+            case Kind::OutOfService:
+                ++state.outOfService;
+                break;
+        }
+    }
+    return state;
+}
+
+void CZorDevsView::AcknowledgeDevices(const Selection& selection) {
+    if (!context_.alarms) {
+        return;
+    }
+    alarms::AlarmOperations* ops = context_.alarms;
+    const alarms::Actor actor = context_.actor;
+    const std::vector<std::string> names = selection.names;
+    alarmWorker_->Run<std::vector<std::string>>(
+        [ops, actor, names] {
+            std::vector<std::string> failed;
+            for (const alarms::AlarmRecord& alarm : ops->OpenAlarms()) {
+                const bool selected =
+                    std::find(names.begin(), names.end(), alarm.device) != names.end();
+                if (!selected || alarms::IsAcknowledged(alarm.state)) {
+                    continue;
+                }
+                const alarms::OpResult result = ops->Acknowledge(alarm.id, actor, "");
+                // One that closed meanwhile needs no acknowledgement any more.
+                if (!result && result.status != alarms::OpStatus::NotFound) {
+                    failed.push_back(alarm.device + ": " + result.error);
+                }
+            }
+            return failed;
+        },
+        this,
+        [this](std::vector<std::string> failed) {
+            if (!failed.empty()) {
+                std::string text = Translate(texts::tpAlarmView_NotAcknowledged) + ":";
+                for (const std::string& line : failed) {
+                    text += "\r\n" + line;
+                }
+                MessageBox::Show(this, text, {MsgButtons::kOk, MsgIcon::kWarning});
+            }
+            PostUpdate();
+        });
+}
+
+void CZorDevsView::Suppress(const Selection& selection, int command) {
+    if (!context_.alarms || selection.names.empty()) {
+        return;
+    }
+    using Kind = alarms::DeviceSuppression::Kind;
+    alarms::AlarmOperations* ops = context_.alarms;
+    const alarms::Actor actor = context_.actor;
+    // Each command goes to the devices it changes; the others are left as they are.
+    std::vector<std::string> devices;
+    for (const std::string& name : selection.names) {
+        const Kind kind = ops->SuppressionOf(name).kind;
+        bool applies = false;
+        switch (command) {
+            case kMenuUnshelve:
+                applies = kind == Kind::Shelved;
+                break;
+            case kMenuInService:
+                applies = kind == Kind::OutOfService;
+                break;
+            case kMenuShelve:
+                applies = kind != Kind::OutOfService;  // maintenance outranks a shelving
+                break;
+            default:
+                applies = true;  // out of service, with this reason, whatever it was
+                break;
+        }
+        if (applies) {
+            devices.push_back(name);
+        }
+    }
+    if (devices.empty()) {
+        return;
+    }
+    if (command == kMenuShelve || command == kMenuOutOfService) {
+        CSuppressDlg dialog(
+            command == kMenuShelve ? CSuppressDlg::Mode::Shelve : CSuppressDlg::Mode::OutOfService,
+            devices, this);
+        if (dialog.exec() != QDialog::Accepted) {
+            return;
+        }
+        const int minutes = dialog.Minutes();
+        const std::string reason = dialog.Reason();
+        if (command == kMenuShelve) {
+            RunForDevices(devices, [ops, actor, minutes, reason](const std::string& device) {
+                return ops->Shelve(device, minutes, reason, actor);
+            });
+        } else {
+            RunForDevices(devices, [ops, actor, reason](const std::string& device) {
+                return ops->TakeOutOfService(device, reason, actor);
+            });
+        }
+        return;
+    }
+    if (command == kMenuUnshelve) {
+        RunForDevices(devices, [ops, actor](const std::string& device) {
+            return ops->Unshelve(device, actor);
+        });
+    } else {
+        RunForDevices(devices, [ops, actor](const std::string& device) {
+            return ops->ReturnToService(device, actor);
+        });
+    }
+}
+
+void CZorDevsView::RunForDevices(const std::vector<std::string>& devices,
+                                 std::function<alarms::OpResult(const std::string&)> write) {
+    alarmWorker_->Run<std::vector<std::string>>(
+        [devices, write] {
+            std::vector<std::string> failed;
+            for (const std::string& device : devices) {
+                const alarms::OpResult result = write(device);
+                if (!result) {
+                    failed.push_back(device + ": " + result.error);
+                }
+            }
+            return failed;
+        },
+        this,
+        [this](std::vector<std::string> failed) {
+            if (!failed.empty()) {
+                std::string text = Translate(texts::tpZorDevsView_NotDone) + ":";
+                for (const std::string& line : failed) {
+                    text += "\r\n" + line;
+                }
+                MessageBox::Show(this, text, {MsgButtons::kOk, MsgIcon::kWarning});
+            }
+            PostUpdate();
+        });
 }
 
 void CZorDevsView::LoadPlotSettings(CIni& ini) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "alarms/AlarmOperations.h"
 #include "base/ListenerList.h"
 #include "ui/devicelist/DevsMenu.h"
 #include "ui/mainwindow/DeviceListPort.h"
@@ -18,6 +19,7 @@ class QTableView;
 
 namespace zm {
 
+class CAlarmWorker;
 class CDeviceListModel;
 class CDeviceListUpdater;
 class CDeviceRegistry;
@@ -49,8 +51,13 @@ struct DevsViewContext {
     // its command says the dialog is not there and changes nothing.
     std::function<bool(CZorDevice& device)> deviceDialog;
     std::function<bool(CZorDevice& device)> linkDialog;
-    // The month's log folder (data logs of the "Open Data Log" submenu).
+    // Where the "Open Data Log" submenu looks for data logs, subfolders included (the
+    // logs root: every month).
     std::function<std::string()> logFolder;
+    // The alarm lifecycle (acknowledge, shelve, out of service) and the operator who acts;
+    // without it the list offers none of it.
+    alarms::AlarmOperations* alarms = nullptr;
+    alarms::Actor actor;
 };
 
 // View 0 of the main window, the operator's working view: the title, the device list
@@ -131,6 +138,12 @@ class CZorDevsView final : public QWidget, public IDeviceListView {
     void OpenSettings(const std::shared_ptr<CTavDevice>& device);
     void OpenLinkSettings(const std::shared_ptr<CTavDevice>& device);
     void OpenDataLog(const Selection& selection, int position);
+    AlarmMenuState AlarmMenuFor(const Selection& selection) const;
+    void AcknowledgeDevices(const Selection& selection);
+    void Suppress(const Selection& selection, int command);
+    // Runs one write per device on the worker; says what failed when all are back.
+    void RunForDevices(const std::vector<std::string>& devices,
+                       std::function<alarms::OpResult(const std::string& device)> write);
     void Rebuild();
     bool Advanced() const;
     std::vector<std::string> AllNames() const;
@@ -153,6 +166,8 @@ class CZorDevsView final : public QWidget, public IDeviceListView {
     std::unique_ptr<CDeviceTrend> trend_;
     std::unique_ptr<CDeviceListUpdater> updater_;
     ListenerToken removedToken_;
+    ListenerToken alarmToken_;
+    std::unique_ptr<CAlarmWorker> alarmWorker_;
     bool rebuilding_ = false;
     bool editingName_ = false;
     bool updatePosted_ = false;

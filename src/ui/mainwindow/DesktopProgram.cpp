@@ -4,10 +4,6 @@
 #include <QGuiApplication>
 #include <QSocketNotifier>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -22,7 +18,10 @@
 #include "base/Version.h"
 #include "device/TavDevice.h"
 #include "device/zor/ZorDevice.h"
+#include "platform/StopSignals.h"
+#include "platform/SystemInfo.h"
 #include "ui/alarms/AlarmWnd.h"  // QtUiPort.h hands out pointers to it
+#include "ui/alarms/AlarmWorker.h"
 #include "ui/bridge/QtDispatcher.h"
 #include "ui/common/Accessibility.h"
 #include "ui/common/QtUiPort.h"
@@ -205,6 +204,9 @@ CDesktopProgram::CDesktopProgram(AssemblyOptions options)
       ui_(std::make_unique<CQtUiPort>(CIni(GetSettingsFilePath()))),
       loggedUi_(std::make_unique<CSoundLoggingUiPort>(*ui_)),
       assembly_(std::make_unique<CManagerAssembly>(*dispatcher_, *loggedUi_, std::move(options))) {
+    // The desktop acts as the operator logged in to the computer, with full rights.
+    const alarms::Actor actor{platform::LoggedInUserName(), ""};
+    ui_->SetAlarmLifecycle(&assembly_->Alarms(), actor);
     CManagerAssembly::FrontEnd frontEnd;
     // The engine's hooks are set before the window exists; they reach it once it does.
     frontEnd.addEngineHooks = [this](EngineHooks& hooks) {
@@ -242,15 +244,33 @@ CDesktopProgram::CDesktopProgram(AssemblyOptions options)
                 devsView_->SavePlotSettings(ini);
             }
         };
+        // A close (the close box, SIGTERM) that came during a device operation.
+        hooks.closeAfterOperation = [this] {
+            if (window_) {
+                window_->close();
+            }
+        };
     };
-    frontEnd.createMainWindow = [this](CManagerEngine& engine) {
+    frontEnd.createMainWindow = [this, actor](CManagerEngine& engine) {
         CZorManagerWnd::Parts parts;
+        parts.alarms = &assembly_->Alarms();
+        parts.deviceNames = [this] {
+            std::vector<std::string> names;
+            for (const auto& device : assembly_->Registry().GetDevices()) {
+                names.push_back(device->GetName());
+            }
+            return names;
+        };
+        parts.isAlarmSoundRepeat = [&engine] { return engine.IsAlarmSoundRepeat(); };
+        parts.setAlarmSoundRepeat = [&engine](bool on) { engine.SetAlarmSoundRepeat(on); };
         parts.previewPageAddress = [this] {
             return StrPrintf("http://localhost:%d/preview",
                              static_cast<int>(assembly_->Web().Port()));
         };
-        parts.makeDeviceList = [this, &engine](QWidget* parent) -> IDeviceListView* {
+        parts.makeDeviceList = [this, &engine, actor](QWidget* parent) -> IDeviceListView* {
             DevsViewContext context;
+            context.alarms = &assembly_->Alarms();
+            context.actor = actor;
             context.engine = &engine;
             context.registry = &assembly_->Registry();
             context.webLog = &WebLog();
@@ -261,7 +281,8 @@ CDesktopProgram::CDesktopProgram(AssemblyOptions options)
             context.forgetKml = [this](const std::string& name) {
                 assembly_->Web().ForgetDevice(name);
             };
-            context.logFolder = [] { return GetLogFolder(); };
+            // Data logs of every month, not only of the current one.
+            context.logFolder = [] { return GetLogsRootFolder(); };
             // The device and link dialogs installed below open through the device itself.
             context.deviceDialog = [](CZorDevice& device) { return device.EditDeviceDialog(); };
             context.linkDialog = [](CZorDevice& device) { return device.EditSettings(); };
@@ -299,8 +320,11 @@ CDesktopProgram::CDesktopProgram(AssemblyOptions options)
 }
 
 CDesktopProgram::~CDesktopProgram() {
-    // Windows first: the popups and views read the engine's logs and settings.
+    // Windows first: the popups and views read the engine's logs and settings. The alarm
+    // window's writes finish before the lifecycle goes.
     delete window_.data();
+    ui_->SetAlarmLifecycle(nullptr, {});
+    ui_->AlarmWorker().WaitForDone();
     assembly_.reset();
     loggedUi_.reset();
     ui_.reset();
@@ -321,34 +345,19 @@ int CDesktopProgram::Exit() {
 
 namespace {
 
-int g_stopPipe[2] = {-1, -1};
-
-void OnStopSignal(int) {
-    const char byte = 1;
-    // Nothing else is safe in a signal handler; the event loop reads the byte.
-    [[maybe_unused]] const ssize_t written = ::write(g_stopPipe[1], &byte, 1);
-}
-
 // SIGINT (Ctrl-C in the terminal that started it) and SIGTERM (the session ending, a
 // service manager) close the main window as the operator would, so that the shutdown
 // runs in order; the close decision may still ask about unsaved changes.
 void CloseOnStopSignals(QObject* context, std::function<void()> close) {
-    if (::pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    const int handle = platform::StopSignalsAsReadableHandle();
+    if (handle < 0) {
         return;
     }
-    auto* notifier = new QSocketNotifier(g_stopPipe[0], QSocketNotifier::Read, context);
-    QObject::connect(notifier, &QSocketNotifier::activated, context, [close] {
-        char bytes[16];
-        while (::read(g_stopPipe[0], bytes, sizeof bytes) > 0) {
-        }
+    auto* notifier = new QSocketNotifier(handle, QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [close, handle] {
+        platform::DrainStopSignals(handle);
         close();
     });
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
 }
 
 }  // namespace
@@ -365,7 +374,7 @@ int RunDesktopProgram(int argc, char** argv) {
     // Chromium inside the web views refuses to start as root with its sandbox on; without
     // the views the program would end at once, so a root session runs them unsandboxed
     // (they only show our own log files and our own server's map).
-    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
+    if (platform::IsAdministrator() && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
         std::fprintf(stderr, "zormanager: running as root: the web views run without sandbox\n");
     }

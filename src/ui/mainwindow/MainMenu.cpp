@@ -4,7 +4,9 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include "ui/alarms/LifecycleTexts.h"
 #include "ui/mainwindow/CommandIds.h"
+#include "ui/mainwindow/QtMlsMenu.h"
 
 namespace zm {
 namespace {
@@ -34,6 +36,7 @@ CMainMenu::CMainMenu(QMenuBar* bar) : QObject(bar), bar_(bar) {
     AddCommand(fileMenu_, cmd::kExit, "tpMenu_Exit", "actionExit", "Exit the application", "Exit");
 
     QMenu* alarms = AddPopup(bar_, "tpMenu_AlarmActions", "menuAlarmActions");
+    alarmMenu_ = alarms;
     bar_->addMenu(alarms);
     AddCommand(alarms, cmd::kAlarmPopup, "tpMenu_ShowPopupWindow", "actionAlarmPopup",
                "Enable showing popup window on alarm", nullptr, true);
@@ -115,6 +118,35 @@ QAction* CMainMenu::AddCommand(QMenu* menu, int id, const char* key, const char*
     connect(action, &QAction::triggered, this, [this, id] { emit Command(id); });
     actions_.insert(id, action);
     return action;
+}
+
+void CMainMenu::AddAlarmLifecycle() {
+    if (actions_.contains(cmd::kAlarmHistory)) {
+        return;
+    }
+    QAction* before = Action(cmd::kLoadDeviceList);
+    QAction* history = AddCommand(fileMenu_, cmd::kAlarmHistory, texts::tpMenu_AlarmHistory.key,
+                                  "actionAlarmHistory",
+                                  "Show the alarms of a period, who acknowledged them, and the "
+                                  "alarm load");
+    fileMenu_->removeAction(history);
+    const QList<QAction*> fileItems = fileMenu_->actions();
+    const qsizetype at = fileItems.indexOf(before);
+    fileMenu_->insertAction(at + 1 < fileItems.size() ? fileItems[at + 1] : nullptr, history);
+    CQtMlsMenu::Tag(history, &texts::tpMenu_AlarmHistory);
+
+    QAction* sound = Action(cmd::kAlarmSound);
+    QAction* repeat = AddCommand(alarmMenu_, cmd::kRepeatAlarmSound, texts::tpMenu_RepeatSound.key,
+                                 "actionRepeatAlarmSound",
+                                 "Repeat the alert sound every 30 seconds while an alarm is not "
+                                 "acknowledged",
+                                 nullptr, true);
+    alarmMenu_->removeAction(repeat);
+    const QList<QAction*> alarmItems = alarmMenu_->actions();
+    const qsizetype soundAt = alarmItems.indexOf(sound);
+    alarmMenu_->insertAction(soundAt + 1 < alarmItems.size() ? alarmItems[soundAt + 1] : nullptr,
+                             repeat);
+    CQtMlsMenu::Tag(repeat, &texts::tpMenu_RepeatSound);
 }
 
 void CMainMenu::SetDeviceLogDates(const QStringList& dates) {

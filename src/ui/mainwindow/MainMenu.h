@@ -29,6 +29,10 @@ class CMainMenu final : public QObject {
     QMenu* DeviceLogMenu() const { return deviceLogMenu_; }
     QMenu* LanguageMenu() const { return languageMenu_; }
 
+    // The alarm lifecycle's items: "Alarm history..." after the device-list commands and
+    // "Repeat sound until acknowledged" after "Play alert sound".
+    void AddAlarmLifecycle();
+
     // The dates of the device-log submenu, one item each (ids 1140 + position), then a
     // separator and "Update this list".
     void SetDeviceLogDates(const QStringList& dates);
@@ -48,6 +52,7 @@ class CMainMenu final : public QObject {
 
     QMenuBar* bar_;
     QMenu* fileMenu_ = nullptr;
+    QMenu* alarmMenu_ = nullptr;
     QMenu* deviceLogMenu_ = nullptr;
     QMenu* languageMenu_ = nullptr;
     QAction* languageMenuAction_ = nullptr;

@@ -58,6 +58,10 @@ IMlsMenu* CQtMlsMenu::GetSubMenu(int index) {
     return subMenus_[i].get();
 }
 
+void CQtMlsMenu::Tag(QAction* action, const CMlsEntry* entry) {
+    action->setProperty(kEntryProperty, QVariant::fromValue(reinterpret_cast<quintptr>(entry)));
+}
+
 const CMlsEntry* CQtMlsMenu::EntryOf(const QAction* action) {
     const QVariant value = action->property(kEntryProperty);
     return value.isValid() ? reinterpret_cast<const CMlsEntry*>(value.value<quintptr>()) : nullptr;

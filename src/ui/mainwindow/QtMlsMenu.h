@@ -28,6 +28,8 @@ class CQtMlsMenu final : public IMlsMenu {
     void SetItemEntry(int index, const CMlsEntry* entry) override;
     IMlsMenu* GetSubMenu(int index) override;
 
+    // Tags an action ahead of the service's tagging, for an entry the menu catalogue lacks.
+    static void Tag(QAction* action, const CMlsEntry* entry);
     // The entry an action was tagged with, or null.
     static const CMlsEntry* EntryOf(const QAction* action);
 

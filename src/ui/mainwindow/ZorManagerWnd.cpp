@@ -20,6 +20,7 @@
 #include "base/TextFile.h"
 #include "base/Version.h"
 #include "base/texts/WindowTexts.h"
+#include "ui/alarms/AlarmHistoryWnd.h"
 #include "ui/bridge/QtText.h"
 #include "ui/common/LogView.h"
 #include "ui/common/MessageBox.h"
@@ -30,7 +31,6 @@
 #include "ui/mainwindow/CommandIds.h"
 #include "ui/mainwindow/DeviceListFileDialog.h"
 #include "ui/mainwindow/DeviceListPlaceholder.h"
-#include "ui/mainwindow/DeviceLogDates.h"
 #include "ui/mainwindow/MainMenu.h"
 #include "ui/mainwindow/QtMlsMenu.h"
 #include "ui/map/GeoMapView.h"
@@ -70,6 +70,9 @@ CZorManagerWnd::CZorManagerWnd(CManagerEngine& engine, Parts parts, QWidget* par
 
     // 2. Frame and menu; the Language popup with two or more languages.
     menu_ = new CMainMenu(menuBar());
+    if (parts_.alarms) {
+        menu_->AddAlarmLifecycle();
+    }
     connect(menu_, &CMainMenu::Command, this, &CZorManagerWnd::OnCommand);
     BuildLanguageMenu();
     retranslateToken_ = engine_.AddRetranslateListener([this] { RetranslateUi(); });
@@ -95,7 +98,10 @@ CZorManagerWnd::CZorManagerWnd(CManagerEngine& engine, Parts parts, QWidget* par
     statusBar()->setObjectName("statusBar");
     clock_ = new QLabel(kClockSample, this);
     clock_->setObjectName("statusClock");
-    clock_->setAccessibleName("Clock");
+    // A fixed accessible name would stand in for the text, and a screen reader would say
+    // "Clock" and never the time: the name carries both.
+    clock_->setAccessibleName(QStringLiteral("Clock ") +
+                              QString::fromLatin1(kClockSample).trimmed());
     clock_->setAlignment(Qt::AlignCenter);
     clock_->setFixedWidth(clock_->fontMetrics().horizontalAdvance(kClockSample) + 8);
     statusBar()->addPermanentWidget(clock_);
@@ -183,12 +189,19 @@ void CZorManagerWnd::RetranslateUi() {
                            Tr(texts::tpZorManagerWndBtn_DeviceSettings)});
     deviceList_->RetranslateUi();
     mapView_->RetranslateUi();
+    if (history_) {
+        history_->RetranslateUi();
+    }
     UpdateCommandUi();
     menuBar()->update();
 }
 
 void CZorManagerWnd::ShowClock(const std::string& clock) {
-    clock_->setText(ToQString(clock));
+    const QString text = ToQString(clock);
+    if (clock_->text() != text) {
+        clock_->setText(text);
+        clock_->setAccessibleName(QStringLiteral("Clock ") + text.trimmed());
+    }
     // The engine's 200 ms clock is also the moment to follow the Internet state.
     UpdateCommandUi();
 }
@@ -281,6 +294,9 @@ void CZorManagerWnd::UpdateCommandUi() {
     set(cmd::kEmbeddedViewer, geo.viewerChecked, geo.viewerEnabled);
     set(cmd::kPreviewInBrowser, false, geo.previewEnabled);
     set(cmd::kAdvancedMode, engine_.IsAdvancedMode());
+    if (parts_.isAlarmSoundRepeat) {
+        set(cmd::kRepeatAlarmSound, parts_.isAlarmSoundRepeat());
+    }
     set(cmd::kEmbeddedHelp, false, false);
     const std::string current = engine_.CurrentLanguage();
     for (int i = 0; i < cmd::kMaxLanguages; ++i) {
@@ -296,7 +312,7 @@ void CZorManagerWnd::SetDeviceListEnabled(bool enabled) {
 
 void CZorManagerWnd::FillDeviceLogMenu() {
     QStringList dates;
-    for (const std::string& date : FindDeviceLogDates(GetLogFolder())) {
+    for (const std::string& date : CManagerEngine::DeviceLogDates(GetLogsRootFolder())) {
         dates.append(ToQString(date));
     }
     menu_->SetDeviceLogDates(dates);
@@ -386,6 +402,14 @@ void CZorManagerWnd::OnCommand(int id) {
             break;
         case cmd::kAbout:
             About();
+            break;
+        case cmd::kAlarmHistory:
+            OpenAlarmHistory();
+            break;
+        case cmd::kRepeatAlarmSound:
+            if (parts_.isAlarmSoundRepeat && parts_.setAlarmSoundRepeat) {
+                parts_.setAlarmSoundRepeat(!parts_.isAlarmSoundRepeat());
+            }
             break;
         default:
             if (id >= cmd::kFirstDeviceLog && id < cmd::kFirstDeviceLog + cmd::kMaxDeviceLogs) {
@@ -482,7 +506,8 @@ void CZorManagerWnd::OpenDeviceLog(int position) {
             s.bPrintLine = false;
         }
     }
-    OpenWithSystem(DeviceLogPath(GetLogFolder(), dates[position].toStdString()));
+    OpenWithSystem(
+        CManagerEngine::DeviceLogPath(GetLogsRootFolder(), dates[position].toStdString()));
 }
 
 void CZorManagerWnd::SaveDeviceList() {
@@ -508,6 +533,20 @@ void CZorManagerWnd::About() {
     dialog.exec();
 }
 
+void CZorManagerWnd::OpenAlarmHistory() {
+    if (!parts_.alarms) {
+        return;
+    }
+    if (!history_) {
+        history_ = new CAlarmHistoryWnd(
+            *parts_.alarms, parts_.deviceNames ? parts_.deviceNames() : std::vector<std::string>{},
+            this);
+    }
+    history_->show();
+    history_->raise();
+    history_->activateWindow();
+}
+
 void CZorManagerWnd::closeEvent(QCloseEvent* event) {
     if (closed_) {
         event->accept();
@@ -518,6 +557,9 @@ void CZorManagerWnd::closeEvent(QCloseEvent* event) {
         return;
     }
     closed_ = true;
+    if (history_) {
+        history_->close();
+    }
     event->accept();
     emit Closed();
 }

@@ -8,8 +8,10 @@
 #include <memory>
 #include <string>
 
-#include "base/ListenerList.h"
+#include "alarms/AlarmOperations.h"
 #include "app/ManagerSettings.h"
+#include "base/ListenerList.h"
+#include "ui/alarms/AlarmHistoryWnd.h"
 
 class QLabel;
 class QStackedWidget;
@@ -24,6 +26,21 @@ class CManagerEngine;
 struct EngineHooks;
 class IDeviceListView;
 
+// Parts the window cannot make itself.
+struct MainWindowParts {
+    // The device list view (view 0); null: a placeholder holds its place.
+    std::function<IDeviceListView*(QWidget* parent)> makeDeviceList;
+    // The address of the full preview page ("/preview") on this machine.
+    std::function<std::string()> previewPageAddress;
+    // The alarm lifecycle: "Alarm history..." reads it; null leaves both items out.
+    alarms::AlarmOperations* alarms = nullptr;
+    // The device names the history offers as filters.
+    std::function<std::vector<std::string>()> deviceNames;
+    // "Repeat sound until acknowledged" ("bAlarmSoundRepeat").
+    std::function<bool()> isAlarmSoundRepeat;
+    std::function<void(bool on)> setAlarmSoundRepeat;
+};
+
 // The application's only top-level window: menu bar, toolbar with the caption buttons,
 // the one visible view of five, and the status bar with its clock. The operator's
 // settings, the timers and the closing sequence belong to the engine; the window shows
@@ -35,13 +52,7 @@ class CZorManagerWnd final : public QMainWindow {
     static constexpr int kRunLogView = 4;  // only in advanced mode
     static constexpr const char* kClockSample = " 11:25:53 ";
 
-    // Parts the window cannot make itself.
-    struct Parts {
-        // The device list view (view 0); null: a placeholder holds its place.
-        std::function<IDeviceListView*(QWidget* parent)> makeDeviceList;
-        // The address of the full preview page ("/preview") on this machine.
-        std::function<std::string()> previewPageAddress;
-    };
+    using Parts = MainWindowParts;
 
     // Creation steps 2-5: menus (with the Language popup when there are two or more
     // languages), their translation, toolbar, status bar, title and the five views hidden.
@@ -84,6 +95,8 @@ class CZorManagerWnd final : public QMainWindow {
     CMainMenu& Menu() const { return *menu_; }
     CCaptionToolBar& ToolBar() const { return *toolBar_; }
     QLabel* Clock() const { return clock_; }
+    // The alarm history window while it is open.
+    CAlarmHistoryWnd* AlarmHistory() const { return history_; }
 
   signals:
     // The closing sequence ran and the window closed for good.
@@ -107,6 +120,7 @@ class CZorManagerWnd final : public QMainWindow {
     void SaveDeviceList();
     void LoadDeviceList();
     void About();
+    void OpenAlarmHistory();
     CManagerEngine& engine_;
     Parts parts_;
     CMainMenu* menu_ = nullptr;
@@ -117,6 +131,7 @@ class CZorManagerWnd final : public QMainWindow {
     CGeoMapView* mapView_ = nullptr;
     CLogView* runLogView_ = nullptr;
     std::unique_ptr<IDeviceListView> ownDeviceList_;
+    QPointer<CAlarmHistoryWnd> history_;
     ListenerToken retranslateToken_;
     ListenerToken advancedToken_;
     int shownView_ = -1;

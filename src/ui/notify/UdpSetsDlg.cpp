@@ -1,6 +1,5 @@
 #include "ui/notify/UdpSetsDlg.h"
 
-#include <arpa/inet.h>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -8,6 +7,7 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
+#include "platform/Sockets.h"
 #include "ui/notify/NotifyForm.h"
 
 namespace zm {

@@ -77,7 +77,7 @@ TEST_F(AlarmWndTest, ThreeAlarmsOfTwoDevicesGiveNumberedRowsAndTheLastDevice) {
         {"2", "Buoy-7", "08:31:05", "59.437000°, 24.753600°", ""},
         {"3", "Pier-2", "14:02:09", "59.437000°, 24.753600°", ""}};
     for (int row = 0; row < 3; ++row) {
-        for (int column = 0; column < CAlarmView::kColumnCount; ++column) {
+        for (int column = 0; column <= CAlarmView::kColPath; ++column) {
             EXPECT_EQ(view.Cell(row, CAlarmView::Column(column)),
                       QString::fromUtf8(expected[row][column]))
                 << row << "," << column;

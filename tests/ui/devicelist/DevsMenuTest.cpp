@@ -118,6 +118,25 @@ TEST(DevsMenu, DataLogDatesAreFoundInTheMonthFolder) {
               folder + "a_b/DataLog_1_a_b_2026-12-01.txt");
 }
 
+TEST(DevsMenu, DataLogDatesOfEveryMonthFolder) {
+    test::TempDir dir;
+    const std::string root = dir.folder();
+    auto touch = [&](const std::string& relative) {
+        std::filesystem::create_directories(
+            std::filesystem::path(dir.file(relative)).parent_path());
+        std::ofstream(dir.file(relative)) << "x";
+    };
+    touch("2026-01/Pier/DataLog_1234_Pier_2026-01-31.txt");
+    touch("2026-02/Pier/DataLog_1234_Pier_2026-02-01.txt");
+    touch("2026-02/Quay/DataLog_1234_Quay_2026-02-01.txt");
+    EXPECT_EQ(FindDataLogDates(root, "1234", "Pier"),
+              (std::vector<std::string>{"2026-01-31", "2026-02-01"}));
+    EXPECT_EQ(DataLogFileFor(root, "1234", "Pier", "2026-01-31"),
+              root + "2026-01/Pier/DataLog_1234_Pier_2026-01-31.txt");
+    EXPECT_EQ(DataLogFileFor(root, "1234", "Pier", "2026-02-01"),
+              root + "2026-02/Pier/DataLog_1234_Pier_2026-02-01.txt");
+}
+
 TEST(DevsMenu, StatusReport) {
     EXPECT_EQ(StatusReportText({{"Pier", "12:00:01", "ZOR on 'EMUL' : Emulation mode."},
                                 {"Harbour", "12:00:02", "No connection"}}),

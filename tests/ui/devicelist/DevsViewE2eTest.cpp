@@ -69,8 +69,9 @@ std::string JsonValue(const std::string& json, const std::string& key) {
         return {};
     }
     const size_t start = at + tag.size();
-    if (json[start] == '{') {
-        return json.substr(start, json.find('}', start) - start + 1);
+    if (json[start] == '{' || json[start] == '[') {
+        const char close = json[start] == '{' ? '}' : ']';
+        return json.substr(start, json.find(close, start) - start + 1);
     }
     if (json[start] == '"') {
         return json.substr(start + 1, json.find('"', start + 1) - start - 1);
@@ -160,8 +161,23 @@ TEST(DevsViewEndToEnd, TheRowTurnsToAlarmAndBackAndTheTrendShowsTheRise) {
     ASSERT_NE(before, "null") << context;
     ASSERT_NE(during, "null") << context;
     EXPECT_GT(std::stod(during), std::stod(before)) << context;
+    // The clock says the time to a screen reader, not only what it is.
+    const std::string clock = JsonValue(json, "clock");
+    EXPECT_EQ(clock.size(), std::string("Clock 12:34:56").size()) << context;
+    EXPECT_EQ(clock.rfind("Clock ", 0), 0u) << context;
+    // The open context menu is found from the application and reads as the operator sees
+    // it: the device's commands, and "Acknowledge alarm" usable while the alarm is open.
+    const std::string menu = JsonValue(json, "contextMenu");
+    for (const char* item :
+         {"\"\\\"Pier-1\\\" => Settings ...:on\"", "\"Stop:on\"", "\"Acknowledge alarm:on\"",
+          "\"Shelve alarms...:on\"", "\"Unshelve:off\"", "\"Take out of service...:on\"",
+          "\"Return to service:off\"", "\"Add new device:on\""}) {
+        EXPECT_NE(menu.find(item), std::string::npos) << item << "\n" << context;
+    }
+    EXPECT_EQ(JsonValue(json, "menuClosed"), "true") << context;
     EXPECT_EQ(JsonValue(json, "exitCode"), "0") << context;
-    for (const char* shot : {"devs-view-online.png", "devs-view-alarm.png", "devs-view-back.png"}) {
+    for (const char* shot : {"devs-view-online.png", "devs-view-alarm.png", "devs-view-back.png",
+                             "devs-view-context-menu.png"}) {
         EXPECT_TRUE(std::filesystem::exists(kArtifacts + shot)) << shot;
     }
 }

@@ -7,11 +7,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTest>
 #include <QUrl>
@@ -39,8 +43,11 @@
 #include "ui/devicelist/DeviceListModel.h"
 #include "ui/devicelist/DeviceTrend.h"
 #include "ui/devicelist/StatusIcons.h"
+#include "ui/devicelist/SuppressDlg.h"
 #include "ui/map/MapArea.h"
 #include "ui/map/VoidView.h"
+#include "ui/support/FakeAlarmOperations.h"
+#include "ui/support/ModalDriver.h"
 #include "ui/support/Screenshot.h"
 #include "zor/ZorTestPeers.h"
 
@@ -116,6 +123,10 @@ class DevsViewTest : public ::testing::Test {
         context.updateKml = [this](CTavDevice* device) { kmlUpdates.push_back(device->GetName()); };
         context.forgetKml = [this](const std::string& name) { kmlForgotten.push_back(name); };
         context.logFolder = [] { return GetLogFolder(); };
+        if (withAlarms) {
+            context.alarms = &alarmOps;
+            context.actor = {"duty-operator", ""};
+        }
         if (withDialogs) {
             context.deviceDialog = [this](CZorDevice& device) {
                 dialogs.push_back("device:" + device.GetName());
@@ -243,6 +254,8 @@ class DevsViewTest : public ::testing::Test {
     EngineHooks hooks;
     CLog webLog;
     CLog deviceLog;
+    test::FakeAlarmOperations alarmOps;
+    bool withAlarms = false;
     std::unique_ptr<CZorDevsView> view;
     std::vector<std::shared_ptr<CZorDevice>> devices;
     std::vector<std::string> kmlUpdates;
@@ -387,6 +400,89 @@ TEST_F(DevsViewTest, ContextMenuTextsWithOneAndWithThreeRowsSelected) {
                                                      "-", "Add new device", "Remove devices"}));
     Select({});
     EXPECT_EQ(MenuTexts(), (std::vector<std::string>{"-", "Add new device"}));
+}
+
+TEST_F(DevsViewTest, AlarmCommandsShelveAcknowledgeAndTheRowShowsTheSuppression) {
+    withAlarms = true;
+    MakeThree();
+    const std::int64_t alarm = alarmOps.Open("Emu-1");
+    Select({0});
+    auto enabled = [this](const char* name) {
+        std::unique_ptr<QMenu> menu(view->CreateContextMenu(nullptr));
+        QAction* action = menu->findChild<QAction*>(QString::fromLatin1(name));
+        EXPECT_NE(action, nullptr) << name;
+        return action && action->isEnabled();
+    };
+    EXPECT_TRUE(enabled("UM_ZOR_MENU_14"));   // Acknowledge alarm
+    EXPECT_TRUE(enabled("UM_ZOR_MENU_15"));   // Shelve alarms...
+    EXPECT_FALSE(enabled("UM_ZOR_MENU_16"));  // Unshelve
+    EXPECT_TRUE(enabled("UM_ZOR_MENU_17"));   // Take out of service...
+    EXPECT_FALSE(enabled("UM_ZOR_MENU_18"));  // Return to service
+
+    // The dialog: OK only with a reason; the own number of minutes only with "Custom".
+    bool checked = false;
+    test::OnNextModal<CSuppressDlg>([&](CSuppressDlg& dialog) {
+        QPushButton* ok = dialog.Buttons()->button(QDialogButtonBox::Ok);
+        EXPECT_EQ(dialog.windowTitle(), "Shelve alarms");
+        EXPECT_EQ(dialog.DurationBox()->count(), 5);
+        EXPECT_FALSE(ok->isEnabled());
+        EXPECT_FALSE(dialog.MinutesBox()->isEnabled());
+        dialog.DurationBox()->setCurrentIndex(kShelveCustomChoice);
+        EXPECT_TRUE(dialog.MinutesBox()->isEnabled());
+        EXPECT_EQ(dialog.MinutesBox()->maximum(), 1440);
+        dialog.DurationBox()->setCurrentIndex(2);  // 4 hours
+        dialog.ReasonField()->setText("   ");
+        EXPECT_FALSE(ok->isEnabled());
+        dialog.ReasonField()->setText("  boom cleaning ");
+        EXPECT_TRUE(ok->isEnabled());
+        EXPECT_FALSE(test::SaveScreenshot(dialog, "shelve-dialog").isEmpty());
+        checked = true;
+        ok->click();
+    });
+    Trigger("UM_ZOR_MENU_15");
+    EXPECT_TRUE(checked);
+    QTRY_COMPARE(alarmOps.Calls().size(), size_t(1));
+    EXPECT_EQ(alarmOps.Calls()[0].what, "shelve Emu-1 240 boom cleaning");
+    EXPECT_EQ(alarmOps.Calls()[0].user, "duty-operator");
+    EXPECT_FALSE(alarmOps.Calls()[0].onGuiThread);
+    // The change reaches the row: its status says so and its image differs.
+    QTRY_COMPARE(view->Model().Row(0).suppression, 1);
+    EXPECT_NE(Cell(0, kColStatus).find("(shelved until "), std::string::npos)
+        << Cell(0, kColStatus);
+    EXPECT_TRUE(Cell(0, kColStatus).ends_with(": boom cleaning)")) << Cell(0, kColStatus);
+    const QModelIndex sensor = view->Model().index(0, kColSensor);
+    EXPECT_EQ(sensor.data(Qt::AccessibleDescriptionRole).toString().toStdString(), "Shelved");
+    EXPECT_NE(view->Model()
+                  .index(1, kColSensor)
+                  .data(Qt::AccessibleDescriptionRole)
+                  .toString()
+                  .toStdString(),
+              "Shelved");
+    EXPECT_NE(sensor.data(Qt::DecorationRole).value<QIcon>().pixmap(16).toImage(),
+              DeviceStatusIcon(view->Model().Row(0).status).pixmap(16).toImage());
+    EXPECT_TRUE(enabled("UM_ZOR_MENU_16"));  // Unshelve now applies
+    view->List()->resizeColumnsToContents();
+    EXPECT_FALSE(test::SaveScreenshot(*view, "device-list-shelved").isEmpty());
+
+    Trigger("UM_ZOR_MENU_14");
+    QTRY_COMPARE(alarmOps.Calls().size(), size_t(2));
+    EXPECT_EQ(alarmOps.Calls()[1].what, "ack " + std::to_string(alarm));
+    QTRY_VERIFY(!enabled("UM_ZOR_MENU_14"));
+
+    // Cancel sends nothing; Unshelve and a refused write are reported per device.
+    test::OnNextModal<CSuppressDlg>([](CSuppressDlg& dialog) { dialog.reject(); });
+    Trigger("UM_ZOR_MENU_17");
+    QTest::qWait(50);
+    EXPECT_EQ(alarmOps.Calls().size(), 2u);
+    alarmOps.nextResult = alarms::OpResult::Fail(alarms::OpStatus::NotFound, "unknown device");
+    MessageBox::SetNextAnswer(MsgResult::kOk);
+    Trigger("UM_ZOR_MENU_16");
+    QTRY_COMPARE(MessageBox::PendingAnswers(), 0);
+    EXPECT_EQ(MessageBox::Last().text, "Not done for:\r\nEmu-1: unknown device");
+    EXPECT_EQ(view->Model().Row(0).suppression, 1);
+    Trigger("UM_ZOR_MENU_16");
+    QTRY_COMPARE(view->Model().Row(0).suppression, 0);
+    EXPECT_EQ(alarmOps.Calls().back().what, "unshelve Emu-1");
 }
 
 TEST_F(DevsViewTest, DataLogSubmenuListsTheDevicesDatesAndOpensTheDay) {

@@ -7,10 +7,13 @@ display and a session bus:
         --home DIR --http-port N --sim-control 127.0.0.1:PORT --address 5 \
         --device NAME --shots DIR --result result.json
 
-Steps: wait for the device's row to read "Online and Ok"; screenshot; put the simulated
-sensor's signal into its corridor; wait for "Alarm reported" with the alarm image and a
-higher trend value; screenshot; take the signal out again; wait for "Online and Ok";
-screenshot; close the program with SIGTERM. What it saw goes to the result file as JSON;
+Steps: wait for the device's row to read "Online and Ok"; read the status-bar clock;
+screenshot; put the simulated sensor's signal into its corridor; wait for "Alarm
+reported" with the alarm image and a higher trend value; screenshot; open the row's
+context menu with a right click and read its items (text and enabled state) from the
+application's children, as a screen reader finds an open popup; screenshot; close it with
+Escape; take the signal out again; wait for "Online and Ok"; screenshot; close the program
+with SIGTERM. What it saw goes to the result file as JSON;
 the calling test judges it.
 """
 import argparse
@@ -152,6 +155,50 @@ def device_row(table, device):
     return None
 
 
+def device_cell(table, device):
+    """The device's status cell: a click there selects the row without starting the name
+    edit that a click on a selected name starts."""
+    try:
+        t = table.queryTable()
+    except Exception:
+        return None
+    for r in range(t.nRows):
+        cell = t.getAccessibleAt(r, 0)
+        if cell is not None and name_of(cell) == device:
+            return t.getAccessibleAt(r, 1)
+    return None
+
+
+def right_click(acc):
+    extents = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    x, y = extents.x + extents.width // 2, extents.y + extents.height // 2
+    subprocess.run(["xdotool", "mousemove", "--sync", str(x), str(y), "click", "1"], check=False)
+    time.sleep(0.3)
+    subprocess.run(["xdotool", "click", "3"], check=False)
+
+
+def open_popup_items(pid):
+    """The items of an open popup menu among the application's children (not below the
+    main window): "text:on" or "text:off"."""
+    app = program_app(pid)
+    if app is None:
+        return None
+    for i in range(app.childCount):
+        window = app.getChildAtIndex(i)
+        if window is None or "menu" not in role_of(window):
+            continue
+        items = []
+        for j in range(window.childCount):
+            item = window.getChildAtIndex(j)
+            if item is None or "menu item" not in role_of(item) or not name_of(item):
+                continue
+            enabled = item.getState().contains(pyatspi.STATE_ENABLED)
+            items.append(name_of(item) + (":on" if enabled else ":off"))
+        if items:
+            return items
+    return None
+
+
 def trend_value(trend, device):
     """The device's latest value as the trend describes it, or None."""
     for line in description_of(trend).split("\n"):
@@ -177,8 +224,8 @@ def main():
     args = parser.parse_args()
 
     result = {"mainWindow": False, "list": False, "online": None, "alarm": None,
-              "back": None, "trendBefore": None, "trendAlarm": None, "shots": [],
-              "exitCode": None}
+              "back": None, "trendBefore": None, "trendAlarm": None, "clock": "",
+              "contextMenu": [], "menuClosed": False, "shots": [], "exitCode": None}
     env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QTWEBENGINE_DISABLE_SANDBOX="1")
     out = open(os.path.join(args.shots, "zormanager.out"), "w")
     program = subprocess.Popen([args.program, "--home", args.home, "--http-port", args.http_port,
@@ -226,6 +273,9 @@ def run(args, program, result):
             result["shots"].append(path)
 
     result["online"] = wait_for(lambda: row_is("Online and Ok", "Good"), 30)
+    clock = find_in(main, lambda a: name_of(a).startswith("Clock"))
+    if clock is not None:
+        result["clock"] = name_of(clock)
     if trend is not None:
         # A few blocks of the quiet signal.
         time.sleep(3)
@@ -241,6 +291,18 @@ def run(args, program, result):
             lambda: (lambda v: v if v is not None and v > before else None)(
                 trend_value(trend, args.device)), 10)
     shot("devs-view-alarm.png")
+
+    # The row's context menu, read while it is open.
+    cell = device_cell(table, args.device)
+    if cell is not None:
+        right_click(cell)
+        result["contextMenu"] = wait_for(lambda: open_popup_items(program.pid), 10) or []
+        path = os.path.join(args.shots, "devs-view-context-menu.png")
+        subprocess.run(["import", "-window", "root", path], check=False)
+        if os.path.exists(path):
+            result["shots"].append(path)
+        subprocess.run(["xdotool", "key", "Escape"], check=False)
+        result["menuClosed"] = bool(wait_for(lambda: open_popup_items(program.pid) is None, 5))
 
     # And out of it again.
     log(sim_control(args.sim_control, "set %s value=100,alarm=0" % args.address))

@@ -17,10 +17,12 @@
 #include "app/DaemonPeers.h"
 #include "app/ManagerSettings.h"
 #include "app/StatusLevel.h"
+#include "base/DateTimeText.h"
 #include "base/Ini.h"
 #include "device/DeviceStatus.h"
 #include "e2e/ProgramEnvironment.h"
 #include "notify/TestPeers.h"
+#include "platform/SystemInfo.h"
 #include "support/ChildProcess.h"
 #include "support/FileBytes.h"
 #include "zor/ZorTestPeers.h"
@@ -32,6 +34,7 @@ using namespace std::chrono_literals;
 
 const std::string kProgram = std::string(ZM_TEST_BINARY_DIR) + "/apps/zormanager/zormanager";
 const std::string kArtifacts = std::string(ZM_TEST_BINARY_DIR) + "/artifacts/ui/e2e/";
+const std::string kServer = std::string(ZM_TEST_BINARY_DIR) + "/apps/zormanagerd/zormanagerd";
 
 bool HasTool(const std::string& tool) {
     return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
@@ -166,6 +169,18 @@ TEST(DesktopEndToEnd, AlarmReachesTheOperatorAndClosingAsksBeforeSaving) {
     EXPECT_NE(JsonValue(json, "alarmRow").find("\"Pier-1\""), std::string::npos) << context;
     EXPECT_NE(JsonValue(json, "alarmRow").find("\"1\""), std::string::npos) << context;
     EXPECT_EQ(JsonValue(json, "lastDevice"), "Pier-1") << context;
+    // Acknowledged from the alarm window as the logged-in operator; back to normal it closed.
+    EXPECT_EQ(JsonValue(json, "stateBefore"), "Active, not acknowledged") << context;
+    EXPECT_EQ(JsonValue(json, "acknowledged"), "Active, acknowledged") << context;
+    EXPECT_EQ(JsonValue(json, "closed"), "Closed") << context;
+    // The journal names the operator logged in to the computer as the one who acknowledged.
+    const std::string today = LocalTimeText("%Y-%m-%d");
+    ChildProcess history(
+        {kServer, "--home", home.home.folder(), "--alarm-history", "--from", today, "--to", today},
+        kArtifacts + "history.csv");
+    ASSERT_EQ(history.Wait(30s), 0);
+    const std::string csv = ReadBytes(kArtifacts + "history.csv");
+    EXPECT_NE(csv.find(",closed," + platform::LoggedInUserName() + ","), std::string::npos) << csv;
     // The sound was asked for; the device log has the red entry; the mail went out.
     EXPECT_NE(home.RunLog().find("Alarm sound on"), std::string::npos) << home.RunLog();
     EXPECT_EQ(

@@ -8,7 +8,9 @@ screenshots. Run it inside a display and a session bus:
 
 Steps: wait for the main window; wait for the device's first data log; screenshot; put
 the simulated sensor's signal into its corridor with its alarm bit; wait for the alarm
-window and read its title and rows; screenshot; switch "Show connection lost window"
+window and read its title and rows; screenshot; select the alarm's row and press
+"Acknowledge", wait for its state to read acknowledged; take the signal out of the
+corridor and wait for the alarm to close; switch "Show connection lost window"
 from the menu (a change of the settings); close the program with the toolbar's Quit
 button and answer "Yes" to the save question. What it saw goes to the result file as
 JSON; the calling test judges it.
@@ -151,6 +153,47 @@ def table_texts(table):
     return texts
 
 
+STATES = ("Active, not acknowledged", "Active, acknowledged", "Returned, not acknowledged",
+          "Closed")
+
+
+def alarm_state(alarm):
+    """The state column's text of the alarm window's first row, or ""."""
+    table = find_in(alarm, lambda a: role_of(a) == "table")
+    if table is None:
+        return ""
+    for text in table_texts(table):
+        if text in STATES:
+            return text
+    return ""
+
+
+def acknowledge(args, alarm, result):
+    result["stateBefore"] = wait_for(lambda: alarm_state(alarm) or None, 5) or ""
+    table = find_in(alarm, lambda a: role_of(a) == "table")
+    cell = find_in(table, lambda a: role_of(a) == "table cell" and name_of(a) == args.device) \
+        if table is not None else None
+    button = find_in(alarm, lambda a: role_of(a) == "push button" and
+                     name_of(a) == "Acknowledge")
+    if cell is None or button is None:
+        log("no row or no Acknowledge button")
+        return
+    click(cell)
+    time.sleep(0.3)
+    click(button)
+    result["acknowledged"] = wait_for(
+        lambda: (lambda s: s if s == "Active, acknowledged" else None)(alarm_state(alarm)), 10) \
+        or alarm_state(alarm)
+    shot = os.path.join(args.shots, "alarm-window-acknowledged.png")
+    if screenshot(ALARM_TITLE, shot):
+        result["shots"].append(shot)
+    # Back to normal: an acknowledged alarm closes.
+    sim_control(args.sim_control, "set %s value=100,alarm=0" % args.address)
+    result["closed"] = wait_for(
+        lambda: (lambda s: s if s == "Closed" else None)(alarm_state(alarm)), 20) \
+        or alarm_state(alarm)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
@@ -165,7 +208,8 @@ def main():
 
     result = {"mainWindow": False, "dataLogged": False, "alarmSent": "", "alarmWindow": False,
               "alarmTitle": False, "alarmRow": [], "lastDevice": "", "switchToggled": False,
-              "saveQuestion": "", "answeredYes": False, "exitCode": None, "shots": []}
+              "saveQuestion": "", "answeredYes": False, "exitCode": None, "shots": [],
+              "stateBefore": "", "acknowledged": "", "closed": ""}
     env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QTWEBENGINE_DISABLE_SANDBOX="1")
     out = open(os.path.join(args.shots, "zormanager.out"), "w")
     program = subprocess.Popen([args.program, "--home", args.home, "--http-port", args.http_port,
@@ -225,6 +269,7 @@ def run(args, program, result):
         shot = os.path.join(args.shots, "alarm-window.png")
         if screenshot(ALARM_TITLE, shot):
             result["shots"].append(shot)
+        acknowledge(args, alarm, result)
 
     # A change of the settings from the menu: the switch of the connection-lost window.
     item = find_in(main, lambda a: role_of(a) in ("check menu item", "menu item") and

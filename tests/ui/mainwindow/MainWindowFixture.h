@@ -86,7 +86,8 @@ class MainWindowFixture : public ::testing::Test {
 
     // The translation service over the test's language files, then the engine and the
     // window, as start-up makes them.
-    void MakeWindow(const std::string& language = CMlsPrgMsg::kEnglish) {
+    void MakeWindow(const std::string& language = CMlsPrgMsg::kEnglish,
+                    MainWindowParts parts = {}) {
         CMlsPrgMsg::SetDefaultFolder(Translations());
         mls = std::make_unique<CMlsPrgMsg>();
         mls->SetFolder(Translations());
@@ -97,7 +98,7 @@ class MainWindowFixture : public ::testing::Test {
         engine =
             std::make_unique<CManagerEngine>(dispatcher, *ui, gate, registry, ops, settingsIni);
         engine->Settings().sCurrentLang = language;
-        window = std::make_unique<CZorManagerWnd>(*engine);
+        window = std::make_unique<CZorManagerWnd>(*engine, std::move(parts));
         ManagerSettings placed = engine->Settings();
         placed.wp = WindowPlacement::Default(1024, 768);
         window->ApplyWindow(placed);

@@ -1,9 +1,9 @@
 #pragma once
 
-namespace zm {
+namespace zm::platform {
 
 // Sets a baud rate that has no termios constant (Linux BOTHER). The descriptor's other
 // settings stay. False when the driver refuses the rate.
 bool SetCustomBaudRate(int fd, int nBaudRate);
 
-}  // namespace zm
+}  // namespace zm::platform

@@ -1,5 +1,7 @@
 #include "platform/ProcessInfo.h"
 
+#include "platform/NativeThread.h"
+
 #include <dirent.h>
 #include <pthread.h>
 
@@ -135,6 +137,14 @@ std::vector<ThreadEntry> ListOwnThreads() {
 
 void NameCurrentThread(const std::string& name) {
     pthread_setname_np(pthread_self(), name.substr(0, kCommLength).c_str());
+}
+
+std::string CurrentThreadName() {
+    char name[32] = {};
+    if (pthread_getname_np(pthread_self(), name, sizeof name) != 0 || name[0] == '\0') {
+        return std::to_string(CurrentThreadId());
+    }
+    return name;
 }
 
 }  // namespace zm::platform

@@ -1,11 +1,11 @@
 // The kernel's termios2 structure clashes with the C library's termios, so this file
 // includes only the kernel's view.
-#include "links/SerialSpeed.h"
+#include "SerialSpeed.h"
 
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
 
-namespace zm {
+namespace zm::platform {
 
 bool SetCustomBaudRate(int fd, int nBaudRate) {
     struct termios2 tio {};
@@ -28,4 +28,4 @@ bool SetCustomBaudRate(int fd, int nBaudRate) {
     return nGot > 0 && (nGot - nBaudRate) * 100 / nBaudRate == 0;
 }
 
-}  // namespace zm
+}  // namespace zm::platform
