@@ -28,6 +28,9 @@ ZM_PACKAGES=(
     procps               # tests: process inspection (ps, pkill)
     libxml2-utils        # tests: xmllint, an independent reader of the KML files
     chromium             # tests: a headless browser loads the preview page and its markers
+    nodejs               # the build: makes the offline base map (tools/basemap/make-land.js)
+    npm                  # installs the web pages' pinned packages (zm_setup_npm)
+    libjs-chart.js       # bench/web/chart_bench.py: Chart.js measured against uPlot
     chromium-driver      # tests: chromedriver, the WebDriver server that drives that browser
     gdal-bin             # tests: GDAL's ogrinfo reads our KML as an independent reader
     ccache               # build: compiler cache shared by worktrees and rebuilds
@@ -87,7 +90,37 @@ zm_missing_packages() {
     printf '%s\n' "${missing[@]}"
 }
 
+# What the web pages take from npm, pinned in third_party/<set>/ (package.json and
+# package-lock.json) and installed with npm ci into the ignored .cache/<set>/, where the
+# build finds it: "basemap" (world-atlas 2.0.2 with Natural Earth's public-domain land,
+# topojson-client 3.1.0, both ISC) and "console" (uPlot 1.6.32, MIT). Only when a lock
+# file changed or nothing is there yet.
+zm_setup_npm() {
+    local set="$1" root
+    root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+    local from="$root/third_party/$set" to="$root/.cache/$set"
+    if [ -d "$to/node_modules" ] && cmp -s "$from/package-lock.json" "$to/package-lock.json"; then
+        return 0
+    fi
+    command -v npm >/dev/null 2>&1 || { echo "npm is missing: no $set packages" >&2; return 1; }
+    mkdir -p "$to" && cp "$from/package.json" "$from/package-lock.json" "$to/" || return 1
+    (cd "$to" && npm ci --ignore-scripts --no-audit --no-fund --silent) || {
+        echo "npm ci failed: no $set packages" >&2
+        return 1
+    }
+}
+
+zm_setup_basemap() {
+    zm_setup_npm basemap && zm_setup_npm console
+}
+
 zm_setup() {
+    zm_setup_packages || return 1
+    # A station without the base map still runs; its maps draw no land.
+    zm_setup_basemap || true
+}
+
+zm_setup_packages() {
     local missing
     mapfile -t missing < <(zm_missing_packages)
     [ "${#missing[@]}" -eq 0 ] && return 0

@@ -14,6 +14,7 @@
 #include "app/HeadlessUiPort.h"
 #include "app/MailTest.h"
 #include "app/ManagerAssembly.h"
+#include "app/ManagerWeb.h"
 #include "app/OperatorCommands.h"
 #include "app/ZorManagerApp.h"
 #include "auth/OperatorFile.h"
@@ -24,6 +25,7 @@
 #include "platform/FileIo.h"
 #include "platform/ServiceNotify.h"
 #include "platform/StopSignals.h"
+#include "web/SelfSignedCertificate.h"
 
 namespace {
 
@@ -48,7 +50,7 @@ void PrintUsage() {
     std::printf(
         "Usage: zormanagerd [--home DIR] [--http-port N] [--http-bind ADDRESS]\n"
         "                   [--no-internet-check] [--no-share] [--demo]\n"
-        "                   [--test-mail [ADDRESS]]\n"
+        "                   [--test-mail [ADDRESS]] [--make-certificate HOSTNAME]\n"
         "                   [--add-operator NAME --role ROLE --password-stdin]\n"
         "                   [--remove-operator NAME] [--list-operators]\n"
         "                   [--folders] [--version] [--help]\n"
@@ -69,6 +71,10 @@ void PrintUsage() {
         "  --test-mail [ADDRESS] send one test message with the settings file's SMTP\n"
         "                       account to ADDRESS (default: the list of recipients),\n"
         "                       print the outcome and exit (0: sent, 1: not sent)\n"
+        "  --make-certificate HOSTNAME  write a self-signed key and certificate for\n"
+        "                       HOSTNAME into the configuration folder (the files of\n"
+        "                       https_cert and https_key), print where they are and the\n"
+        "                       certificate's SHA-256 fingerprint, and exit\n"
         "  --add-operator NAME  create or update the account NAME for the JSON API's\n"
         "                       writes, with --role viewer|operator|admin and the password\n"
         "                       as the first line of standard input (--password-stdin)\n"
@@ -110,6 +116,36 @@ int RunMailTest(const std::string& address) {
     return result.bSucceeded ? 0 : 1;
 }
 
+// Beside a running server too: only two new files are written, never an existing one.
+int RunMakeCertificate(const std::string& host) {
+    zm::ManagerSettings settings;
+    const std::string path = zm::GetSettingsFilePath();
+    if (zm::platform::IsReadableFile(path)) {
+        zm::CIni ini(path);
+        settings.Load(ini);
+    }
+    const zm::HttpsOptions https = zm::HttpsOptions::From(settings);
+    zm::SelfSignedCertificate files;
+    files.certFile = https.certFile;
+    files.keyFile = https.keyFile;
+    std::string error;
+    if (!zm::MakeSelfSignedCertificate(host, files, error)) {
+        std::fprintf(stderr, "zormanagerd: no certificate made: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("Certificate for %s (valid %d days):\n", host.c_str(),
+                zm::SelfSignedCertificate::kValidDays);
+    std::printf("  certificate: %s\n", files.certFile.c_str());
+    std::printf("  key:         %s (mode 0600)\n", files.keyFile.c_str());
+    std::printf("  SHA-256 fingerprint: %s\n", files.fingerprint.c_str());
+    std::printf(
+        "Set https_port (for example 8443) in section %s of %s and start the server;\n"
+        "compare the fingerprint with the one the browser shows on the first visit.\n",
+        zm::ManagerSettings::kSection, path.c_str());
+    std::fflush(stdout);
+    return 0;
+}
+
 // A port number 1..65535, or 0 when the text is not one.
 int ParsePort(const char* text) {
     char* end = nullptr;
@@ -144,6 +180,8 @@ int main(int argc, char** argv) {
     bool demo = false;
     bool testMail = false;
     std::string testAddress;
+    bool makeCertificate = false;
+    std::string certificateHost;
     int httpPort = zm::PreviewRecord::kPort;
     std::string httpBind;
     zm::OperatorCommand operatorCommand;
@@ -187,6 +225,20 @@ int main(int argc, char** argv) {
             } else {
                 httpBind = value;
             }
+            continue;
+        }
+        if (std::strcmp(arg, "--make-certificate") == 0) {
+            if (i + 1 >= argc || argv[i + 1][0] == '-') {
+                std::fprintf(stderr, "zormanagerd: \"%s\" needs a host name\n", arg);
+                return 2;
+            }
+            certificateHost = argv[++i];
+            if (!zm::IsCertificateHostName(certificateHost)) {
+                std::fprintf(stderr, "zormanagerd: \"%s\" is no host name or IP address\n",
+                             certificateHost.c_str());
+                return 2;
+            }
+            makeCertificate = true;
             continue;
         }
         if (std::strcmp(arg, "--no-internet-check") == 0) {
@@ -267,6 +319,9 @@ int main(int argc, char** argv) {
     }
     if (testMail) {
         return RunMailTest(testAddress);
+    }
+    if (makeCertificate) {
+        return RunMakeCertificate(certificateHost);
     }
     if (operatorCommand.kind != zm::OperatorCommand::Kind::None) {
         return zm::RunOperatorCommand(operatorCommand, zm::auth::COperatorFile::DefaultPath(),

@@ -50,7 +50,7 @@ class FuzzServer : public zm::CHttpServer {
     }
     bool Complete(const std::string& request) { return IsRequestComplete(request); }
     bool Handle(const std::string& request, std::string& response, bool& keepAlive) {
-        return HandleRequest(request, "127.0.0.1", response, keepAlive);
+        return HandleRequest(zm::ClientInfo{"127.0.0.1", false}, request, response, keepAlive);
     }
 
   private:

@@ -203,7 +203,12 @@ void CManagerAssembly::SetUpEngine(CManagerEngine& engine) {
     hooks.updateKmlView = [this](CTavDevice* device, int param) {
         web_->UpdateKmlView(device, param);
     };
-    hooks.startWebServer = [this] { return web_->StartWebServer(); };
+    hooks.startWebServer = [this, &engine] {
+        web_->SetHttps(HttpsOptions::From(engine.Settings()));
+        web_->SetPreviewMap(
+            {engine.Settings().sMapTilesUrl, engine.Settings().sMapTilesAttribution});
+        return web_->StartWebServer();
+    };
     hooks.stopWebServer = [this] { web_->StopWebServer(); };
     hooks.previewAddress = [this] { return web_->PreviewAddress(); };
     hooks.applyIntegration = [this](const ManagerSettings& settings) {

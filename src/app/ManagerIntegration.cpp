@@ -12,6 +12,7 @@
 #include "app/ManagerSettings.h"
 #include "app/StatusLevel.h"
 #include "app/ZorDeviceKind.h"
+#include "base/Folders.h"
 #include "base/Ini.h"
 #include "base/Log.h"
 #include "device/DeviceStatus.h"
@@ -379,6 +380,10 @@ std::vector<DeviceStateRecord> CManagerIntegration::DeviceStates() {
         list.push_back(DescribeWithAlarms(*device));
     }
     return list;
+}
+
+std::string CManagerIntegration::DataLogsFolder() {
+    return GetUserDocsFolder() + "Logs/";
 }
 
 std::vector<AlarmEventRecord> CManagerIntegration::OpenAlarms() {

@@ -71,6 +71,7 @@ class CManagerIntegration final : public IDeviceStateSource {
     std::string Station() override;
     std::vector<DeviceStateRecord> DeviceStates() override;
     std::vector<AlarmEventRecord> OpenAlarms() override;
+    std::string DataLogsFolder() override;
     OutboxSummaryRecord Outbox() override;
 
     // Where "/api/devices" learns about the alert outbox; set before the web server runs.

@@ -77,6 +77,11 @@ const std::vector<Key>& Keys() {
         {"smtp2_login", &S::smtp2_login},
         {"smtp2_pass", &S::smtp2_pass},
         {"nMailRetryHours", &S::nMailRetryHours},
+        {"https_port", &S::https_port},
+        {"https_cert", &S::https_cert},
+        {"https_key", &S::https_key},
+        {"sMapTilesUrl", &S::sMapTilesUrl},
+        {"sMapTilesAttribution", &S::sMapTilesAttribution},
     };
     return keys;
 }

@@ -117,6 +117,16 @@ struct ManagerSettings {
     int nAlarmJournalDays = kDefaultAlarmJournalDays;
     bool bAlarmSoundRepeat = false;
     static constexpr int kDefaultAlarmJournalDays = 400;
+    // HTTPS beside the plain port: 0 is off. Empty paths are the files that
+    // "zormanagerd --make-certificate" writes; a relative path is under the configuration
+    // folder. Applied at every start of the web server.
+    int https_port = 0;
+    std::string https_cert;
+    std::string https_key;
+    // Outside map tiles drawn over the station's own base map where they load
+    // ("https://{s}.tile.example.org/{z}/{x}/{y}.png"); empty: none.
+    std::string sMapTilesUrl;
+    std::string sMapTilesAttribution;
 
     // The computer's host name, or "zormanager" when it has none.
     static std::string DefaultMqttStation();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/DeviceRegistry.h"
+#include "app/ManagerSettings.h"
 #include "app/ZorDeviceKind.h"
 #include "base/AppLogs.h"
 #include "base/Folders.h"
@@ -11,6 +12,7 @@
 #include "device/zor/ZorDevice.h"
 #include "platform/ProcessInfo.h"
 #include "web/Routes.h"
+#include "web/TlsContext.h"
 
 namespace zm {
 
@@ -47,6 +49,20 @@ bool RegistryWebSource::SnapshotDevice(const std::string& name, WebDevice& devic
     return false;
 }
 
+HttpsOptions HttpsOptions::From(const ManagerSettings& settings) {
+    auto place = [](const std::string& path, const char* fallback) {
+        if (path.empty()) {
+            return GetConfigFolder() + fallback;
+        }
+        return path.front() == '/' ? path : GetConfigFolder() + path;
+    };
+    HttpsOptions o;
+    o.port = settings.https_port;
+    o.certFile = place(settings.https_cert, kDefaultCertFile);
+    o.keyFile = place(settings.https_key, kDefaultKeyFile);
+    return o;
+}
+
 CManagerWeb::CManagerWeb(CDeviceRegistry& registry) : source_(registry), view_(report_, source_) {
     kmlWriter_ = std::thread([this] { WriteKml(); });
 }
@@ -66,35 +82,81 @@ void CManagerWeb::PrepareKmlReport() {
     report_.CreateReportResourceFiles();
     report_.CreatePreviewKML();
     InstallLeaflet(report_.GetReportFolder(), &RunLog());
+    baseMap_ = InstallBaseMap(report_.GetReportFolder(), &RunLog());
+}
+
+std::shared_ptr<CHttpServer> CManagerWeb::MakeServer() {
+    // A fresh server per start: the routes and the lock are bound once, before any
+    // connection thread exists.
+    auto server = std::make_shared<CHttpServer>(&RunLog());
+    server->SetFileLock(&report_.GetLock());
+    if (!bindAddress_.empty()) {
+        server->SetBindAddress(bindAddress_);
+    }
+    PreviewMap map = map_;
+    map.baseMap = baseMap_;
+    RegisterWebRoutes(*server, source_, map);
+    if (routeInstaller_) {
+        routeInstaller_(*server);
+    }
+    return server;
+}
+
+std::shared_ptr<CHttpServer> CManagerWeb::StartHttps() {
+    if (https_.port == 0) {
+        return nullptr;
+    }
+    // Without HTTPS the plain port goes on: the station stays reachable to fix it.
+    if (https_.port < 0 || https_.port > 65535 || https_.port == port_) {
+        RunLog().AddError("<li><dt> HTTPS not started: https_port %d is no free port number</li>",
+                          https_.port);
+        return nullptr;
+    }
+    std::string error;
+    std::shared_ptr<CTlsContext> tls = CTlsContext::Load(https_.certFile, https_.keyFile, error);
+    if (!tls) {
+        RunLog().AddError(
+            "<li><dt> HTTPS not started, the certificate does not load: %s (make one with "
+            "zormanagerd --make-certificate HOSTNAME)</li>",
+            HtmlEscaped(error).c_str());
+        return nullptr;
+    }
+    std::shared_ptr<CHttpServer> server = MakeServer();
+    server->SetTls(tls);
+    if (!server->Start(report_.GetReportFolder(), kDefaultPage,
+                       static_cast<std::uint16_t>(https_.port), kClientTimeoutMs)) {
+        server->Shutdown();
+        RunLog().AddError("<li><dt> HTTPS not started on port %d</li>", https_.port);
+        return nullptr;
+    }
+    RunLog().AddSuccess("<li><dt> HTTPS on port %d, certificate %s, SHA-256 fingerprint %s</li>",
+                        https_.port, HtmlEscaped(https_.certFile).c_str(),
+                        tls->Fingerprint().c_str());
+    return server;
 }
 
 bool CManagerWeb::StartWebServer() {
     if (running_) {
         return true;
     }
-    // A fresh server per start: the routes and the lock are bound once, before any
-    // connection thread exists.
-    server_ = std::make_shared<CHttpServer>(&RunLog());
-    server_->SetFileLock(&report_.GetLock());
-    if (!bindAddress_.empty()) {
-        server_->SetBindAddress(bindAddress_);
-    }
-    RegisterWebRoutes(*server_, source_);
-    if (routeInstaller_) {
-        routeInstaller_(*server_);
+    httpsServer_ = StartHttps();
+    server_ = MakeServer();
+    if (httpsServer_) {
+        server_->SetSecureTransport(CSecureTransportRule(httpsServer_->GetPort()));
     }
     running_ = server_->Start(report_.GetReportFolder(), kDefaultPage, port_, kClientTimeoutMs);
     if (!running_) {
-        server_->Shutdown();
-        server_.reset();
+        StopWebServer();
     }
     return running_;
 }
 
 void CManagerWeb::StopWebServer() {
-    if (server_) {
-        server_->Shutdown();
-        server_.reset();
+    for (auto* server : {&server_, &httpsServer_}) {
+        if (*server) {
+            (*server)->Shutdown();
+            server->reset();
+        }
     }
     running_ = false;
 }

@@ -20,6 +20,21 @@ namespace zm {
 
 class CDeviceRegistry;
 class CTavDevice;
+struct ManagerSettings;
+
+// The HTTPS side of the web server, from the settings: port 0 is off.
+struct HttpsOptions {
+    static constexpr const char* kDefaultCertFile = "https-cert.pem";
+    static constexpr const char* kDefaultKeyFile = "https-key.pem";
+    int port = 0;
+    std::string certFile;
+    std::string keyFile;
+    bool operator==(const HttpsOptions&) const = default;
+
+    // "https_port", "https_cert", "https_key": empty paths are the default files of the
+    // configuration folder, relative ones lie under it.
+    static HttpsOptions From(const ManagerSettings& settings);
+};
 
 // The web routes' and the KML update's view of the device registry: every walk copies
 // the list under the registry lock and reads each device through its own locks.
@@ -58,6 +73,9 @@ class CManagerWeb {
     // Before the first start.
     void SetPort(std::uint16_t port) { port_ = port; }
     void SetBindAddress(const std::string& address) { bindAddress_ = address; }
+    // Applied at the next start.
+    void SetHttps(HttpsOptions options) { https_ = std::move(options); }
+    void SetPreviewMap(PreviewMap map) { map_ = std::move(map); }
     // More routes, registered at every start beside the preview's own.
     void SetRouteInstaller(std::function<void(CHttpServer& server)> installer) {
         routeInstaller_ = std::move(installer);
@@ -75,6 +93,8 @@ class CManagerWeb {
     // What "Preview in Default Browser" (1123) opens: the preview page on this machine.
     std::string BrowserAddress() const;
     bool IsRunning() const { return running_; }
+    // The HTTPS port while HTTPS runs beside the plain server, else 0.
+    std::uint16_t HttpsPort() const { return httpsServer_ ? httpsServer_->GetPort() : 0; }
 
     // "UM_UPDATE_KML_VIEW": one device, or (null) every device at most once every 5 s.
     // Returns at once; the writer does the work.
@@ -100,14 +120,21 @@ class CManagerWeb {
         bool operator==(const KmlRequest&) const = default;
     };
     void Ask(KmlRequest request);
+    std::shared_ptr<CHttpServer> MakeServer();
+    // The HTTPS server started on its port, or none (each failure a red run-log line).
+    std::shared_ptr<CHttpServer> StartHttps();
     void WriteKml();
 
     RegistryWebSource source_;
     CKmlReport report_;
     CKmlView view_;
-    // Shared with its connection threads: one still in a handler when the server is
+    // Shared with their connection threads: one still in a handler when a server is
     // switched off keeps it until it is done.
     std::shared_ptr<CHttpServer> server_;
+    std::shared_ptr<CHttpServer> httpsServer_;
+    HttpsOptions https_;
+    PreviewMap map_;
+    bool baseMap_ = false;  // the land layer is in the web folder
     std::uint16_t port_ = PreviewRecord::kPort;
     std::string bindAddress_;
     std::function<void(CHttpServer& server)> routeInstaller_;

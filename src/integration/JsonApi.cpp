@@ -4,7 +4,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include <charconv>
+#include <ctime>
+
 #include "integration/ApiBody.h"
+#include "integration/DeviceTrend.h"
 #include "web/ApiAccess.h"
 
 namespace zm {
@@ -39,6 +43,80 @@ std::string AlarmsJsonText(IDeviceStateSource& source) {
         alarms.push_back(ToJson(alarm, false));
     }
     return JsonText(nlohmann::json{{"station", source.Station()}, {"alarms", alarms}});
+}
+
+namespace {
+
+// The value of one query parameter; false when it is not there.
+bool QueryValue(const std::string& query, std::string_view key, std::string& value) {
+    for (size_t start = 0; start <= query.size();) {
+        size_t end = query.find('&', start);
+        if (end == std::string::npos)
+            end = query.size();
+        std::string_view pair(query.data() + start, end - start);
+        size_t eq = pair.find('=');
+        if (PercentDecode(pair.substr(0, eq), true) == key) {
+            value = eq == std::string_view::npos ? std::string()
+                                                 : PercentDecode(pair.substr(eq + 1), true);
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+bool WholeNumber(const std::string& text, std::int64_t& value) {
+    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && ec == std::errc() && ptr == text.data() + text.size();
+}
+
+}  // namespace
+
+bool DeviceDataJsonText(IDeviceStateSource& source, CDeviceTrendReader& reader,
+                        const std::string& name, const std::string& query, std::int64_t now,
+                        std::string& body, std::string& status) {
+    auto fail = [&](const char* code, const std::string& error) {
+        status = code;
+        body = JsonText(nlohmann::json{{"error", error}, {"name", name}});
+        return false;
+    };
+    bool known = false;
+    for (const DeviceStateRecord& state : source.DeviceStates())
+        known = known || state.name == name;
+    if (!known)
+        return fail("404 Resource not found", "no such device");
+    TrendRequest request;
+    request.now = now;
+    request.to = now;
+    std::string text;
+    std::int64_t number = 0;
+    if (QueryValue(query, "to", text)) {
+        if (!WholeNumber(text, number))
+            return fail("400 Bad Request", "to: seconds since 1970 expected");
+        request.to = number;
+    }
+    request.from = request.to - 3600;
+    if (QueryValue(query, "from", text)) {
+        if (!WholeNumber(text, number))
+            return fail("400 Bad Request", "from: seconds since 1970 expected");
+        request.from = number;
+    }
+    if (QueryValue(query, "max_points", text)) {
+        if (!WholeNumber(text, number) || number < 1 ||
+            number > static_cast<std::int64_t>(TrendRequest::kMaxMaxPoints))
+            return fail("400 Bad Request", "max_points: 1 to 20000 expected");
+        request.maxPoints = static_cast<size_t>(number);
+    }
+    if (request.from > request.to)
+        return fail("400 Bad Request", "from is after to");
+    if (request.to - request.from > TrendRequest::kMaxRange)
+        return fail("400 Bad Request", "at most 31 days at once");
+    const std::string folder = source.DataLogsFolder();
+    const Trend trend =
+        folder.empty() ? BuildTrend({}, request) : reader.Read(folder, name, request);
+    body = TrendJsonText(name, request, trend);
+    status = "200 OK";
+    return true;
 }
 
 CHttpServer::RequestReply CJsonApi::Handle(const HttpRequest& request) {
@@ -86,19 +164,33 @@ CHttpServer::RequestReply CJsonApi::Devices(const HttpRequest& request,
     if (!decision.allowed) {
         return decision.refusal;
     }
+    if (segments.size() >= 4 && last == "data") {
+        return DeviceData(request, nameOf(segments.size() - 1));
+    }
     if (segments.size() == 2) {
         return JsonReply("200 OK", DevicesJsonText(source_));
     }
     return DeviceReply(nameOf(segments.size()));
 }
 
+CHttpServer::RequestReply CJsonApi::DeviceData(const HttpRequest& request,
+                                               const std::string& device) {
+    std::string body, status;
+    CDeviceTrendReader unkept;
+    DeviceDataJsonText(source_, trends_ ? *trends_ : unkept, device, request.query,
+                       static_cast<std::int64_t>(std::time(nullptr)), body, status);
+    return JsonReply(status, std::move(body));
+}
+
 void RegisterJsonApi(CHttpServer& server, IDeviceStateSource& source,
                      std::function<alarms::AlarmOperations*()> alarms, CApiAccess& access) {
     IDeviceStateSource* s = &source;
     CApiAccess* a = &access;
-    server.AddRequestRoute("/api/", [s, alarms = std::move(alarms), a](const HttpRequest& request) {
-        return CJsonApi(*s, alarms ? alarms() : nullptr, *a).Handle(request);
-    });
+    auto trends = std::make_shared<CDeviceTrendReader>();
+    server.AddRequestRoute(
+        "/api/", [s, alarms = std::move(alarms), a, trends](const HttpRequest& request) {
+            return CJsonApi(*s, alarms ? alarms() : nullptr, *a, trends.get()).Handle(request);
+        });
 }
 
 }  // namespace zm

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 namespace zm {
 
 class CApiAccess;
+class CDeviceTrendReader;
 namespace alarms {
 class AlarmOperations;
 }
@@ -24,6 +26,9 @@ class IDeviceStateSource {
     virtual std::vector<DeviceStateRecord> DeviceStates() = 0;
     // The alarms open now, in the order they opened (without the alarm lifecycle).
     virtual std::vector<AlarmEventRecord> OpenAlarms() = 0;
+    // The folder of the monthly log folders, where the devices' data logs are; empty
+    // when there are none to read.
+    virtual std::string DataLogsFolder() { return {}; }
     // The alert outbox; a station without one has nothing pending.
     virtual OutboxSummaryRecord Outbox() { return {}; }
 };
@@ -37,15 +42,24 @@ std::string DevicesJsonText(IDeviceStateSource& source);
 bool DeviceJsonText(IDeviceStateSource& source, const std::string& name, std::string& body);
 std::string AlarmsJsonText(IDeviceStateSource& source);
 
-// The routes under "/api/": device states, the alarms, their history and statistics, and
+// The trend of "/api/devices/<name>/data?from=&to=&max_points=" (seconds since 1970; to
+// defaults to now, from to an hour before to, max_points to 2000). false with the status
+// and an error body for a query that cannot be answered.
+bool DeviceDataJsonText(IDeviceStateSource& source, CDeviceTrendReader& reader,
+                        const std::string& name, const std::string& query, std::int64_t now,
+                        std::string& body, std::string& status);
+
+// The routes under "/api/": device states and trends, the alarms, their history and statistics, and
 // the operator's writes (acknowledge, shelve, out of service). Every write is checked by
 // `access` and then made by one call of `alarms`; nothing here touches a device. Without
 // the alarm lifecycle (`alarms` null) the alarm list is the source's and the other alarm
 // routes answer 503.
 class CJsonApi {
   public:
-    CJsonApi(IDeviceStateSource& source, alarms::AlarmOperations* alarms, CApiAccess& access)
-        : source_(source), alarms_(alarms), access_(access) {}
+    // `trends` keeps its summaries from one request to the next; null: none are kept.
+    CJsonApi(IDeviceStateSource& source, alarms::AlarmOperations* alarms, CApiAccess& access,
+             CDeviceTrendReader* trends = nullptr)
+        : source_(source), alarms_(alarms), access_(access), trends_(trends) {}
 
     CHttpServer::RequestReply Handle(const HttpRequest& request);
 
@@ -53,6 +67,7 @@ class CJsonApi {
     using Reply = CHttpServer::RequestReply;
 
     Reply Devices(const HttpRequest& request, const std::vector<std::string>& segments);
+    Reply DeviceData(const HttpRequest& request, const std::string& device);
     Reply Suppression(const HttpRequest& request, const std::string& device, bool shelve);
     Reply Alarms(const HttpRequest& request, const std::vector<std::string>& segments);
     Reply AlarmList();
@@ -66,6 +81,7 @@ class CJsonApi {
     IDeviceStateSource& source_;
     alarms::AlarmOperations* alarms_;
     CApiAccess& access_;
+    CDeviceTrendReader* trends_;
 };
 
 // Registers "/api/" on the server; `alarms` is asked at every request (null: no lifecycle

@@ -123,22 +123,6 @@ CHttpServer::RequestReply Unauthorized(const std::string& text) {
 
 }  // namespace
 
-bool IsLoopbackAddress(const std::string& address) {
-    in_addr v4{};
-    if (inet_pton(AF_INET, address.c_str(), &v4) == 1) {
-        return (ntohl(v4.s_addr) >> 24) == 127;
-    }
-    in6_addr v6{};
-    if (inet_pton(AF_INET6, address.c_str(), &v6) == 1) {
-        static const unsigned char kMappedPrefix[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
-        if (std::memcmp(v6.s6_addr, kMappedPrefix, 12) == 0) {
-            return v6.s6_addr[12] == 127;
-        }
-        return IN6_IS_ADDR_LOOPBACK(&v6);
-    }
-    return false;
-}
-
 std::optional<std::pair<std::string, std::string>> BasicCredentials(const std::string& header) {
     if (header.size() < 6 || platform::CompareNoCase(header.substr(0, 6).c_str(), "Basic ") != 0) {
         return std::nullopt;

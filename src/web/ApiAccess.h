@@ -10,9 +10,6 @@
 
 namespace zm {
 
-// Loopback: 127.0.0.0/8, ::1 and IPv4 loopback mapped into IPv6 (::ffff:127.x.y.z).
-bool IsLoopbackAddress(const std::string& address);
-
 // User and password of an "Authorization: Basic ..." header; nullopt when there is none
 // or it is not well formed.
 std::optional<std::pair<std::string, std::string>> BasicCredentials(const std::string& header);

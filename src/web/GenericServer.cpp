@@ -10,6 +10,7 @@
 #include "platform/Sockets.h"
 #include "platform/WakeEvent.h"
 #include "web/ServerLog.h"
+#include "web/TlsContext.h"
 
 namespace zm {
 
@@ -45,7 +46,43 @@ bool WaitDone(State& state, int maxMs) {
     return state.cv.wait_for(lock, std::chrono::milliseconds(maxMs), [&] { return state.done; });
 }
 
+class PlainStream final : public CConnectionStream {
+  public:
+    explicit PlainStream(int fd) : fd_(fd) {}
+    Result Receive(char* buffer, size_t size, size_t& got) override {
+        const auto n = recv(fd_, buffer, size, 0);
+        if (n > 0) {
+            got = static_cast<size_t>(n);
+            return Result::kOk;
+        }
+        if (n == 0)
+            return Result::kClosed;
+        return platform::IsSocketRetry(platform::LastSocketError()) ? Result::kWantRead
+                                                                    : Result::kError;
+    }
+    Result Send(const char* data, size_t size, size_t& put) override {
+        for (;;) {
+            const auto n = send(fd_, data, size, platform::kSendNoSignal);
+            if (n >= 0) {
+                put = static_cast<size_t>(n);
+                return Result::kOk;
+            }
+            const int error = platform::LastSocketError();
+            if (error == EINTR)
+                continue;
+            return platform::IsSocketRetry(error) ? Result::kWantWrite : Result::kError;
+        }
+    }
+
+  private:
+    int fd_;
+};
+
 }  // namespace
+
+std::unique_ptr<CConnectionStream> MakePlainStream(int fd) {
+    return std::make_unique<PlainStream>(fd);
+}
 
 CGenericServer::CGenericServer(CLog* log) : m_pLog(log) {}
 
@@ -339,67 +376,103 @@ void CGenericServer::LogSlowRequest(std::chrono::milliseconds deadline) {
 }
 
 void CGenericServer::ServeConnection(int fd, const std::string& address, const Wake& wake) {
+    using Result = CConnectionStream::Result;
     const uint32_t timeoutMs = m_clientTimeoutMs;
     const auto headerDeadline =
         std::chrono::milliseconds(timeoutMs == 0 ? kHeaderDeadlineMs : timeoutMs);
+    std::unique_ptr<CConnectionStream> stream = m_tls ? m_tls->Wrap(fd) : MakePlainStream(fd);
+    if (!stream) {
+        LogMessage("SSL_new(...) failure", "ClientThread", 0);
+        return;
+    }
+    const ClientInfo client{address, stream->IsSecure()};
     std::unique_ptr<char[]> buffer(new char[kMaxReceive]);  // not zeroed: every connection pays
     std::string request, response;
     size_t sent = 0;
     bool sending = false;
     bool keepAlive = false;
+    bool open = false;
+    Result waitsFor = Result::kOk;  // what the stream's last call waits for, if anything
     // Every byte restarts the idle time-out; the header's deadline runs from its first byte
-    // and is not restarted, so a client that trickles cannot hold its slot for long.
-    Clock::time_point requestDue{};
+    // and is not restarted, so a client that trickles cannot hold its slot for long. A TLS
+    // handshake counts as part of the first header.
+    Clock::time_point requestDue = Clock::now() + headerDeadline;
 
     for (;;) {
-        int pollTimeout = timeoutMs == 0 ? -1 : static_cast<int>(timeoutMs);
-        bool deadlineBounds = false;
-        if (!sending && !request.empty()) {
-            auto left = std::chrono::ceil<std::chrono::milliseconds>(requestDue - Clock::now());
-            if (left.count() <= 0) {
-                LogSlowRequest(headerDeadline);
+        if (!open) {
+            const Result r = stream->Open();
+            if (r == Result::kOk) {
+                open = true;
+                waitsFor = Result::kOk;
+                continue;
+            }
+            if (r != Result::kWantRead && r != Result::kWantWrite) {
+                if (RateLimitAllows(m_lastHandshakeLog))
+                    LogWarningMessage(
+                        StrPrintf("TLS handshake with %s failed", address.c_str()).c_str(),
+                        "ClientThread", 0);
                 return;
             }
-            if (pollTimeout < 0 || left.count() <= pollTimeout) {
-                pollTimeout = static_cast<int>(left.count());
-                deadlineBounds = true;
+            waitsFor = r;
+        }
+        // Bytes the TLS layer holds already are read without waiting for the socket.
+        if (!(open && !sending && stream->HasBuffered())) {
+            int pollTimeout = timeoutMs == 0 ? -1 : static_cast<int>(timeoutMs);
+            bool deadlineBounds = false;
+            if (!open || (!sending && !request.empty())) {
+                auto left = std::chrono::ceil<std::chrono::milliseconds>(requestDue - Clock::now());
+                if (left.count() <= 0) {
+                    LogSlowRequest(headerDeadline);
+                    return;
+                }
+                if (pollTimeout < 0 || left.count() <= pollTimeout) {
+                    pollTimeout = static_cast<int>(left.count());
+                    deadlineBounds = true;
+                }
             }
+            short events = sending ? POLLOUT : POLLIN;
+            if (waitsFor == Result::kWantRead)
+                events = POLLIN;
+            else if (waitsFor == Result::kWantWrite)
+                events = POLLOUT;
+            pollfd fds[2] = {{fd, events, 0}, {wake.fd, POLLIN, 0}};
+            int n = platform::PollSockets(fds, 2, pollTimeout);
+            if (n < 0) {
+                if (platform::LastSocketError() == EINTR)
+                    continue;
+                LogMessage("WaitForMultipleObjects(...) failure", "ClientThread",
+                           platform::LastSocketError());
+                return;
+            }
+            if (fds[1].revents)
+                return;  // the server stops
+            if (n == 0) {
+                if (deadlineBounds)
+                    LogSlowRequest(headerDeadline);
+                return;  // idle past the client time-out, or the header's deadline passed
+            }
+            if (fds[0].revents & (POLLERR | POLLNVAL))
+                return;
         }
-        pollfd fds[2] = {{fd, static_cast<short>(sending ? POLLOUT : POLLIN), 0},
-                         {wake.fd, POLLIN, 0}};
-        int n = platform::PollSockets(fds, 2, pollTimeout);
-        if (n < 0) {
-            if (platform::LastSocketError() == EINTR)
-                continue;
-            LogMessage("WaitForMultipleObjects(...) failure", "ClientThread",
-                       platform::LastSocketError());
-            return;
-        }
-        if (fds[1].revents)
-            return;  // the server stops
-        if (n == 0) {
-            if (deadlineBounds)
-                LogSlowRequest(headerDeadline);
-            return;  // idle past the client time-out, or the header's deadline passed
-        }
-        if (fds[0].revents & (POLLERR | POLLNVAL))
-            return;
+        if (!open)
+            continue;
 
         if (!sending) {
             // Never more than the request cap in all, so the cap holds to the byte.
             const size_t room = std::min(kMaxReceive, kMaxRequest - request.size());
-            ssize_t got = recv(fd, buffer.get(), room, 0);
-            if (got == 0)
-                return;  // the client closed
-            if (got < 0) {
-                if (platform::IsSocketRetry(platform::LastSocketError()))
-                    continue;
-                return;
+            size_t got = 0;
+            const Result r = stream->Receive(buffer.get(), room, got);
+            if (r == Result::kWantRead || r == Result::kWantWrite) {
+                waitsFor = r;
+                continue;
             }
+            if (r != Result::kOk || got == 0)
+                return;  // the client closed, or the connection broke
+            waitsFor = Result::kOk;
             m_kbReceived.fetch_add(static_cast<double>(got) / 1024.0);
             if (request.empty())
                 requestDue = Clock::now() + headerDeadline;
-            request.append(buffer.get(), static_cast<size_t>(got));
+            request.append(buffer.get(), got);
             if (!IsRequestComplete(request)) {
                 if (request.size() >= kMaxRequest) {
                     if (RateLimitAllows(m_lastOversizeLog))
@@ -411,27 +484,28 @@ void CGenericServer::ServeConnection(int fd, const std::string& address, const W
             }
             keepAlive = false;
             response.clear();
-            if (!HandleRequestSafely(request, address, response, keepAlive))
+            if (!HandleRequestSafely(client, request, response, keepAlive))
                 return;
             sending = true;
             sent = 0;
         }
 
         // Send what the socket takes now; the rest waits for the next write event.
+        waitsFor = Result::kOk;
         while (sent < response.size()) {
             size_t chunk = std::min(kMaxSend, response.size() - sent);
-            ssize_t put = send(fd, response.data() + sent, chunk, platform::kSendNoSignal);
-            if (put < 0) {
-                const int error = platform::LastSocketError();
-                if (error == EINTR)
-                    continue;
-                if (platform::IsSocketRetry(error))
-                    break;
+            size_t put = 0;
+            const Result r = stream->Send(response.data() + sent, chunk, put);
+            if (r == Result::kWantRead || r == Result::kWantWrite) {
+                waitsFor = r;
+                break;
+            }
+            if (r != Result::kOk) {
                 LogMessage("WSASend(...) failure", "ClientThread, Primary Send",
                            platform::LastSocketError());
                 return;
             }
-            sent += static_cast<size_t>(put);
+            sent += put;
         }
         if (sent < response.size())
             continue;
@@ -445,11 +519,11 @@ void CGenericServer::ServeConnection(int fd, const std::string& address, const W
     }
 }
 
-bool CGenericServer::HandleRequestSafely(const std::string& request, const std::string& address,
+bool CGenericServer::HandleRequestSafely(const ClientInfo& client, const std::string& request,
                                          std::string& response, bool& keepAlive) {
     std::string what;
     try {
-        return HandleRequest(request, address, response, keepAlive);
+        return HandleRequest(client, request, response, keepAlive);
     } catch (const std::exception& e) {
         what = e.what();
     } catch (...) {

@@ -17,6 +17,13 @@
 namespace zm {
 
 class CLog;
+class CTlsContext;
+
+// Who sent a request, and over which road.
+struct ClientInfo {
+    std::string address;  // dotted IPv4
+    bool secure = false;  // over TLS
+};
 
 // A multi-threaded TCP server: one accept thread, one helper thread that reaps finished
 // connection threads, and one thread per connection. A derived class decides when a
@@ -53,6 +60,10 @@ class CGenericServer : public std::enable_shared_from_this<CGenericServer> {
     // Listening address, dotted IPv4; empty (the default) means all local addresses.
     // Takes effect at the next start.
     void SetBindAddress(const std::string& address) { m_bindAddress = address; }
+    // Every connection speaks TLS with this context; none (plain TCP) by default. Takes
+    // effect at the next start.
+    void SetTls(std::shared_ptr<const CTlsContext> tls) { m_tls = std::move(tls); }
+    bool IsSecure() const { return m_tls != nullptr; }
 
     bool IsRunning() const { return m_running; }
     // The listening port; when 0 was asked for, the one the system chose.
@@ -71,7 +82,7 @@ class CGenericServer : public std::enable_shared_from_this<CGenericServer> {
     virtual bool IsRequestComplete(const std::string& request) = 0;
     // false: close the connection without an answer; true: send `response`. The client's
     // address is dotted IPv4, as the accept thread saw it.
-    virtual bool HandleRequest(const std::string& request, const std::string& clientAddress,
+    virtual bool HandleRequest(const ClientInfo& client, const std::string& request,
                                std::string& response, bool& keepAlive) = 0;
 
     bool StartServer(uint16_t port, uint32_t clientTimeoutMs);
@@ -106,7 +117,7 @@ class CGenericServer : public std::enable_shared_from_this<CGenericServer> {
     void ClientThread(int fd, std::string address, std::shared_ptr<ClientState> state,
                       std::shared_ptr<Wake> wake);
     // The request handler, with whatever it throws caught: false (no answer) or a 500.
-    bool HandleRequestSafely(const std::string& request, const std::string& address,
+    bool HandleRequestSafely(const ClientInfo& client, const std::string& request,
                              std::string& response, bool& keepAlive);
     void ServeConnection(int fd, const std::string& address, const Wake& wake);
     void AddClient(int fd, const std::string& address, int port);
@@ -118,6 +129,7 @@ class CGenericServer : public std::enable_shared_from_this<CGenericServer> {
 
     CLog* m_pLog;
     std::string m_bindAddress;
+    std::shared_ptr<const CTlsContext> m_tls;
     std::atomic<bool> m_running{false};
     std::atomic<uint16_t> m_port{0};
     std::atomic<uint32_t> m_clientTimeoutMs{0};
@@ -144,7 +156,7 @@ class CGenericServer : public std::enable_shared_from_this<CGenericServer> {
 
     std::mutex m_rateLock;
     std::chrono::steady_clock::time_point m_lastBusyLog{}, m_lastAddressLog{}, m_lastOversizeLog{},
-        m_lastSlowLog{}, m_lastAcceptLog{};
+        m_lastSlowLog{}, m_lastAcceptLog{}, m_lastHandshakeLog{};
 };
 
 }  // namespace zm

@@ -1,5 +1,6 @@
 #include "web/HttpServer.h"
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -19,7 +20,19 @@ constexpr std::string_view kHeaderEnd = "\r\n\r\n";
 const char* const kResponseHeader =
     "HTTP/1.0 %s\r\nDate: %s\r\nServer: %s\r\nAccept-Ranges: bytes\r\nPragma: no-cache\r\n"
     "cache-Control: no-cache, must-revalidate\r\nExpires: Mon, 26 Jul 1997 05:00:00 GMT\r\n"
-    "Content-Length: %zu\r\nConnection: %s\r\nContent-Type: %s\r\n\r\n";
+    "Content-Length: %zu\r\nConnection: %s\r\nContent-Type: %s\r\n%s\r\n";
+
+// Nothing inline, nothing from elsewhere, no framing by other sites: a name or text that
+// slipped into a page unescaped cannot run, and the console cannot be clicked through a
+// frame of another site.
+std::string SecurityHeaderLines(const std::string& extraImages) {
+    std::string images = "'self' data:";
+    if (!extraImages.empty())
+        images += " " + extraImages;
+    return "Content-Security-Policy: default-src 'self'; img-src " + images +
+           "; frame-ancestors 'self'; base-uri 'self'; form-action 'self'\r\n"
+           "X-Content-Type-Options: nosniff\r\nReferrer-Policy: no-referrer\r\n";
+}
 
 std::string Lower(std::string s) {
     for (char& c : s)
@@ -55,9 +68,38 @@ std::string PercentDecoded(const std::string& path) {
     return out;
 }
 
+// The value of the first header line of that name (any case), without surrounding blanks.
+bool FindHeader(std::string_view header, std::string_view name, std::string& value) {
+    size_t pos = header.find("\r\n");
+    while (pos != std::string_view::npos) {
+        size_t start = pos + 2;
+        size_t end = header.find("\r\n", start);
+        std::string_view line =
+            header.substr(start, end == std::string_view::npos ? end : end - start);
+        if (line.size() > name.size() && line[name.size()] == ':') {
+            bool same = true;
+            for (size_t i = 0; i < name.size() && same; ++i)
+                same = std::tolower(static_cast<unsigned char>(line[i])) ==
+                       std::tolower(static_cast<unsigned char>(name[i]));
+            if (same) {
+                std::string_view v = line.substr(name.size() + 1);
+                size_t first = v.find_first_not_of(" \t");
+                size_t last = v.find_last_not_of(" \t");
+                value = first == std::string_view::npos
+                            ? std::string()
+                            : std::string(v.substr(first, last - first + 1));
+                return true;
+            }
+        }
+        pos = end;
+    }
+    return false;
+}
+
 }  // namespace
 
-CHttpServer::CHttpServer(CLog* log) : CGenericServer(log) {
+CHttpServer::CHttpServer(CLog* log)
+    : CGenericServer(log), m_securityHeaders(SecurityHeaderLines({})) {
     // Extensions separated by blanks; where one occurs twice the later entry holds.
     static const char* const kTable[][2] = {
         {"doc", "application/msword"},
@@ -69,6 +111,7 @@ CHttpServer::CHttpServer(CLog* log) : CGenericServer(log) {
         {"gz", "application/x-gzip"},
         {"class", "application/x-java-class"},
         {"js", "application/x-javascript"},
+        {"json geojson", "application/json"},
         {"lzh", "application/x-lzh"},
         {"lnk", "application/x-ms-shortcut"},
         {"tar", "application/x-tar"},
@@ -127,8 +170,22 @@ void CHttpServer::AddRoute(const std::string& path, RouteFunction function) {
 }
 
 void CHttpServer::AddReplyRoute(const std::string& path, ReplyFunction function, bool prefix) {
+    AddQueryReplyRoute(
+        path,
+        [function = std::move(function)](const std::string& rest, const std::string&) {
+            return function(rest);
+        },
+        prefix);
+}
+
+void CHttpServer::AddQueryReplyRoute(const std::string& path, QueryReplyFunction function,
+                                     bool prefix) {
     std::unique_lock<std::shared_mutex> lock(m_routeLock);
     m_replyRoutes[path] = ReplyRoute{std::move(function), prefix};
+}
+
+void CHttpServer::AllowImagesFrom(const std::string& origin) {
+    m_securityHeaders = SecurityHeaderLines(origin);
 }
 
 void CHttpServer::AddRequestRoute(const std::string& path, RequestFunction function, bool prefix) {
@@ -278,7 +335,7 @@ bool CHttpServer::ReadFile(const std::string& path, std::string& body) {
     return ok;
 }
 
-bool CHttpServer::HandleRequest(const std::string& request, const std::string& clientAddress,
+bool CHttpServer::HandleRequest(const ClientInfo& client, const std::string& request,
                                 std::string& response, bool& keepAlive) {
     std::string status = "200 OK";
     size_t blank = request.find(' ');
@@ -290,6 +347,40 @@ bool CHttpServer::HandleRequest(const std::string& request, const std::string& c
     std::string_view header(request.data(),
                             headerEnd == std::string::npos ? request.size() : headerEnd + 2);
     std::string method = request.substr(0, blank);
+    const std::string date = HttpDate(std::time(nullptr));
+
+    // Before anything is looked up: a refused write must not reach its route.
+    {
+        size_t end = request.find_first_of(" \r\n", blank + 1);
+        const std::string target =
+            request.substr(blank + 1, end == std::string::npos ? end : end - blank - 1);
+        const std::string bare = PercentDecoded(target.substr(0, target.find('?')));
+        std::string ignored;
+        const bool credentials = FindHeader(header, "Authorization", ignored);
+        const auto verdict = m_transport.Check(client, method, bare, credentials);
+        if (verdict != CSecureTransportRule::Verdict::kServe) {
+            std::string host, location;
+            if (verdict == CSecureTransportRule::Verdict::kRedirect &&
+                FindHeader(header, "Host", host))
+                location = m_transport.RedirectLocation(host, target);
+            keepAlive = false;
+            if (!location.empty()) {
+                response = StrPrintf(
+                    "HTTP/1.0 307 Temporary Redirect\r\nLocation: %s\r\nContent-Length: 0\r\n"
+                    "Date: %s\r\nServer: %s\r\nConnection: close\r\n%s\r\n",
+                    location.c_str(), date.c_str(), kServerName, m_securityHeaders.c_str());
+            } else {
+                const std::string body = StrPrintf("This request needs HTTPS (port %u).\r\n",
+                                                   static_cast<unsigned>(m_transport.HttpsPort()));
+                response = StrPrintf(
+                    "HTTP/1.0 403 Forbidden\r\nContent-Length: %zu\r\nContent-Type: "
+                    "text/plain\r\nDate: %s\r\nServer: %s\r\nConnection: close\r\n%s\r\n",
+                    body.size(), date.c_str(), kServerName, m_securityHeaders.c_str());
+                response += body;
+            }
+            return true;
+        }
+    }
 
     std::string path;
     if (method != "GET") {
@@ -314,10 +405,9 @@ bool CHttpServer::HandleRequest(const std::string& request, const std::string& c
         keepAlive = false;
 
     const std::string contentType = ContentTypeFor(path);
-    const std::string date = HttpDate(std::time(nullptr));
 
     RouteFunction route;
-    ReplyFunction replyRoute;
+    QueryReplyFunction replyRoute;
     RequestFunction requestRoute;
     std::string rest;
     {
@@ -357,12 +447,14 @@ bool CHttpServer::HandleRequest(const std::string& request, const std::string& c
             requestRoute = nullptr;
     }
     if (requestRoute) {
-        const RequestReply reply = requestRoute(ParseHttpRequest(request, clientAddress));
+        HttpRequest parsed = ParseHttpRequest(request, client.address);
+        parsed.secure = client.secure;
+        const RequestReply reply = requestRoute(parsed);
         if (reply.status.rfind("200", 0) != 0)
             keepAlive = false;
         response = StrPrintf(kResponseHeader, reply.status.c_str(), date.c_str(), kServerName,
                              reply.body.size(), keepAlive ? "Keep-Alive" : "close",
-                             reply.contentType.c_str());
+                             reply.contentType.c_str(), m_securityHeaders.c_str());
         response.resize(response.size() - 2);  // the blank line goes after the extra headers
         for (const auto& [name, value] : reply.headers)
             response += name + ": " + value + "\r\n";
@@ -371,12 +463,21 @@ bool CHttpServer::HandleRequest(const std::string& request, const std::string& c
         return true;
     }
     if (replyRoute) {
-        const RouteReply reply = replyRoute(rest);
+        // From the target as sent: a decoded "&" or "=" in a value must not split it.
+        std::string query;
+        {
+            size_t end = request.find_first_of(" \r\n", blank + 1);
+            const std::string target =
+                request.substr(blank + 1, end == std::string::npos ? end : end - blank - 1);
+            if (size_t mark = target.find('?'); mark != std::string::npos)
+                query = target.substr(mark + 1);
+        }
+        const RouteReply reply = replyRoute(rest, query);
         if (reply.status.rfind("200", 0) != 0)
             keepAlive = false;
         response = StrPrintf(kResponseHeader, reply.status.c_str(), date.c_str(), kServerName,
                              reply.body.size(), keepAlive ? "Keep-Alive" : "close",
-                             reply.contentType.c_str());
+                             reply.contentType.c_str(), m_securityHeaders.c_str());
         response += reply.body;
         return true;
     }
@@ -397,12 +498,13 @@ bool CHttpServer::HandleRequest(const std::string& request, const std::string& c
         keepAlive = false;
         response = StrPrintf(
             "HTTP/1.0 %s\r\nContent-Length: %d\r\nContent-Type: text/html\r\nDate: %s\r\n"
-            "Server: %s\r\n\r\n%s",
-            "404 Resource not found", 0, date.c_str(), kServerName, "");
+            "Server: %s\r\n%s\r\n",
+            "404 Resource not found", 0, date.c_str(), kServerName, m_securityHeaders.c_str());
         return true;
     }
     response = StrPrintf(kResponseHeader, status.c_str(), date.c_str(), kServerName, body.size(),
-                         keepAlive ? "Keep-Alive" : "close", contentType.c_str());
+                         keepAlive ? "Keep-Alive" : "close", contentType.c_str(),
+                         m_securityHeaders.c_str());
     response += body;
     return true;
 }

@@ -12,6 +12,7 @@
 
 #include "web/GenericServer.h"
 #include "web/HttpRequest.h"
+#include "web/SecureTransport.h"
 
 namespace zm {
 
@@ -35,6 +36,9 @@ class CHttpServer : public CGenericServer {
     };
     // Gets the part of the decoded path after the route's own path, without a query.
     using ReplyFunction = std::function<RouteReply(const std::string& rest)>;
+    // The same with the request's query (the text after "?", as sent, not decoded).
+    using QueryReplyFunction =
+        std::function<RouteReply(const std::string& rest, const std::string& query)>;
     // Gets the whole request: any method, its header lines, its body, the client's address.
     using RequestFunction = std::function<RequestReply(const HttpRequest& request)>;
 
@@ -47,6 +51,8 @@ class CHttpServer : public CGenericServer {
     // A route that sets status and content type. With `prefix` it answers every path that
     // begins with `path` (the longest such route wins); plain routes come first.
     void AddReplyRoute(const std::string& path, ReplyFunction function, bool prefix = false);
+    void AddQueryReplyRoute(const std::string& path, QueryReplyFunction function,
+                            bool prefix = false);
     // A route for every method, matched against the path as sent (not decoded, no query):
     // with `prefix` every path that begins with `path`. Where it and a reply route both
     // match a GET, the longer path wins, and this one on a tie. Bodies up to
@@ -54,6 +60,14 @@ class CHttpServer : public CGenericServer {
     void AddRequestRoute(const std::string& path, RequestFunction function, bool prefix = true);
     // The lock of the files in the web folder; none by default. Must outlive the server.
     void SetFileLock(std::recursive_mutex* lock);
+    // Which plain-HTTP requests are redirected to or refused in favour of HTTPS; by
+    // default (HTTPS off) none. Before the start.
+    void SetSecureTransport(CSecureTransportRule rule) { m_transport = std::move(rule); }
+    // One more origin ("https://*.tile.example.org") that pages may load images from, for
+    // outside map tiles; before the start. Everything else comes from this server only.
+    void AllowImagesFrom(const std::string& origin);
+    // The security headers every answer carries, each line ending in CR LF.
+    const std::string& SecurityHeaders() const { return m_securityHeaders; }
 
     // rootFolder gets a trailing "/" when it has none. Logged as "CHttpServer::Start (port)".
     bool Start(const std::string& rootFolder, const std::string& defaultPage, uint16_t port,
@@ -71,8 +85,8 @@ class CHttpServer : public CGenericServer {
 
   protected:
     bool IsRequestComplete(const std::string& request) override;
-    bool HandleRequest(const std::string& request, const std::string& clientAddress,
-                       std::string& response, bool& keepAlive) override;
+    bool HandleRequest(const ClientInfo& client, const std::string& request, std::string& response,
+                       bool& keepAlive) override;
 
   private:
     // Reads root + path into body; false for a missing file, a folder, or a path that
@@ -87,7 +101,7 @@ class CHttpServer : public CGenericServer {
     mutable std::shared_mutex m_routeLock;  // every request reads, only set-up writes
     std::map<std::string, RouteFunction> m_routes;
     struct ReplyRoute {
-        ReplyFunction function;
+        QueryReplyFunction function;
         bool prefix = false;
     };
     std::map<std::string, ReplyRoute> m_replyRoutes;
@@ -97,6 +111,8 @@ class CHttpServer : public CGenericServer {
     };
     std::map<std::string, RequestRoute> m_requestRoutes;
     std::atomic<std::recursive_mutex*> m_fileLock{nullptr};
+    CSecureTransportRule m_transport;
+    std::string m_securityHeaders;
 };
 
 }  // namespace zm

@@ -95,6 +95,11 @@ ManagerSettings Changed() {
     s.smtp2_login = "second";
     s.smtp2_pass = "other secret";
     s.nMailRetryHours = 6;
+    s.https_port = 8443;
+    s.https_cert = "/etc/ssl/station.pem";
+    s.https_key = "station-key.pem";
+    s.sMapTilesUrl = "https://{s}.tile.example.org/{z}/{x}/{y}.png";
+    s.sMapTilesAttribution = "&copy; Example";
     return s;
 }
 
@@ -153,17 +158,18 @@ TEST(ManagerSettings, RoundTripThroughTheFileKeepsEveryKeyInOrder) {
 
     const std::vector<std::string> keys = KeysInFile(path, ManagerSettings::kSection);
     EXPECT_EQ(keys, ManagerSettings::KeyNames());
-    ASSERT_EQ(keys.size(), 54u);
+    ASSERT_EQ(keys.size(), 59u);
     EXPECT_EQ(keys.front(), "wp");
     // The broker's keys follow "Current Lang", the last of the operator's original keys.
     const auto lang = std::find(keys.begin(), keys.end(), "Current Lang");
-    ASSERT_EQ(keys.end() - lang, 18);
+    ASSERT_EQ(keys.end() - lang, 23);
     EXPECT_EQ(*(lang + 1), "mqtt_enabled");
     EXPECT_EQ(*(lang + 8), "mqtt_prefix");
-    // The alarm journal's keys, then the outbox's, come last.
+    // The alarm journal's keys, the outbox's, then HTTPS and the map tiles come last.
     EXPECT_EQ(*(lang + 9), "nAlarmJournalDays");
     EXPECT_EQ(*(lang + 11), "smtp2_server");
-    EXPECT_EQ(keys.back(), "nMailRetryHours");
+    EXPECT_EQ(*(lang + 18), "https_port");
+    EXPECT_EQ(keys.back(), "sMapTilesAttribution");
     const auto sec = std::find(keys.begin(), keys.end(), "smtp_sec");
     ASSERT_NE(sec, keys.end());
     ASSERT_NE(sec + 1, keys.end());
@@ -249,7 +255,7 @@ TEST(ManagerSettings, KeysAndDefaultsAreThoseOfTheDocumentation) {
         {"mqtt_prefix", "zormanager"},
         {"nAlarmJournalDays", "400"},
         {"bAlarmSoundRepeat", "0"},
-        // The outbox's backup account and retry time, last.
+        // The outbox's backup account and retry time.
         {"smtp2_server", ""},
         {"smtp2_port", "465"},
         {"smtp2_sec", "2"},
@@ -257,6 +263,14 @@ TEST(ManagerSettings, KeysAndDefaultsAreThoseOfTheDocumentation) {
         {"smtp2_login", ""},
         {"smtp2_pass", ""},
         {"nMailRetryHours", "24"},
+        // HTTPS off until a port is set; the certificate's files default to those that
+        // --make-certificate writes.
+        {"https_port", "0"},
+        {"https_cert", ""},
+        {"https_key", ""},
+        // No outside map tiles unless the operator names them.
+        {"sMapTilesUrl", ""},
+        {"sMapTilesAttribution", ""},
     };
     expected.insert(expected.end(), std::begin(broker), std::end(broker));
 
@@ -405,7 +419,7 @@ TEST(ManagerSettings, EveryKeyTakesPartInTheComparison) {
         EXPECT_FALSE(loaded.SameExceptPlacement(base)) << key;
         ++differing;
     }
-    EXPECT_EQ(differing, 53);
+    EXPECT_EQ(differing, 58);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 
 #include "app/DaemonPeers.h"
 #include "device/DeviceStatus.h"
+#include "support/RequiredTool.h"
 #include "web/KmlView.h"
 #include "zor/ZorTestPeers.h"
 
@@ -184,6 +186,70 @@ TEST(PreviewBrowser, NamesWithMarkupAndAddressCharactersStayText) {
         }
     }
     const std::string transcript = test::ReadBytes(out);
+    std::printf("%s", transcript.c_str());
+    if (status == 77) {
+        GTEST_SKIP() << transcript;
+    }
+    EXPECT_EQ(status, 0) << transcript;
+    ASSERT_EQ(kill(daemon.Pid(), SIGTERM), 0);
+    EXPECT_EQ(daemon.Wait(10s), 0);
+}
+
+// The browser script with these arguments, bounded in time; its exit status (77: skipped)
+// and its transcript.
+int RunBrowserScript(const test::DaemonHome& home, std::vector<std::string> args,
+                     std::string& transcript) {
+    const std::string out = home.home.file("browser.out");
+    args.insert(args.begin(), {"/usr/bin/python3", ZM_PREVIEW_BROWSER_SCRIPT});
+    args.insert(args.end(), {"--work", home.home.folder()});
+    test::ChildProcess browser(args, out);
+    if (browser.Pid() <= 0) {
+        return -1;
+    }
+    int status = browser.Wait(60s);
+    if (status == -1) {
+        kill(browser.Pid(), SIGTERM);
+        status = browser.Wait(10s);
+    }
+    if (status == -1) {
+        const std::string group = test::ReadBytes(home.home.file("chromedriver.pgid"));
+        if (const int pgid = std::atoi(group.c_str()); pgid > 1) {
+            killpg(pgid, SIGKILL);
+        }
+    }
+    transcript = test::ReadBytes(out);
+    return status;
+}
+
+// The demo's coast without any outside server: the land layer the station serves is
+// drawn under the markers over a plain sea, with a scale bar. The probes are places the
+// land data calls land (the shores of the gulf) and sea (the fairway).
+TEST(PreviewBrowser, OfflineBaseMapShowsTheCoastUnderTheMarkers) {
+    test::DaemonHome home;
+    std::vector<std::string> args = home.Args();
+    args.push_back("--demo");
+    test::ChildProcess daemon(args, home.home.file("daemon.out"));
+    ASSERT_GT(daemon.Pid(), 0);
+    ASSERT_TRUE(test::WaitUntil(
+        [&] {
+            return test::CurlGet(home.BaseUrl() + "/device-list").find("Demo-South;") !=
+                   std::string::npos;
+        },
+        10s))
+        << home.RunLog();
+    const std::string land = test::CurlGet(home.BaseUrl() + "/basemap/land.geojson", 10);
+    ZM_REQUIRE_TOOL(land.rfind("{\"type\":\"Feature\"", 0) == 0,
+                    "the offline base map (scripts/setup.sh, zm_setup_basemap)");
+
+    std::filesystem::create_directories(std::string(ZM_TEST_BINARY_DIR) + "/artifacts");
+    std::string transcript;
+    const int status = RunBrowserScript(
+        home,
+        {"--scenario", "basemap", "--url", home.BaseUrl(), "--expect", "", "--view",
+         "60.05,29.5,10", "--land", "60.17,29.85;59.92,29.6;59.9,29.4;60.0,29.75", "--sea",
+         "60.05,29.5;60.1,29.3", "--positions", "60.0830,29.6500;60.0150,29.4200;59.9500,29.5800",
+         "--screenshot", std::string(ZM_TEST_BINARY_DIR) + "/artifacts/preview-basemap.png"},
+        transcript);
     std::printf("%s", transcript.c_str());
     if (status == 77) {
         GTEST_SKIP() << transcript;

@@ -7,6 +7,10 @@ device added to the settings file (then SIGHUP to the server) appears without th
 being reloaded and leaves it again when its section goes, and that the functions the
 desktop map calls run without script errors.
 
+With --scenario basemap it checks that the station's own land layer is drawn under the
+markers without any outside server: pixels where the land data has land show the land
+colour, pixels at sea the sea colour, each device has its marker, and a scale bar shows.
+
 With --scenario names it checks instead that devices whose names hold markup or the
 characters a web address gives a meaning ("#", "%", "?", "+") each get their marker, and
 that their popups show the names as text: no markup of a name is built and no script of
@@ -16,6 +20,7 @@ Exit status: 0 passed, 1 failed, 77 skipped (browser or driver missing, outside 
 """
 
 import argparse
+import base64
 import json
 import os
 import shutil
@@ -27,6 +32,7 @@ import tempfile
 import time
 import urllib.error
 import urllib.request
+import zlib
 
 CHROMIUM_CANDIDATES = ["/usr/bin/chromium", "/usr/bin/chromium-browser"]
 DRIVER_CANDIDATES = ["/usr/bin/chromedriver"]
@@ -322,10 +328,146 @@ def check_names(driver, args):
     return 0
 
 
+def decode_png(data):
+    """Width, height and a pixel function (x, y) -> (r, g, b) of an 8-bit RGB(A) PNG."""
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        raise Failure("the screenshot is no PNG")
+    pos, chunks, width, height, kind = 8, [], 0, 0, 0
+    while pos < len(data):
+        length = int.from_bytes(data[pos:pos + 4], "big")
+        tag, body = data[pos + 4:pos + 8], data[pos + 8:pos + 8 + length]
+        if tag == b"IHDR":
+            width, height = int.from_bytes(body[0:4], "big"), int.from_bytes(body[4:8], "big")
+            if body[8] != 8 or body[9] not in (2, 6) or body[12] != 0:
+                raise Failure("screenshot PNG of depth %d, colour type %d" % (body[8], body[9]))
+            kind = body[9]
+        elif tag == b"IDAT":
+            chunks.append(body)
+        pos += 12 + length
+    raw = zlib.decompress(b"".join(chunks))
+    step = 4 if kind == 6 else 3
+    stride = width * step
+    rows, prev, at = [], bytearray(stride), 0
+    for _ in range(height):
+        filt, line = raw[at], bytearray(raw[at + 1:at + 1 + stride])
+        at += 1 + stride
+        for i in range(stride):
+            a = line[i - step] if i >= step else 0
+            b = prev[i]
+            c = prev[i - step] if i >= step else 0
+            if filt == 1:
+                line[i] = (line[i] + a) & 255
+            elif filt == 2:
+                line[i] = (line[i] + b) & 255
+            elif filt == 3:
+                line[i] = (line[i] + (a + b) // 2) & 255
+            elif filt == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        rows.append(line)
+        prev = line
+
+    def pixel(x, y):
+        row = rows[y]
+        return tuple(row[x * step:x * step + 3])
+    return width, height, pixel
+
+
+def parse_points(text):
+    points = []
+    for part in (text or "").split(";"):
+        if part:
+            lat, lng = part.split(",")
+            points.append((float(lat), float(lng)))
+    return points
+
+
+LAND_COLOUR = (0xEF, 0xE9, 0xD9)
+SEA_COLOUR = (0xAA, 0xCB, 0xE0)
+
+
+def near_colour(rgb, colour, tolerance=10):
+    return all(abs(a - b) <= tolerance for a, b in zip(rgb, colour))
+
+
+def check_basemap(driver, args):
+    state = wait_for("the base map drawn",
+                     lambda: (lambda v: (v == "drawn", v))(
+                         driver.run("return map && map.zorBaseMap;")), 15)
+    log("base map: %s" % state)
+    positions = parse_points(args.positions)
+    wait_for("%d markers" % len(positions),
+             lambda: (lambda n: (n >= len(positions), n))(driver.run(
+                 "return document.querySelectorAll('.leaflet-marker-icon').length;")), 15)
+    lat, lng, zoom = (float(v) for v in args.view.split(","))
+    driver.run("map.setView([arguments[0], arguments[1]], arguments[2], {animate: false});",
+               lat, lng, int(zoom))
+    time.sleep(1.5)  # the canvas redraws after the move
+    where = ("var p = map.latLngToContainerPoint([arguments[0], arguments[1]]);"
+             "var r = map.getContainer().getBoundingClientRect();"
+             "return [r.left + p.x, r.top + p.y, window.devicePixelRatio || 1];")
+    shot = base64.b64decode(driver.call("GET", driver.path("/screenshot")))
+    width, height, pixel = decode_png(shot)
+    problems = []
+
+    def probe(point):
+        x, y, ratio = driver.run(where, point[0], point[1])
+        px, py = int(round(x * ratio)), int(round(y * ratio))
+        if not (0 <= px < width and 0 <= py < height):
+            problems.append("point %s lies outside the screenshot" % (point,))
+            return None, x, y
+        return pixel(px, py), x, y
+
+    for kind, colour, points in (("land", LAND_COLOUR, parse_points(args.land)),
+                                 ("sea", SEA_COLOUR, parse_points(args.sea))):
+        for point in points:
+            rgb, _, _ = probe(point)
+            log("%s probe %s: %s" % (kind, point, rgb))
+            if rgb is not None and not near_colour(rgb, colour):
+                problems.append("%s at %s shows %s, not %s" % (kind, point, rgb, colour))
+    for point in positions:
+        rgb, x, y = probe(point)
+        found = driver.run("var e = document.elementFromPoint(arguments[0], arguments[1]);"
+                           "return e ? e.className : null;", x, y)
+        log("device at %s: %s, element %s" % (point, rgb, found))
+        if not found or "leaflet-marker-icon" not in found:
+            problems.append("no marker at %s (found %s)" % (point, found))
+    scale = driver.run("var s = document.querySelector('.leaflet-control-scale-line');"
+                       "return s ? s.textContent : null;")
+    log("scale bar: %s" % scale)
+    if not scale:
+        problems.append("no scale bar")
+    local = args.url.rstrip("/") + "/"
+    outside = driver.run("return performance.getEntriesByType('resource')"
+                         ".map(function (e) { return e.name; });")
+    outside = [u for u in outside if not u.startswith(local)]
+    if outside:
+        problems.append("requests left the station: %s" % outside[:5])
+    problems += ["script " + e for e in driver.run("return window.__zmScriptErrors;")]
+    for entry in driver.browser_log():
+        message = entry.get("message", "")
+        # The browser's own request for a site icon, which the page never makes.
+        if entry.get("level") == "SEVERE" and not message.startswith(local + "favicon.ico "):
+            problems.append("browser log: %s" % message[:300])
+    if args.screenshot:
+        with open(args.screenshot, "wb") as f:
+            f.write(shot)
+        log("screenshot: %s" % args.screenshot)
+    if problems:
+        raise Failure("base map:\n  " + "\n  ".join(problems))
+    log("PASS")
+    return 0
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--url", required=True, help="the server, http://127.0.0.1:PORT")
-    parser.add_argument("--scenario", choices=["reload", "names"], default="reload")
+    parser.add_argument("--scenario", choices=["reload", "names", "basemap"], default="reload")
+    parser.add_argument("--view", help="basemap: lat,lng,zoom of the view probed")
+    parser.add_argument("--land", help="basemap: lat,lng;... where the land layer has land")
+    parser.add_argument("--sea", help="basemap: lat,lng;... at sea")
+    parser.add_argument("--screenshot", help="basemap: keep the screenshot in this file")
     parser.add_argument("--pid", type=int, help="the server's process id")
     parser.add_argument("--settings", help="the server's settings file")
     parser.add_argument("--next-settings", help="the file with a third device")
@@ -368,17 +510,27 @@ def main():
             raise Failure("the error collector is not in the page")
         if args.scenario == "names":
             return check_names(driver, args)
+        if args.scenario == "basemap":
+            return check_basemap(driver, args)
 
         before = parse_expect(args.expect)
         seen = wait_for("markers %s" % before, lambda: markers_match(driver, before), 10)
         log("before the reload: %s" % json.dumps(seen))
-        # The tiles cannot load here: the page says so instead of a bare grey square.
+        # No outside tiles load here: without the station's land layer the page says so
+        # instead of showing a bare square; with it the map is whole and says nothing.
+        def land_settled():
+            state = driver.run("return map && map.zorBaseMap;")
+            return state not in (None, "loading"), state
+        land = wait_for("the land layer drawn or given up", land_settled, 10)
         def map_notice():
             text = driver.run("var n = document.getElementById('map-notice');"
                               "return n && n.offsetHeight > 0 ? n.textContent : null;")
+            if land == "drawn":
+                return text is None, text
             return bool(text) and "base map" in text, text
-        notice = wait_for("the notice of the missing base map", map_notice, 10)
-        log("map notice: %s" % notice)
+        notice = wait_for("the notice of the missing base map shown only without land",
+                          map_notice, 10)
+        log("land layer: %s, map notice: %s" % (land, notice))
 
         # Marks this document: a reload or a navigation would lose it.
         token = "page-%d" % os.getpid()

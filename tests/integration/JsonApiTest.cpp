@@ -16,6 +16,8 @@
 #include "support/RequiredTool.h"
 #include "support/TempDir.h"
 #include "web/ApiAccess.h"
+#include "web/SelfSignedCertificate.h"
+#include "web/TlsContext.h"
 
 namespace zm {
 namespace {
@@ -324,9 +326,6 @@ TEST_F(JsonApiTest, HistoryAndStatisticsReadTheirParameters) {
     EXPECT_EQ(stats["top_devices"][0]["device"], "Pier-1");
 }
 
-// The rule for writes over plain HTTP, from a client that is not on loopback. Run inside
-// a private network namespace (unshare), where the address 192.0.2.1 on its own loopback
-// interface is a real, non-loopback client address, and nothing leaves the machine.
 TEST(ApiAccessRules, LoopbackClassifier) {
     struct Case {
         const char* address;
@@ -344,6 +343,10 @@ TEST(ApiAccessRules, LoopbackClassifier) {
     }
 }
 
+// The rule for writes from a client that is not on loopback: refused over plain HTTP,
+// taken over HTTPS. Run inside a private network namespace (unshare), where the address
+// 192.0.2.1 on its own loopback interface is a real, non-loopback client address, and
+// nothing leaves the machine.
 class NonLoopbackTest : public JsonApiTest {
   protected:
     void SetUp() override {
@@ -353,10 +356,32 @@ class NonLoopbackTest : public JsonApiTest {
         ASSERT_EQ(std::system("ip link set lo up && ip addr add 192.0.2.1/32 dev lo"), 0);
         bind_ = "0.0.0.0";
         JsonApiTest::SetUp();
+        certificate_.certFile = dir_.file("cert.pem");
+        certificate_.keyFile = dir_.file("key.pem");
+        std::string error;
+        ASSERT_TRUE(MakeSelfSignedCertificate("192.0.2.1", certificate_, error)) << error;
+        std::shared_ptr<CTlsContext> tls =
+            CTlsContext::Load(certificate_.certFile, certificate_.keyFile, error);
+        ASSERT_NE(tls, nullptr) << error;
+        https_.SetTls(tls);
+        RegisterJsonApi(
+            https_, source_, [this] { return &ops_; }, access_);
+        ASSERT_TRUE(https_.Start(dir_.folder(), "/none", 0, 2000));
+    }
+    void TearDown() override {
+        https_.Shutdown();
+        JsonApiTest::TearDown();
     }
     std::string Host(const char* address) const {
         return Quoted(std::string("http://") + address + ":" + std::to_string(server_.GetPort()));
     }
+    std::string SecureHost(const char* address) const {
+        return "--cacert " + Quoted(certificate_.certFile) + " " +
+               Quoted(std::string("https://") + address + ":" + std::to_string(https_.GetPort()));
+    }
+
+    SelfSignedCertificate certificate_;
+    CHttpServer https_;
 };
 
 TEST_F(NonLoopbackTest, Inside) {
@@ -369,6 +394,17 @@ TEST_F(NonLoopbackTest, Inside) {
     EXPECT_EQ(Curl(Host("192.0.2.1") + "/api/alarms").status, 200);  // reads stay open
     const Answer near = Curl(put + Host("127.0.0.1") + "/api/devices/Pier-1/shelve");
     EXPECT_EQ(near.status, 200) << near.body;
+    // Over HTTPS the password is safe on the way: the same client may write, with an
+    // account of the right role only.
+    const std::string ack = "-X POST -u op:pw " + SecureHost("192.0.2.1") + "/api/alarms/1/ack";
+    const Answer secure = Curl(ack);
+    EXPECT_EQ(secure.status, 200) << secure.body;
+    const Answer viewer =
+        Curl("-X POST -u view:pw " + SecureHost("192.0.2.1") + "/api/alarms/2/ack");
+    EXPECT_EQ(viewer.status, 403) << viewer.body;
+    const Answer wrong =
+        Curl("-X POST -u op:wrong " + SecureHost("192.0.2.1") + "/api/alarms/2/ack");
+    EXPECT_EQ(wrong.status, 401) << wrong.body;
 }
 
 TEST(NonLoopback, RefusesWritesOverPlainHttp) {

@@ -298,7 +298,8 @@ TEST_F(HttpServerTest, StaticFileWithExactHeader) {
                         "Pragma: no-cache\r\ncache-Control: no-cache, must-revalidate\r\n"
                         "Expires: Mon, 26 Jul 1997 05:00:00 GMT\r\nContent-Length: " +
                         std::to_string(kKml.size()) +
-                        "\r\nConnection: close\r\nContent-Type: text/html\r\n\r\n" + kKml);
+                        "\r\nConnection: close\r\nContent-Type: text/html\r\n" +
+                        server.SecurityHeaders() + "\r\n" + kKml);
     EXPECT_TRUE(closed);
 }
 
@@ -356,7 +357,8 @@ TEST_F(HttpServerTest, MissingFileIs404WithZeroLengthAndClose) {
     EXPECT_EQ(text,
               "HTTP/1.0 404 Resource not found\r\nContent-Length: 0\r\n"
               "Content-Type: text/html\r\nDate: " +
-                  r.headers["Date"] + "\r\nServer: ZorManagerWebServer/1.0\r\n\r\n");
+                  r.headers["Date"] + "\r\nServer: ZorManagerWebServer/1.0\r\n" +
+                  server.SecurityHeaders() + "\r\n");
     EXPECT_TRUE(closed);
     // A folder is not a file.
     EXPECT_EQ(Parse(Exchange("GET /files HTTP/1.0\r\n\r\n")).status,

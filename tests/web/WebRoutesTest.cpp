@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "web/HttpServer.h"
 #include "web/KmlReport.h"
 #include "web/PreviewPage.h"
+#include "web/PreviewScript.h"
 #include "web/Routes.h"
 
 namespace zm {
@@ -92,17 +94,63 @@ TEST(PreviewPage, CentreAndVariants) {
     EXPECT_EQ(page.substr(0, 6), "<html>");
     EXPECT_EQ(embedded.substr(0, 17), "<!DOCTYPE html>\r\n");
     EXPECT_TRUE(embedded.substr(17) == [&] {
-        const std::string selector =
-            "addComboBox('deviceComboBox', onFlyTo, resetDevicesComboBoxSelection);";
         std::string p = page;
-        p.erase(p.find(selector), selector.size());
+        p.replace(p.find("data-selector=\"1\""), 17, "data-selector=\"0\"");
         return p;
     }()) << "the two variants differ only in the document type and the selector";
-    EXPECT_NE(page.find("latLng: { lat: 59.400000, lng: 24.700000 }"), std::string::npos);
+    EXPECT_NE(page.find("<body data-lat=\"59.400000\" data-lng=\"24.700000\""), std::string::npos);
+    const std::string script = PreviewScript();
     for (const char* fn : {"function flyToAllDevices()", "function flyToSelectedDevices()",
-                           "function flyTo(lat, lon, zoom)", "/leaflet/leaflet.js",
-                           "tile.openstreetmap.org", "setTimeout(requestDeviceInformation, 1000)"})
-        EXPECT_NE(page.find(fn), std::string::npos) << fn;
+                           "function flyTo(lat, lon, zoom)", "data-lat", "data-selector",
+                           "addComboBox('deviceComboBox', onFlyTo, resetDevicesComboBoxSelection)",
+                           "setTimeout(requestDeviceInformation, 1000)"})
+        EXPECT_NE(script.find(fn), std::string::npos) << fn;
+    for (const char* file : {"/leaflet/leaflet.js", "/preview.js", "/preview.css"})
+        EXPECT_NE(page.find(file), std::string::npos) << file;
+}
+
+// The content security policy forbids inline script and style: the page must not need
+// any, or the map would stay empty.
+TEST(PreviewPage, HoldsNothingInline) {
+    const PreviewMap tiles{"https://{s}.tile.example.org/{z}/{x}/{y}.png?a=1&b=\"2\"",
+                           "&copy; <Example>"};
+    for (const std::string& page :
+         {BuildPreviewPage(false, 1, 2), BuildPreviewPage(true, 1, 2, tiles)}) {
+        const std::regex inlineScript("<script(?![^>]*\\ssrc=)[^>]*>"),
+            handler("\\son[a-z]+\\s*=", std::regex::icase), style("<style|\\sstyle\\s*=");
+        EXPECT_FALSE(std::regex_search(page, inlineScript)) << page;
+        EXPECT_FALSE(std::regex_search(page, handler)) << page;
+        EXPECT_FALSE(std::regex_search(page, style)) << page;
+        EXPECT_EQ(Count(page, "<script src="), 2u);
+    }
+    // The tile address and its credit are attribute values and stay that.
+    const std::string page = BuildPreviewPage(true, 1, 2, tiles);
+    EXPECT_NE(page.find("data-tiles=\"https://{s}.tile.example.org/{z}/{x}/{y}.png?a=1&amp;b="
+                        "&quot;2&quot;\""),
+              std::string::npos)
+        << page;
+    EXPECT_NE(page.find("data-tiles-attribution=\"&amp;copy; &lt;Example&gt;\""),
+              std::string::npos);
+    EXPECT_EQ(BuildPreviewPage(true, 1, 2).find("data-tiles"), std::string::npos);
+}
+
+TEST(PreviewPage, TileOriginIsWhatThePolicyCanName) {
+    struct Case {
+        const char* url;
+        const char* origin;
+    } cases[] = {
+        {"https://{s}.tile.openstreetmap.org/{z}/{x}/{y}.png", "https://*.tile.openstreetmap.org"},
+        {"http://tiles.local:8080/{z}/{x}/{y}.png", "http://tiles.local:8080"},
+        {"https://tiles.example.org", "https://tiles.example.org"},
+        {"", ""},
+        {"ftp://tiles.example.org/{z}", ""},
+        {"https://{z}.example.org/", ""},
+        {"https://a.example.org;script-src *", ""},
+        {"https:///{z}", ""},
+        {"javascript:alert(1)//", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TileOrigin(c.url), c.origin) << c.url;
 }
 
 class WebRoutesTest : public ::testing::Test {
@@ -135,7 +183,8 @@ TEST_F(WebRoutesTest, PlainTextRoutes) {
     Start();
     EXPECT_EQ(Curl(Url("/device-list")), "");
     EXPECT_EQ(Curl(Url("/sync")), "");
-    EXPECT_NE(Curl(Url("/preview")).find("lat: 48.523386, lng: 44.664271"), std::string::npos);
+    EXPECT_NE(Curl(Url("/preview")).find("data-lat=\"48.523386\" data-lng=\"44.664271\""),
+              std::string::npos);
     {
         std::lock_guard<std::mutex> lock(devices.mutex);
         devices.devices = {{"Pier 2", 0, 0, 0, 0, 0, "", 1, ""},
@@ -155,10 +204,10 @@ TEST_F(WebRoutesTest, PagesAndFilesAreServed) {
     Start();
     const std::string root = Curl(Url("/"));
     EXPECT_EQ(root.substr(0, 6), "<html>");
-    EXPECT_NE(root.find("deviceComboBox"), std::string::npos);
+    EXPECT_NE(root.find("data-selector=\"1\""), std::string::npos);
     const std::string embedded = Curl(Url("/preview-embedded"));
     EXPECT_EQ(embedded.substr(0, 15), "<!DOCTYPE html>");
-    EXPECT_EQ(embedded.find("addComboBox('deviceComboBox'"), std::string::npos);
+    EXPECT_NE(embedded.find("data-selector=\"0\""), std::string::npos);
 
     struct Case {
         const char* path;
@@ -173,7 +222,21 @@ TEST_F(WebRoutesTest, PagesAndFilesAreServed) {
          test::ReadBytes(report.GetReportFolder() + "images/Good.png")},
         {"/files/Pier%202.kml", "text/html",
          test::ReadBytes(report.GetReportFolder() + "files/Pier 2.kml")},
+        {"/preview.js", "application/x-javascript", PreviewScript()},
+        {"/preview.css", "text/css", PreviewStyle()},
     };
+    const char* const securityHeaders[] = {
+        "\r\nContent-Security-Policy: default-src 'self'; img-src 'self' data:; "
+        "frame-ancestors 'self';",
+        "\r\nX-Content-Type-Options: nosniff\r\n",
+        "\r\nReferrer-Policy: no-referrer\r\n",
+    };
+    for (const char* path : {"/preview", "/device-list", "/images/Good.png", "/no-such-file"}) {
+        const std::string head = Curl("-i " + Url(path));
+        for (const char* header : securityHeaders)
+            EXPECT_NE(head.find(header), std::string::npos) << path << ": " << head.substr(0, 600);
+        EXPECT_EQ(Count(head, "Content-Security-Policy"), 1u) << path;
+    }
     for (const Case& c : cases) {
         ASSERT_FALSE(c.bytes.empty()) << c.path;
         std::string answer = Curl("-i " + Url(c.path));
@@ -213,10 +276,12 @@ TEST_F(WebRoutesTest, HeadlessBrowserPlacesMarkers) {
     report.Flush();
     // A page of the same origin holds the map page in a frame, calls the functions the
     // desktop map calls, and writes what it found into its own document.
+    // Its script is a file of its own: the server allows no inline script.
     test::WriteBytes(report.GetReportFolder() + "probe.html", R"(<html><body>
 <iframe id="f" src="/preview-embedded" width="800" height="600"></iframe>
 <pre id="out"></pre>
-<script>
+<script src="/probe.js"></script></body></html>)");
+    test::WriteBytes(report.GetReportFolder() + "probe.js", R"(
 setTimeout(function () {
     var out = [];
     var w = document.getElementById('f').contentWindow;
@@ -233,7 +298,7 @@ setTimeout(function () {
         out.push('marker:' + icons[i].getAttribute('src'));
     document.getElementById('out').textContent = out.join('\n');
 }, 3500);
-</script></body></html>)");
+)");
     Start();
     const std::string cmd =
         std::string("timeout 60 ") + browser +
