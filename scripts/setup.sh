@@ -29,7 +29,6 @@ ZM_PACKAGES=(
     libxml2-utils        # tests: xmllint, an independent reader of the KML files
     chromium             # tests: a headless browser loads the preview page and its markers
     nodejs               # the build: makes the offline base map (tools/basemap/make-land.js)
-    npm                  # installs the web pages' pinned packages (zm_setup_npm)
     libjs-chart.js       # bench/web/chart_bench.py: Chart.js measured against uPlot
     chromium-driver      # tests: chromedriver, the WebDriver server that drives that browser
     gdal-bin             # tests: GDAL's ogrinfo reads our KML as an independent reader
@@ -110,7 +109,10 @@ zm_setup_npm() {
     }
 }
 
+# Debian's npm only where the machine has no npm at all: a machine with Node.js from
+# elsewhere already has one, and Debian's package conflicts with it.
 zm_setup_basemap() {
+    command -v npm >/dev/null 2>&1 || zm_install_missing npm || return 1
     zm_setup_npm basemap && zm_setup_npm console
 }
 
