@@ -26,6 +26,7 @@ ZM_PACKAGES=(
     curl                 # tests: a real HTTP client against the embedded server
     iputils-ping         # tests: cross-check of ICMP echo availability
     procps               # tests: process inspection (ps, pkill)
+    iproute2             # tests: ip gives a test's own network namespace a non-loopback address
     libxml2-utils        # tests: xmllint, an independent reader of the KML files
     chromium             # tests: a headless browser loads the preview page and its markers
     nodejs               # the build: makes the offline base map (tools/basemap/make-land.js)
